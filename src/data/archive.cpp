@@ -1,0 +1,4 @@
+// Placeholder storage until the archive reader lands.
+#include "data/archive.h"
+
+const char *ArchivePath = "orvanti.dat";

@@ -1,0 +1,16 @@
+// Row-major 4x4 matrices and planes in 32-bit floats; points are row vectors.
+#pragma once
+
+using Matrix = float[16];  // element (r, c) is [4r + c]; row 3 holds the translation
+using Plane = float[4];    // a, b, c, d: a*x + b*y + c*z + d >= 0 is inside
+
+void matrix_identity(Matrix m);
+void matrix_multiply(const Matrix a, const Matrix b, Matrix out);  // out = b * a; out may alias
+void matrix_rotate_x(Matrix m, float angle);
+void matrix_rotate_y(Matrix m, float angle);
+void matrix_rotate_z(Matrix m, float angle);
+void matrix_translate(Matrix m, float x, float y, float z);
+void matrix_scale_w(Matrix m, float s);
+void invert_matrix(const Matrix m, Matrix out);  // ends the process on det == 0
+void transform_plane(const Plane in, Plane out, const Matrix m);
+float plane_distance(const Plane p, const float point[3]);

@@ -1,0 +1,16 @@
+// The asset generator: every picture, mesh, table and note of the show.
+// Each scene's data lives in its own file and adds its entries to the list.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive_writer.h"
+
+using AssetList = std::vector<ArchiveFile>;
+
+// "coltab.dat": the 256 by 256 light table.
+void make_colour_table(AssetList &entries);
+
+// "orvanti.xm", the music; empty until the composition exists.
+std::vector<uint8_t> compose_music();
