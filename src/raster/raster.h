@@ -1,0 +1,38 @@
+// The rasterizers: clipped lines, wireframe and flat faces, and the
+// perspective-correct texture mapper. All write 32-bit pixels into the
+// RenderTarget over the 640 by 320 view and clip to it themselves.
+#pragma once
+#include <cstdint>
+
+#include "engine/mesh.h"
+
+struct Rgb {
+    uint8_t red, green, blue;  // written as red * 65536 + green * 256 + blue
+};
+
+// Outcode bits of a point outside the view.
+constexpr int OutTop = 1, OutBottom = 2, OutRight = 4, OutLeft = 8;
+
+// Span-limit markers of draw_face_flat: no pixel yet on that row.
+constexpr int32_t SpanNoLeft = 77777, SpanNoRight = -77777;
+
+int outcode(int x, int y);
+int clip_line(int *x0, int *y0, int *x1, int *y1);  // 0: draw, -1: rejected
+void clip_line_end(int *x, int *y, int dx, int dy, int code);
+void draw_line(int x0, int y0, int x1, int y1, const Rgb *colour);
+void draw_face_wire(Face *f, const Rgb *colour);
+void scan_edge(int x0, int y0, int x1, int y1, int32_t *left, int32_t *right);
+void draw_face_flat(Face *f, const Rgb *colour);
+
+void draw_face_textured(Face *f, int transparent);
+void draw_textured_span(double xl, double xr, double ul, double ur, double vl, double vr,
+                        double wl, double wr, int row_offset, int transparent,
+                        const uint32_t *texels);
+
+// scale_face copies a face into ScaledFace (with vertices of its own) and moves
+// the copies' screen positions about the centroid; face_centroid sets the
+// centroid only.
+extern Face ScaledFace;
+extern double FaceCentroidX, FaceCentroidY;
+void scale_face(Face *f, float factor);
+void face_centroid(Face *f);
