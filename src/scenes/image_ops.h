@@ -1,9 +1,24 @@
-// Full-frame pixel routines shared by the scenes: band copy, offset-map warps,
+// Full-band pixel routines several scenes share: band copy, offset-map warps,
 // inversions and the colour-keyed sprite. All write through RenderTarget.
+//
+// Sizes are the caller's contract and are not checked:
+//   copy_band    src: 640 x 320 words, row stride 640.
+//   warp_band    map_x, map_y: 640 x 320 bytes; texture: 256-word rows, rows
+//                and columns 0..254 are sampled (offsets use their low byte,
+//                the sums wrap modulo 255).
+//   warp_texture dst: 256 x 256 words; map_x, map_y: 256 x 256 bytes.
+//   invert_band  every word of the 320 rows, the full pitch of each row.
+//   invert_image a 32-bit picture, in place.
+//   draw_sprite  w or h of -1 mean the picture's width or height; source
+//                words equal to key (all 32 bits) are not written.
 #pragma once
 #include <cstdint>
 
 #include "data/image.h"
+
+constexpr int BandWidth = 640;
+constexpr int BandHeight = 320;
+constexpr uint32_t InvertMask = 0x00FFFFFF;
 
 void copy_band(const uint32_t *src);
 void warp_band(const uint8_t *map_x, const uint8_t *map_y, const uint32_t *texture, int offset_x,
