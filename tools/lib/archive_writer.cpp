@@ -1,7 +1,9 @@
 // Archive writer; the masks and layout mirror read_archive_directory.
 #include "archive_writer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "data/archive.h"
 
@@ -18,18 +20,23 @@ std::string write_archive(const std::string &path, const std::vector<ArchiveFile
 {
     if (files.size() > static_cast<size_t>(ArchiveMaxEntries))
         return path + ": " + std::to_string(files.size()) + " entries, at most 255 fit";
+    uint64_t total = 0;
     for (const ArchiveFile &file : files) {
         if (file.name.size() > static_cast<size_t>(ArchiveMaxName))
             return path + ": entry name longer than 255 bytes: " + file.name.substr(0, 40) + "...";
         if (file.name.empty())
             return path + ": entry with an empty name";
-        if (file.data.size() > 0xFFFFFFFFu)
-            return path + ": entry " + file.name + " is larger than 4 GiB";
+        if (file.name.find('\0') != std::string::npos)
+            return path + ": entry name with a NUL byte: " + file.name.c_str();
+        // Offsets are 32-bit sums of the sizes before an entry.
+        total += file.data.size();
+        if (total > 0xFFFFFFFFu)
+            return path + ": entries up to " + file.name + " pass the 4 GiB an offset can reach";
     }
 
     FILE *out = fopen(path.c_str(), "wb");
     if (!out)
-        return path + ": cannot create the file";
+        return path + ": cannot create the file: " + strerror(errno);
     bool ok = true;
     for (const ArchiveFile &file : files)
         if (!file.data.empty())
