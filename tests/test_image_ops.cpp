@@ -9,6 +9,7 @@
 
 namespace {
 
+constexpr int BandHeight = 320;
 constexpr uint32_t Fill = 0x00ABCDEF;
 constexpr uint32_t Sentinel = 0x00DEAD00;
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "shell/frame_driver.h"
 #include "shell/render_target.h"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 constexpr int WarpSide = 256;      // warp textures and warp_texture output are 256 wide
 constexpr int WarpModulus = 255;   // sums wrap modulo 255: row and column 255 are never sampled
 constexpr int OffsetByte = 0xFF;   // only the low byte of an offset counts
+constexpr uint32_t InvertMask = 0x00FFFFFF;  // the three colour bytes; the top byte stays
 
 inline uint32_t warp_sample(const uint32_t *texture, uint8_t mx, uint8_t my, int ox, int oy)
 {

@@ -16,10 +16,6 @@
 
 #include "data/image.h"
 
-constexpr int BandWidth = 640;
-constexpr int BandHeight = 320;
-constexpr uint32_t InvertMask = 0x00FFFFFF;
-
 void copy_band(const uint32_t *src);
 void warp_band(const uint8_t *map_x, const uint8_t *map_y, const uint32_t *texture, int offset_x,
                int offset_y);
