@@ -15,6 +15,9 @@ extern Plane FrustumPlanes[6];  // left, right, bottom, top, near, far, in objec
 
 using DrawCallback = void (*)(Face *face);
 
+// Read again before every face, so a callback may install its successor.
+extern DrawCallback CurrentDrawCallback;  // none at start
+
 void set_near_plane(int z);
 void set_far_plane(int z);
 void set_draw_callback(DrawCallback cb);
