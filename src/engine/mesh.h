@@ -40,3 +40,6 @@ struct Mesh {
 void load_mesh(const char *name, Mesh *mesh);
 void compute_face_normals(Object3D *obj);
 void set_object_texture(Object3D *obj, Image *texture);
+// Frees what load_mesh allocated and leaves the mesh empty (tests and tools;
+// the program keeps its meshes to the end).
+void free_mesh(Mesh *mesh);
