@@ -1,0 +1,92 @@
+// libopenmpt behind the module player: load, render, position, free.
+#include "platform/module_player.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <libopenmpt/libopenmpt.h>
+
+// Modules are small; anything past this is not one of ours.
+constexpr long MaxModuleBytes = 64L * 1024 * 1024;
+
+static bool read_whole_file(const char *path, std::vector<uint8_t> *bytes, char *error, size_t error_size)
+{
+    FILE *file = fopen(path, "rb");
+    if (!file) {
+        snprintf(error, error_size, "%s", strerror(errno));
+        return false;
+    }
+    bool ok = fseek(file, 0, SEEK_END) == 0;
+    long length = ok ? ftell(file) : -1;
+    ok = ok && length >= 0 && length <= MaxModuleBytes && fseek(file, 0, SEEK_SET) == 0;
+    if (ok) {
+        bytes->resize(static_cast<size_t>(length));
+        ok = fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
+    }
+    fclose(file);
+    if (!ok)
+        snprintf(error, error_size, "%s", length > MaxModuleBytes ? "file too large" : "read failed");
+    return ok;
+}
+
+int load_module_file(const char *path, ModulePlayer *player, char *error, size_t error_size)
+{
+    free_module(player);
+    std::vector<uint8_t> bytes;
+    if (!read_whole_file(path, &bytes, error, error_size))
+        return 1;
+    if (bytes.empty()) {
+        snprintf(error, error_size, "empty file");
+        return 1;
+    }
+    int code = 0;
+    const char *message = nullptr;
+    player->module = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
+                                                        nullptr, openmpt_error_func_ignore, nullptr, &code,
+                                                        &message, nullptr);
+    if (!player->module) {
+        snprintf(error, error_size, "%s", message && message[0] ? message : "not a module libopenmpt can play");
+        openmpt_free_string(message);
+        return 1;
+    }
+    openmpt_free_string(message);
+    // Play once through, no looping.
+    openmpt_module_set_repeat_count(player->module, 0);
+    return 0;
+}
+
+size_t render_module(ModulePlayer *player, int rate, int16_t *stereo, size_t frames)
+{
+    if (!player->module)
+        return 0;
+    return openmpt_module_read_interleaved_stereo(player->module, rate, frames, stereo);
+}
+
+void rewind_module(ModulePlayer *player)
+{
+    if (player->module)
+        openmpt_module_set_position_order_row(player->module, 0, 0);
+}
+
+uint32_t module_position(const ModulePlayer *player)
+{
+    if (!player->module)
+        return 0;
+    int order = openmpt_module_get_current_order(player->module);
+    int row = openmpt_module_get_current_row(player->module);
+    if (order < 0)
+        order = 0;
+    if (row < 0)
+        row = 0;
+    return (static_cast<uint32_t>(order) & 0xFFFF) | ((static_cast<uint32_t>(row) & 0xFFFF) << 16);
+}
+
+void free_module(ModulePlayer *player)
+{
+    if (player->module) {
+        openmpt_module_destroy(player->module);
+        player->module = nullptr;
+    }
+}

@@ -1,0 +1,136 @@
+// The sound output over an SDL audio device. The device's thread renders the
+// module and publishes the position of the buffer being heard through
+// atomics; the main thread only reads them.
+#include "platform/audio.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include <SDL.h>
+
+#include "platform/module_player.h"
+
+constexpr uint32_t ModuleHandle = 1;
+
+static SDL_AudioDeviceID Device = 0;
+static int Rate = 0;
+static ModulePlayer Player = {};
+static std::atomic<bool> Playing{false};
+static std::atomic<uint32_t> HeardPosition{0};
+static std::atomic<bool> Finished{false};
+// Touched by the device's thread only while Playing (and under the device
+// lock before it): the position and end of the buffer rendered last.
+static uint32_t RenderedPosition = 0;
+static bool RenderedSilence = false;
+
+static void fill_buffer(void *, Uint8 *stream, int length)
+{
+    auto *out = reinterpret_cast<int16_t *>(stream);
+    size_t frames = static_cast<size_t>(length) / (2 * sizeof(int16_t));
+    if (!Playing.load(std::memory_order_acquire)) {
+        memset(stream, 0, static_cast<size_t>(length));
+        return;
+    }
+    // The buffer rendered by the previous call is the one starting to play now.
+    HeardPosition.store(RenderedPosition, std::memory_order_release);
+    if (RenderedSilence)
+        Finished.store(true, std::memory_order_release);
+    RenderedPosition = module_position(&Player);
+    size_t rendered = render_module(&Player, Rate, out, frames);
+    if (rendered < frames)
+        memset(out + rendered * 2, 0, (frames - rendered) * 2 * sizeof(int16_t));
+    RenderedSilence = rendered == 0;
+}
+
+int audio_open_device(int rate)
+{
+    if (Device)
+        return 0;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        fprintf(stderr, "orvanti: audio: %s\n", SDL_GetError());
+        return 1;
+    }
+    SDL_AudioSpec wanted = {};
+    wanted.freq = rate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = 2;
+    wanted.samples = AudioBufferFrames;
+    wanted.callback = fill_buffer;
+    SDL_AudioSpec got = {};
+    // No changes allowed: SDL converts to whatever the hardware takes.
+    Device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &got, 0);
+    if (Device == 0) {
+        fprintf(stderr, "orvanti: audio: %s\n", SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return 1;
+    }
+    Rate = rate;
+    Playing.store(false);
+    Finished.store(false);
+    HeardPosition.store(0);
+    return 0;
+}
+
+uint32_t audio_create_stream(const char *)
+{
+    return 0;
+}
+
+uint32_t audio_load_module(const char *path, char *error, size_t error_size)
+{
+    if (!Device) {
+        snprintf(error, error_size, "no audio device");
+        return 0;
+    }
+    SDL_LockAudioDevice(Device);
+    Playing.store(false, std::memory_order_release);
+    int failed = load_module_file(path, &Player, error, error_size);
+    SDL_UnlockAudioDevice(Device);
+    return failed ? 0 : ModuleHandle;
+}
+
+int audio_start()
+{
+    if (!Device)
+        return 1;
+    SDL_PauseAudioDevice(Device, 0);
+    return 0;
+}
+
+int audio_play_module(uint32_t module)
+{
+    if (!Device || module != ModuleHandle || !Player.module)
+        return 1;
+    SDL_LockAudioDevice(Device);
+    rewind_module(&Player);
+    RenderedPosition = module_position(&Player);
+    RenderedSilence = false;
+    HeardPosition.store(RenderedPosition, std::memory_order_release);
+    Finished.store(false, std::memory_order_release);
+    Playing.store(true, std::memory_order_release);
+    SDL_UnlockAudioDevice(Device);
+    return 0;
+}
+
+uint32_t audio_position(uint32_t)
+{
+    return HeardPosition.load(std::memory_order_acquire);
+}
+
+bool audio_finished()
+{
+    return Finished.load(std::memory_order_acquire);
+}
+
+void audio_free()
+{
+    if (Device) {
+        // Closing waits for the device's thread, so the module is ours again.
+        SDL_CloseAudioDevice(Device);
+        Device = 0;
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    Playing.store(false, std::memory_order_release);
+    free_module(&Player);
+}

@@ -1,0 +1,323 @@
+// The desktop display over SDL2: a borderless always-on-top fullscreen window,
+// the 640 by 480 picture scaled with sharp pixels and kept at 4:3, fed from
+// the memory flip chain; a 10 ms tick that never queues up.
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include <SDL.h>
+
+#include "platform/flip_chain.h"
+#include "platform/platform.h"
+
+static SDL_Window *Window = nullptr;
+static SDL_Renderer *Renderer = nullptr;
+static SDL_Texture *Texture = nullptr;
+static FlipChain Chain = {};
+static int ModeBits = 0;
+static SDL_TimerID Timer = 0;
+static int TimerId = 0;
+static bool DeviceLost = false;
+static bool RendererLost = false;
+// One tick at most waits in the queue: a slow frame lowers the rate instead
+// of piling up ticks.
+static std::atomic<bool> TickPending{false};
+static Uint32 TickEvent = 0;   // first of our three registered event types
+static Uint32 CloseEvent = 0;
+static Uint32 QuitEvent = 0;
+
+constexpr int PictureWidth = 640;
+constexpr int PictureHeight = 480;
+
+static int sdl_create_window(const char *title)
+{
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
+        fprintf(stderr, "orvanti: cannot start the display: %s\n", SDL_GetError());
+        return 1;
+    }
+    atexit(SDL_Quit);
+    TickEvent = SDL_RegisterEvents(3);
+    if (TickEvent == static_cast<Uint32>(-1)) {
+        fprintf(stderr, "orvanti: cannot register events: %s\n", SDL_GetError());
+        return 1;
+    }
+    CloseEvent = TickEvent + 1;
+    QuitEvent = TickEvent + 2;
+    Uint32 flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN;
+    Window = SDL_CreateWindow(title, 0, 0, PictureWidth, PictureHeight, flags);
+    if (!Window) {
+        fprintf(stderr, "orvanti: cannot create the window: %s\n", SDL_GetError());
+        return 1;
+    }
+    return 0;
+}
+
+static void sdl_show_window()
+{
+    SDL_ShowWindow(Window);
+    SDL_RaiseWindow(Window);
+}
+
+static int open_renderer()
+{
+    Renderer = SDL_CreateRenderer(Window, -1, 0);
+    if (!Renderer)
+        return 1;
+    SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
+    return 0;
+}
+
+static int sdl_create_device()
+{
+    return open_renderer();
+}
+
+static int scale_picture()
+{
+    // Nearest sampling keeps the pixels sharp; the logical size keeps 4:3
+    // with black outside the picture.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    return SDL_RenderSetLogicalSize(Renderer, PictureWidth, PictureHeight) == 0 ? 0 : 1;
+}
+
+static int sdl_take_exclusive()
+{
+    return scale_picture();
+}
+
+static Uint32 texture_format(int bits_per_pixel)
+{
+    // Our 24-bit pixels are the bytes blue, green, red; 16-bit ones are 5-6-5 words.
+    switch (bits_per_pixel) {
+    case 32: return SDL_PIXELFORMAT_RGB888;
+    case 24: return SDL_PIXELFORMAT_BGR24;
+    case 16: return SDL_PIXELFORMAT_RGB565;
+    default: return SDL_PIXELFORMAT_UNKNOWN;
+    }
+}
+
+static int open_texture(int bits_per_pixel)
+{
+    Uint32 format = texture_format(bits_per_pixel);
+    if (format == SDL_PIXELFORMAT_UNKNOWN)
+        return 1;
+    Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, PictureWidth, PictureHeight);
+    return Texture ? 0 : 1;
+}
+
+static int sdl_set_mode(int bits_per_pixel)
+{
+    if (Texture) {
+        SDL_DestroyTexture(Texture);
+        Texture = nullptr;
+    }
+    if (open_texture(bits_per_pixel) != 0)
+        return 1;
+    ModeBits = bits_per_pixel;
+    return 0;
+}
+
+static int sdl_create_flip_chain()
+{
+    if (ModeBits == 0)
+        return 1;
+    return create_flip_chain(&Chain, ModeBits, PictureWidth * (ModeBits / 8));
+}
+
+static int sdl_attach_back_surface()
+{
+    return Chain.surfaces[0] ? 0 : 1;
+}
+
+static int sdl_describe_back_surface(int *pitch_bytes)
+{
+    if (!Chain.surfaces[0])
+        return 1;
+    *pitch_bytes = Chain.pitch;
+    return 0;
+}
+
+static Uint32 post_tick(Uint32 interval, void *)
+{
+    if (!TickPending.exchange(true)) {
+        SDL_Event event = {};
+        event.type = TickEvent;
+        event.user.code = TimerId;
+        if (SDL_PushEvent(&event) != 1)
+            TickPending.store(false);
+    }
+    return interval;
+}
+
+static int sdl_start_timer(int id, int period_ms)
+{
+    TimerId = id;
+    Timer = SDL_AddTimer(static_cast<Uint32>(period_ms), post_tick, nullptr);
+    return Timer != 0 ? id : 0;
+}
+
+static void sdl_hide_cursor()
+{
+    SDL_ShowCursor(SDL_DISABLE);
+    SDL_DisableScreenSaver();
+}
+
+static int sdl_lock(uint8_t **pixels)
+{
+    *pixels = Chain.surfaces[0] ? back_surface(&Chain) : nullptr;
+    return *pixels ? 0 : 1;
+}
+
+static void sdl_unlock() {}
+
+static int sdl_flip()
+{
+    if (DeviceLost || !Texture || !Chain.surfaces[0])
+        return FlipSurfaceLost;
+    if (SDL_UpdateTexture(Texture, nullptr, back_surface(&Chain), Chain.pitch) != 0) {
+        DeviceLost = true;
+        return FlipSurfaceLost;
+    }
+    SDL_RenderClear(Renderer);
+    SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
+    SDL_RenderPresent(Renderer);
+    swap_flip_chain(&Chain);
+    return FlipDone;
+}
+
+static int sdl_restore()
+{
+    if (!Window || !Renderer || !Chain.surfaces[0])
+        return 1;
+    SDL_DestroyTexture(Texture);
+    Texture = nullptr;
+    if (RendererLost) {
+        SDL_DestroyRenderer(Renderer);
+        Renderer = nullptr;
+        if (open_renderer() != 0 || scale_picture() != 0)
+            return 1;
+    }
+    if (open_texture(ModeBits) != 0)
+        return 1;
+    DeviceLost = false;
+    RendererLost = false;
+    return 0;
+}
+
+static void sdl_release()
+{
+    if (Renderer) {
+        release_flip_chain(&Chain);
+        if (Texture)
+            SDL_DestroyTexture(Texture);
+        Texture = nullptr;
+        SDL_DestroyRenderer(Renderer);
+        Renderer = nullptr;
+    }
+}
+
+static void sdl_destroy_window()
+{
+    if (Timer) {
+        SDL_RemoveTimer(Timer);
+        Timer = 0;
+    }
+    if (Window) {
+        SDL_DestroyWindow(Window);
+        Window = nullptr;
+    }
+}
+
+static EventKind key_event_kind(const SDL_KeyboardEvent &key, int *param)
+{
+    SDL_Keycode symbol = key.keysym.sym;
+    *param = symbol == SDLK_ESCAPE ? KeyEscape : symbol == SDLK_F10 ? KeyF10 : static_cast<int>(symbol);
+    // F10 and Alt combinations are the system keys.
+    if (symbol == SDLK_F10 || (key.keysym.mod & KMOD_ALT) != 0 || symbol == SDLK_LALT || symbol == SDLK_RALT)
+        return EventSystemKeyDown;
+    if (symbol == SDLK_ESCAPE)
+        return EventKeyDown;
+    // Other keys keep a code that no handled key uses.
+    *param = -1;
+    return EventKeyDown;
+}
+
+static int sdl_next_event(PlatformEvent *out)
+{
+    SDL_Event event;
+    if (SDL_WaitEvent(&event) == 0) {
+        fprintf(stderr, "orvanti: the event queue failed: %s\n", SDL_GetError());
+        *out = {EventCloseRequest, 0};
+        return 1;
+    }
+    *out = {EventOther, 0};
+    if (event.type == TickEvent) {
+        TickPending.store(false);
+        *out = {EventTick, event.user.code};
+    } else if (event.type == CloseEvent) {
+        *out = {EventClose, 0};
+    } else if (event.type == QuitEvent) {
+        *out = {EventQuit, event.user.code};
+        return 0;
+    } else if (event.type == SDL_QUIT) {
+        // The window's close button, SIGINT and SIGTERM all arrive here.
+        *out = {EventCloseRequest, 0};
+    } else if (event.type == SDL_KEYDOWN) {
+        int key = 0;
+        EventKind kind = key_event_kind(event.key, &key);
+        *out = {kind, key};
+    } else if (event.type == SDL_RENDER_TARGETS_RESET) {
+        DeviceLost = true;
+    } else if (event.type == SDL_RENDER_DEVICE_RESET) {
+        DeviceLost = true;
+        RendererLost = true;
+    }
+    return 1;
+}
+
+static void sdl_post_event(EventKind kind, int param)
+{
+    Uint32 type = kind == EventClose ? CloseEvent : kind == EventQuit ? QuitEvent : 0;
+    if (type == 0 || TickEvent == 0)
+        return;
+    SDL_Event event = {};
+    event.type = type;
+    event.user.code = param;
+    SDL_PushEvent(&event);
+}
+
+static void sdl_message_box(const char *caption, const char *text)
+{
+    fprintf(stderr, "%s: %s\n", caption, text);
+    // The dummy and offscreen drivers have no screen to show a box on.
+    const char *driver = SDL_GetCurrentVideoDriver();
+    if (driver && (strcmp(driver, "dummy") == 0 || strcmp(driver, "offscreen") == 0))
+        return;
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, Window);
+}
+
+const PlatformDisplay SdlDisplay = {
+    "sdl",
+    sdl_create_window,
+    sdl_show_window,
+    sdl_create_device,
+    sdl_take_exclusive,
+    sdl_set_mode,
+    sdl_create_flip_chain,
+    sdl_attach_back_surface,
+    sdl_describe_back_surface,
+    sdl_start_timer,
+    sdl_hide_cursor,
+    sdl_lock,
+    sdl_unlock,
+    sdl_flip,
+    sdl_restore,
+    sdl_release,
+    sdl_destroy_window,
+    sdl_next_event,
+    sdl_post_event,
+    sdl_message_box,
+};
+
+const PlatformDisplay *Display = &SdlDisplay;
