@@ -11,6 +11,8 @@ using AssetList = std::vector<ArchiveFile>;
 
 // "coltab.dat": the 256 by 256 light table.
 void make_colour_table(AssetList &entries);
+void make_box_data(AssetList &entries);    // "box\\..." texture, shrink map, box meshes, title, mask, flash
+void make_title_data(AssetList &entries);  // "orvanti\\..." word mesh, texture, backgrounds, colour, wipe, flash
 
 // "orvanti.xm", the music; empty until the composition exists.
 std::vector<uint8_t> compose_music();

@@ -41,6 +41,8 @@ int main(int argc, char **argv)
 
     AssetList entries;
     make_colour_table(entries);
+    make_box_data(entries);
+    make_title_data(entries);
 
     std::string failure = write_archive((outdir / "orvanti.dat").string(), entries);
     if (!failure.empty()) {

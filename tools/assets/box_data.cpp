@@ -1,0 +1,242 @@
+// The box scene's data: the scrolling band texture, the shrink map, the
+// subdivided cube (twice: drawn and random-coordinate source), the title
+// lettering with its flicker mask, and the flash levels.
+#include <algorithm>
+#include <cmath>
+
+#include "assets.h"
+#include "glyphs.h"
+#include "mesh_writer.h"
+#include "paint.h"
+#include "tga_writer.h"
+
+namespace {
+
+constexpr uint32_t BoxSeed = 0xB0C5EEDu;
+
+// The texture is seen through a 256-row window that wraps after 768 rows,
+// so rows 768..1023 repeat rows 0..255.
+constexpr int TextureWidth = 256;
+constexpr int TexturePeriod = 768;
+constexpr int TextureRows = 1024;
+
+constexpr int OffsetWidth = 960;
+constexpr int OffsetRows = 480;
+
+// The camera sits 512 in front; matrix_scale_w 0.2 puts the box at view
+// depth 102.4 for drawing, while culling tests it at 512 against the near
+// distance 450. A corner more than 62 from the centre could turn past the
+// near distance and lose whole faces, so the corners stay at 34 * sqrt(3) = 59.
+constexpr double CubeHalfSide = 34.0;
+constexpr int CubeCells = 12;  // cells per side edge; two triangles each
+
+constexpr int TitleWidth = 640;
+constexpr int TitleRows = 160;
+constexpr int TitleTextWidth = 590;   // pixels the word may span
+constexpr int TitleBorder = 4;        // dark rim around the letters, pixels
+
+constexpr int MaskWidth = 1280;       // two copies of a 640-column pattern
+constexpr int MaskPattern = 640;
+constexpr int MaskRows = 128;
+constexpr int MaskFirstUsedRow = 63;  // the scene picks rows 63..126
+constexpr int MaskShowBelow = 32;     // mask bytes below this let the title through
+
+constexpr int BandW = 640;
+constexpr int BandH = 320;
+
+void add_true_colour(AssetList &entries, const char *name, int width, int height,
+                     const std::vector<uint32_t> &pixels)
+{
+    entries.push_back({name, encode_tga_true_colour(width, height, pixels.data())});
+}
+
+void add_grey(AssetList &entries, const char *name, int width, int height, const std::vector<uint8_t> &pixels)
+{
+    entries.push_back({name, encode_tga_grey(width, height, pixels.data())});
+}
+
+// Bands of colour that flow down the texture and wobble sideways; every term
+// repeats after 768 rows and 256 columns.
+std::vector<uint32_t> make_box_texture()
+{
+    std::vector<uint32_t> period(static_cast<size_t>(TextureWidth) * TexturePeriod);
+    for (int r = 0; r < TexturePeriod; r++) {
+        double t = static_cast<double>(r) / TexturePeriod;
+        for (int x = 0; x < TextureWidth; x++) {
+            double s = static_cast<double>(x) / TextureWidth;
+            double swirl = tile_fbm(s * 4.0, t * 12.0, 4, 12, 4, BoxSeed + 1);
+            double phase = t * 8.0 + 0.35 * std::sin(TwoPi * (s + 2.0 * t)) + 1.4 * (swirl - 0.5);
+            double band = 0.5 + 0.5 * std::sin(TwoPi * phase);
+            double hue = t * 3.0 + 0.12 * std::sin(TwoPi * s) + 0.25 * phase / 8.0;
+            double value = 0.18 + 0.82 * smoothstep(0.15, 0.85, band);
+            Colour c = hsv_colour(hue, 0.55 + 0.4 * band, value);
+            double sheen = std::pow(smoothstep(0.9, 1.0, band), 2.0) * 90.0;  // bright crest of each band
+            period[static_cast<size_t>(r) * TextureWidth + x] = pack_rgb(c.r + sheen, c.g + sheen, c.b + sheen);
+        }
+    }
+    return repeat_rows(period, TextureWidth, TexturePeriod, TextureRows);
+}
+
+// Smooth blobs and slow waves over the full 0..255 range, so that the
+// sampling point circling over it makes patches of triangles swell together.
+std::vector<uint8_t> make_offset_map()
+{
+    std::vector<double> field(static_cast<size_t>(OffsetWidth) * OffsetRows);
+    double lo = 1e9, hi = -1e9;
+    for (int y = 0; y < OffsetRows; y++)
+        for (int x = 0; x < OffsetWidth; x++) {
+            double u = static_cast<double>(x) / OffsetWidth, v = static_cast<double>(y) / OffsetRows;
+            double blobs = tile_fbm(u * 6.0, v * 3.0, 6, 3, 3, BoxSeed + 2);
+            double waves = std::sin(TwoPi * (u * 3.0 + v * 1.5)) * std::cos(TwoPi * (v * 2.0 - u));
+            double value = 1.6 * (blobs - 0.5) + 0.35 * waves;
+            field[static_cast<size_t>(y) * OffsetWidth + x] = value;
+            lo = std::min(lo, value);
+            hi = std::max(hi, value);
+        }
+    std::vector<uint8_t> map(field.size());
+    for (size_t i = 0; i < field.size(); i++)
+        map[i] = clamp_byte(255.0 * smoothstep(lo, hi, field[i]));
+    return map;
+}
+
+// A cube of six sides, each cut into CubeCells x CubeCells squares of two
+// triangles, every side carrying the whole texture window (u, v 0..1).
+MeshObjectSource make_cube()
+{
+    struct Side {
+        double n[3], a[3], b[3];  // outward normal, and the side's u and v directions
+    };
+    const Side sides[6] = {
+        {{0, 0, -1}, {1, 0, 0}, {0, -1, 0}},  // front, toward the camera
+        {{0, 0, 1}, {-1, 0, 0}, {0, -1, 0}},
+        {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}},
+        {{-1, 0, 0}, {0, 0, -1}, {0, -1, 0}},
+        {{0, 1, 0}, {1, 0, 0}, {0, 0, 1}},
+        {{0, -1, 0}, {1, 0, 0}, {0, 0, -1}},
+    };
+    MeshObjectSource cube;
+    for (const Side &side : sides) {
+        auto first = static_cast<uint16_t>(cube.vertices.size());
+        for (int j = 0; j <= CubeCells; j++)
+            for (int i = 0; i <= CubeCells; i++) {
+                double s = 2.0 * i / CubeCells - 1.0, t = 2.0 * j / CubeCells - 1.0;
+                double p[3];
+                for (int k = 0; k < 3; k++)
+                    p[k] = CubeHalfSide * (side.n[k] + s * side.a[k] + t * side.b[k]);
+                cube.vertices.push_back({static_cast<float>(p[0]), static_cast<float>(p[1]),
+                                         static_cast<float>(p[2]), static_cast<float>(i) / CubeCells,
+                                         static_cast<float>(j) / CubeCells});
+            }
+        auto at = [&](int i, int j) { return static_cast<uint16_t>(first + j * (CubeCells + 1) + i); };
+        for (int j = 0; j < CubeCells; j++)
+            for (int i = 0; i < CubeCells; i++) {
+                // Alternate diagonals so the cut pattern does not read as parallel stripes.
+                if ((i + j) % 2 == 0) {
+                    cube.faces.push_back({at(i, j), at(i + 1, j), at(i + 1, j + 1)});
+                    cube.faces.push_back({at(i, j), at(i + 1, j + 1), at(i, j + 1)});
+                } else {
+                    cube.faces.push_back({at(i, j), at(i + 1, j), at(i, j + 1)});
+                    cube.faces.push_back({at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)});
+                }
+            }
+    }
+    return cube;
+}
+
+// The word in cold blue-white letters with a dark navy rim; everything else
+// is 0, which the overlay never draws.
+std::vector<uint32_t> make_title_picture()
+{
+    Coverage probe = text_coverage(BoldFont, "ORVANTI", 100);
+    int pixel_height = std::max(8, 100 * TitleTextWidth / std::max(probe.width, 1));
+    Coverage word = text_coverage(BoldFont, "ORVANTI", pixel_height);
+    int left = (TitleWidth - word.width) / 2, top = (TitleRows - word.height) / 2;
+
+    std::vector<double> alpha(static_cast<size_t>(TitleWidth) * TitleRows, 0.0);
+    for (int y = 0; y < word.height; y++)
+        for (int x = 0; x < word.width; x++) {
+            int tx = left + x, ty = top + y;
+            if (tx >= 0 && tx < TitleWidth && ty >= 0 && ty < TitleRows)
+                alpha[static_cast<size_t>(ty) * TitleWidth + tx] = word.alpha[static_cast<size_t>(y) * word.width + x] / 255.0;
+        }
+
+    const Colour rim = {6, 10, 48};
+    std::vector<uint32_t> picture(alpha.size(), 0);
+    for (int y = 0; y < TitleRows; y++)
+        for (int x = 0; x < TitleWidth; x++) {
+            double grown = 0.0;  // coverage dilated by the rim width, round
+            for (int dy = -TitleBorder; dy <= TitleBorder; dy++)
+                for (int dx = -TitleBorder; dx <= TitleBorder; dx++) {
+                    int sx = x + dx, sy = y + dy;
+                    if (dx * dx + dy * dy > TitleBorder * TitleBorder || sx < 0 || sx >= TitleWidth || sy < 0 ||
+                        sy >= TitleRows)
+                        continue;
+                    grown = std::max(grown, alpha[static_cast<size_t>(sy) * TitleWidth + sx]);
+                }
+            if (grown <= 0.0)
+                continue;
+            double a = alpha[static_cast<size_t>(y) * TitleWidth + x];
+            double v = static_cast<double>(y - top) / std::max(word.height, 1);
+            Colour top_colour = {235, 250, 255}, bottom_colour = {30, 70, 220};
+            Colour letter = mix_colour(top_colour, bottom_colour, smoothstep(0.05, 0.95, v));
+            double glint = 60.0 * std::pow(std::max(0.0, std::sin(TwoPi * (x / 97.0 - v * 0.8))), 8.0);
+            letter = {letter.r + glint, letter.g + glint, letter.b + glint};
+            Colour c = mix_colour(rim, letter, a);
+            uint32_t word_value = pack_colour(c);
+            picture[static_cast<size_t>(y) * TitleWidth + x] = word_value ? word_value : 0x000001;
+        }
+    return picture;
+}
+
+// Per row a pattern of bars: below MaskShowBelow the title shows. The rows
+// the scene picks from open up more and more bars, so the random row of each
+// frame makes the word flicker between a few slivers and nearly all of it.
+// Columns 640..1279 repeat 0..639: the scrolling column wraps at 640.
+std::vector<uint8_t> make_title_mask()
+{
+    constexpr int BarCell = 10;  // pixels per noise cell along the row
+    std::vector<uint8_t> mask(static_cast<size_t>(MaskWidth) * MaskRows);
+    for (int r = 0; r < MaskRows; r++) {
+        double open = 0.12 + 0.83 * std::clamp(static_cast<double>(r - MaskFirstUsedRow) / 63.0, 0.0, 1.0);
+        for (int c = 0; c < MaskPattern; c++) {
+            double coarse = tile_noise(static_cast<double>(c) / BarCell, r, MaskPattern / BarCell, MaskRows, BoxSeed + 3);
+            double fine = tile_noise(static_cast<double>(c) / 4.0, r, MaskPattern / 4, MaskRows, BoxSeed + 4);
+            double v = 0.8 * coarse + 0.2 * fine;
+            uint8_t value = v < open ? static_cast<uint8_t>(std::min(31.0, v / open * 31.0))
+                                     : static_cast<uint8_t>(std::min(255.0, MaskShowBelow + (v - open) / (1.0 - open + 1e-9) * 223.0));
+            mask[static_cast<size_t>(r) * MaskWidth + c] = value;
+            mask[static_cast<size_t>(r) * MaskWidth + c + MaskPattern] = value;
+        }
+    }
+    return mask;
+}
+
+// Low levels at the edges, high in the middle, with a grain: a flash floods
+// the band, then draws back to the edges while the box shows through first.
+std::vector<uint8_t> make_flash_levels()
+{
+    std::vector<uint8_t> levels(static_cast<size_t>(BandW) * BandH);
+    for (int y = 0; y < BandH; y++)
+        for (int x = 0; x < BandW; x++) {
+            double dx = (x - BandW / 2.0) / (BandW / 2.0), dy = (y - BandH / 2.0) / (BandH / 2.0);
+            double centre = 1.0 - std::min(1.0, std::sqrt(dx * dx + dy * dy) / 1.2);
+            double grain = tile_fbm(x / 40.0, y / 40.0, BandW / 40, BandH / 40, 4, BoxSeed + 5);
+            levels[static_cast<size_t>(y) * BandW + x] = clamp_byte(12.0 + 200.0 * centre + 70.0 * (grain - 0.5));
+        }
+    return levels;
+}
+
+} // namespace
+
+void make_box_data(AssetList &entries)
+{
+    add_true_colour(entries, "box\\box_txt.tga", TextureWidth, TextureRows, make_box_texture());
+    add_grey(entries, "box\\box_offset.tga", OffsetWidth, OffsetRows, make_offset_map());
+    std::vector<uint8_t> cube = encode_mesh({make_cube()});
+    entries.push_back({"box\\box_3d.3d", cube});
+    // The random-coordinate source only needs as many vertex records as the box: the same cube.
+    entries.push_back({"box\\box_3d_.3d", cube});
+    add_true_colour(entries, "box\\box_title.tga", TitleWidth, TitleRows, make_title_picture());
+    add_grey(entries, "box\\box_title_fade.tga", MaskWidth, MaskRows, make_title_mask());
+    add_grey(entries, "box\\box_flash.tga", BandW, BandH, make_flash_levels());
+}
