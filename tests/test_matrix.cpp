@@ -209,6 +209,18 @@ TEST(MatrixInverse, HandlesAGeneralLinearPart)
     EXPECT_EQ(inverse[15], 1.0f);
 }
 
+TEST(MatrixInverse, InPlaceGivesTheSameResult)
+{
+    Matrix m, separate;
+    matrix_identity(m);
+    matrix_translate(m, 9, -8, 70);
+    matrix_rotate_x(m, 1.2f);
+    matrix_rotate_z(m, -0.4f);
+    invert_matrix(m, separate);
+    invert_matrix(m, m);
+    expect_matrix(m, separate, 0.0f);
+}
+
 TEST(MatrixInverse, IgnoresTheWeight)
 {
     Matrix m, weighted, plain_inverse, weighted_inverse;

@@ -216,7 +216,7 @@ TEST(MeshNormals, FollowTheWindingInEngineAxes)
 {
     MeshObjectSource object;
     object.vertices = {{0, 0, 0, 0, 0}, {1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 5, 0, 0}, {3, 4, 0, 0, 0}};
-    object.faces = {{0, 1, 2}, {0, 2, 1}, {0, 3, 1}, {1, 4, 2}};
+    object.faces = {{0, 1, 2}, {0, 2, 1}, {0, 3, 1}, {1, 4, 2}, {0, 2, 3}};
     LoadedMesh loaded = load_bytes(encode_mesh({object}));
     ASSERT_EQ(loaded.mesh.object_count, 1) << loaded.failure;
     const Object3D &obj = loaded.mesh.objects[0];
@@ -226,6 +226,8 @@ TEST(MeshNormals, FollowTheWindingInEngineAxes)
     // (0,0,0), (0,0,5), (1,0,0): e1 = +z, e2 = +x, so the normal is +y.
     EXPECT_FLOAT_EQ(normal(2).y, 1.0f);
     EXPECT_FLOAT_EQ(normal(2).x, 0.0f);
+    // (0,0,0), (0,1,0), (0,0,5): e1 = +y, e2 = +z, so the normal is +x.
+    EXPECT_FLOAT_EQ(normal(4).x, 1.0f);
     for (int j = 0; j < obj.face_count; j++) {
         const Vertex &n = normal(j);
         EXPECT_NEAR(std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z), 1.0, 1e-6) << "face " << j;

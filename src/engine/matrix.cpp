@@ -105,23 +105,26 @@ void invert_matrix(const Matrix m, Matrix out)
         // Leave at once, as the process would on a fatal error: no exit handlers.
         _exit(1);
     }
-    out[0] = static_cast<float>(c0 / det);
-    out[1] = static_cast<float>(c1 / det);
-    out[2] = static_cast<float>(c2 / det);
-    out[4] = static_cast<float>(cofactor(m, 8, 6, 4, 10) / det);
-    out[5] = static_cast<float>(cofactor(m, 0, 10, 8, 2) / det);
-    out[6] = static_cast<float>(cofactor(m, 4, 2, 0, 6) / det);
-    out[8] = static_cast<float>(cofactor(m, 9, 4, 5, 8) / det);
-    out[9] = static_cast<float>(cofactor(m, 8, 1, 9, 0) / det);
-    out[10] = static_cast<float>(cofactor(m, 5, 0, 4, 1) / det);
+    // Built aside, so that a caller passing the same array twice still gets the inverse.
+    float inverse[16];
+    inverse[0] = static_cast<float>(c0 / det);
+    inverse[1] = static_cast<float>(c1 / det);
+    inverse[2] = static_cast<float>(c2 / det);
+    inverse[4] = static_cast<float>(cofactor(m, 8, 6, 4, 10) / det);
+    inverse[5] = static_cast<float>(cofactor(m, 0, 10, 8, 2) / det);
+    inverse[6] = static_cast<float>(cofactor(m, 4, 2, 0, 6) / det);
+    inverse[8] = static_cast<float>(cofactor(m, 9, 4, 5, 8) / det);
+    inverse[9] = static_cast<float>(cofactor(m, 8, 1, 9, 0) / det);
+    inverse[10] = static_cast<float>(cofactor(m, 5, 0, 4, 1) / det);
     // The translation is carried back through the stored (float) linear part.
     for (int c = 0; c < 3; c++) {
-        double sum = static_cast<double>(m[12]) * out[c] + static_cast<double>(m[13]) * out[4 + c] +
-                     static_cast<double>(m[14]) * out[8 + c];
-        out[12 + c] = static_cast<float>(-sum);
+        double sum = static_cast<double>(m[12]) * inverse[c] + static_cast<double>(m[13]) * inverse[4 + c] +
+                     static_cast<double>(m[14]) * inverse[8 + c];
+        inverse[12 + c] = static_cast<float>(-sum);
     }
-    out[3] = out[7] = out[11] = 0.0f;
-    out[15] = 1.0f;
+    inverse[3] = inverse[7] = inverse[11] = 0.0f;
+    inverse[15] = 1.0f;
+    memcpy(out, inverse, sizeof inverse);
 }
 
 void transform_plane(const Plane in, Plane out, const Matrix m)
