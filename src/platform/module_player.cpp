@@ -52,28 +52,47 @@ int load_module_file(const char *path, ModulePlayer *player, char *error, size_t
         return 1;
     }
     openmpt_free_string(message);
-    // Play once through, no looping.
+    // Play once through, no looping, and stop dead at the end rather than
+    // rendering a fade-out tail.
     openmpt_module_set_repeat_count(player->module, 0);
+    openmpt_module_ctl_set_text(player->module, "play.at_end", "stop");
+    player->ended = false;
+    player->last_position = 0;
     return 0;
 }
 
+static uint32_t current_position(const ModulePlayer *player);
+
 size_t render_module(ModulePlayer *player, int rate, int16_t *stereo, size_t frames)
 {
-    if (!player->module)
+    if (!player->module || player->ended)
         return 0;
-    return openmpt_module_read_interleaved_stereo(player->module, rate, frames, stereo);
+    player->last_position = current_position(player);
+    size_t rendered = openmpt_module_read_interleaved_stereo(player->module, rate, frames, stereo);
+    // Past the end the library reports order 0, row 0 again.
+    if (rendered < frames)
+        player->ended = true;
+    return rendered;
 }
 
 void rewind_module(ModulePlayer *player)
 {
-    if (player->module)
+    if (player->module) {
         openmpt_module_set_position_order_row(player->module, 0, 0);
+        player->ended = false;
+        player->last_position = 0;
+    }
 }
 
 uint32_t module_position(const ModulePlayer *player)
 {
     if (!player->module)
         return 0;
+    return player->ended ? player->last_position : current_position(player);
+}
+
+static uint32_t current_position(const ModulePlayer *player)
+{
     int order = openmpt_module_get_current_order(player->module);
     int row = openmpt_module_get_current_row(player->module);
     if (order < 0)

@@ -16,6 +16,8 @@ struct openmpt_module;
 
 struct ModulePlayer {
     openmpt_module *module;  // null when none is loaded
+    bool ended;              // the last render reached the module's end
+    uint32_t last_position;  // where the last render started
 };
 
 // 0 on success; otherwise a one-line reason in error (never empty).
@@ -25,6 +27,7 @@ int load_module_file(const char *path, ModulePlayer *player, char *error, size_t
 size_t render_module(ModulePlayer *player, int rate, int16_t *stereo, size_t frames);
 // Moves playback to order 0, row 0.
 void rewind_module(ModulePlayer *player);
-// Order in the low 16 bits, row in the high 16 bits.
+// Order in the low 16 bits, row in the high 16 bits. Once the end is
+// reached it stays at the last position played.
 uint32_t module_position(const ModulePlayer *player);
 void free_module(ModulePlayer *player);

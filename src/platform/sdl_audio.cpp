@@ -36,8 +36,10 @@ static void fill_buffer(void *, Uint8 *stream, int length)
     HeardPosition.store(RenderedPosition, std::memory_order_release);
     if (RenderedSilence)
         Finished.store(true, std::memory_order_release);
-    RenderedPosition = module_position(&Player);
+    uint32_t position = module_position(&Player);
     size_t rendered = render_module(&Player, Rate, out, frames);
+    if (rendered > 0)
+        RenderedPosition = position;
     if (rendered < frames)
         memset(out + rendered * 2, 0, (frames - rendered) * 2 * sizeof(int16_t));
     RenderedSilence = rendered == 0;

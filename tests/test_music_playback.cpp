@@ -1,0 +1,178 @@
+// Music: position packing, a module rendered offline and through the audio
+// device advancing in order across a pattern break, freeing twice, and the
+// error for a missing or damaged module.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "archive_fixture.h"
+#include "platform/audio.h"
+#include "platform/module_player.h"
+#include "platform/platform.h"
+#include "shell/exit_status.h"
+#include "shell/music.h"
+#include "short_show.h"
+
+namespace {
+
+struct Position {
+    int order, row;
+};
+
+bool comes_after(Position a, Position b)
+{
+    return b.order > a.order || (b.order == a.order && b.row >= a.row);
+}
+
+TEST(MusicPosition, LowBitsOrderHighBitsRow)
+{
+    EXPECT_EQ(position_order(0x0005000Cu), 12);
+    EXPECT_EQ(position_row(0x0005000Cu), 5);
+    EXPECT_EQ(pack_position(12, 5), 0x0005000Cu);
+    EXPECT_EQ(position_order(0xFFFF0000u), 0);
+    EXPECT_EQ(position_row(0xFFFF0000u), 65535);
+    EXPECT_EQ(position_row(pack_position(46, 63)), 63);
+}
+
+class ModuleFile : public ::testing::Test {
+protected:
+    std::string folder = make_temp_folder();
+    std::string write(const std::vector<uint8_t> &bytes)
+    {
+        std::string path = folder + "/orvanti.xm";
+        write_file_bytes(path, bytes);
+        return path;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+};
+
+TEST_F(ModuleFile, RendersOnceThroughInOrderAcrossAPatternBreak)
+{
+    // Order 0 breaks at row 3 to row 2 of order 1.
+    std::string path = write(short_module_bytes(3, 8, 3, 2));
+    ModulePlayer player = {};
+    char error[256] = "";
+    ASSERT_EQ(load_module_file(path.c_str(), &player, error, sizeof error), 0) << error;
+    std::vector<Position> seen;
+    std::vector<int16_t> buffer(2 * 64);
+    size_t total = 0;
+    for (;;) {
+        uint32_t position = module_position(&player);
+        seen.push_back({position_order(position), position_row(position)});
+        size_t got = render_module(&player, MusicRate, buffer.data(), 64);
+        total += got;
+        if (got == 0)
+            break;
+        ASSERT_LT(total, static_cast<size_t>(MusicRate) * 10) << "the module never ended";
+    }
+    free_module(&player);
+    free_module(&player);  // harmless when repeated
+
+    std::vector<Position> distinct;
+    for (Position p : seen)
+        if (distinct.empty() || distinct.back().order != p.order || distinct.back().row != p.row)
+            distinct.push_back(p);
+    std::vector<Position> expected;
+    for (int row = 0; row <= 3; row++)
+        expected.push_back({0, row});
+    for (int row = 2; row < 8; row++)
+        expected.push_back({1, row});
+    for (int row = 0; row < 8; row++)
+        expected.push_back({2, row});
+    ASSERT_EQ(distinct.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); i++) {
+        EXPECT_EQ(distinct[i].order, expected[i].order) << "step " << i;
+        EXPECT_EQ(distinct[i].row, expected[i].row) << "step " << i;
+    }
+    // Rows 0-3 of order 0, 2-7 of order 1, 0-7 of order 2: 18 rows of
+    // 2.5 / 255 s at 44,100 Hz, and no tail after the end.
+    double rows = static_cast<double>(total) / (MusicRate * 2.5 / 255.0);
+    EXPECT_NEAR(rows, 18.0, 0.5);
+}
+
+TEST_F(ModuleFile, LoadErrorsNameTheReason)
+{
+    ModulePlayer player = {};
+    char error[256] = "";
+    EXPECT_NE(load_module_file((folder + "/missing.xm").c_str(), &player, error, sizeof error), 0);
+    EXPECT_NE(std::string(error).find("No such file"), std::string::npos) << error;
+    std::string path = write(std::vector<uint8_t>(300, 0x5A));
+    error[0] = '\0';
+    EXPECT_NE(load_module_file(path.c_str(), &player, error, sizeof error), 0);
+    EXPECT_NE(error[0], '\0');
+    EXPECT_EQ(player.module, nullptr);
+}
+
+class MusicDevice : public ModuleFile {
+protected:
+    const PlatformDisplay *saved_display = Display;
+    void SetUp() override
+    {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        // Messages go to standard error only, never to a window.
+        Display = &MemoryDisplay;
+    }
+    void TearDown() override
+    {
+        free_music();
+        Display = saved_display;
+        ModuleFile::TearDown();
+    }
+};
+
+TEST_F(MusicDevice, PolledPositionAdvancesInOrderToTheEnd)
+{
+    std::string path = write(short_module_bytes(4, 6, 2, 1));
+    start_music(path.c_str());
+    poll_music_position();
+    std::vector<Position> seen = {{MusicOrder, MusicRow}};
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!MusicEnded && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        poll_music_position();
+        Position now = {MusicOrder, MusicRow};
+        if (now.order != seen.back().order || now.row != seen.back().row)
+            seen.push_back(now);
+    }
+    ASSERT_TRUE(MusicEnded) << "the module did not finish within 10 s";
+    EXPECT_EQ(seen.front().order, 0);
+    EXPECT_EQ(seen.front().row, 0);
+    for (size_t i = 1; i < seen.size(); i++)
+        EXPECT_TRUE(comes_after(seen[i - 1], seen[i]))
+            << seen[i - 1].order << ":" << seen[i - 1].row << " then " << seen[i].order << ":" << seen[i].row;
+    EXPECT_EQ(seen.back().order, 3);
+    EXPECT_GE(seen.size(), 6u);  // rows of 10 ms, buffers of 23 ms: several steps seen
+
+    free_music();
+    free_music();
+    poll_music_position();  // the last position stays readable after freeing
+    EXPECT_EQ(MusicOrder, seen.back().order);
+}
+
+TEST_F(MusicDevice, MissingModuleEndsWithTheMessage)
+{
+    std::string path = folder + "/orvanti.xm";
+    EXPECT_EXIT(start_music(path.c_str()), ::testing::ExitedWithCode(ExitMusicFailed),
+                "cannot play .*orvanti.xm: No such file or directory");
+}
+
+TEST_F(MusicDevice, DamagedModuleEndsWithTheMessage)
+{
+    std::vector<uint8_t> bytes = short_module_bytes(2, 4);
+    bytes.resize(70);  // the header cut short
+    std::string path = write(bytes);
+    EXPECT_EXIT(start_music(path.c_str()), ::testing::ExitedWithCode(ExitMusicFailed), "cannot play .*orvanti.xm: ");
+}
+
+TEST_F(MusicDevice, NoDeviceEndsWithTheDeviceMessage)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    std::string path = write(short_module_bytes(2, 4));
+    EXPECT_EXIT(start_music(path.c_str()), ::testing::ExitedWithCode(ExitSoundDevice), "Can't initialize device");
+}
+
+}  // namespace
