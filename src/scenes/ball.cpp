@@ -1,9 +1,267 @@
-// The ball scene. Placeholder: loads nothing and draws nothing until the scene is built.
+// The ball scene: three copies of one ball in front of a warped vortex; the
+// vortex ball wears the vortex's red centre, the rough ball is a white
+// wireframe, and a small white ball shows while the camera swings close.
+#include "scenes/ball.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "data/startup.h"
+#include "engine/random.h"
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "scenes/image_ops.h"
 #include "scenes/scenes.h"
+#include "shell/render_target.h"
+#include "shell/sequencer.h"
 
-void load_ball_scene() {}
+namespace {
 
-int ball_scene_handler(int, int, int)
+constexpr int VortexSide = 256;
+constexpr size_t VortexBytes = size_t{VortexSide} * VortexSide * 4;
+// The square of the band copied onto the vortex ball: its centre.
+constexpr int VortexTop = 32;
+constexpr int VortexLeft = 192;
+constexpr uint32_t RedOnly = 0x00FF0000;
+
+constexpr int MapWidth = 640;
+constexpr int MapHeight = 320;
+constexpr int SourceMinRows = 255;  // the warp samples rows 0 to 254
+
+constexpr float StartPhase = 3.1415927f;
+constexpr float PhaseStep = 0.0395f;
+constexpr float CameraRestZ = -200.0f;   // start and centre of the bob
+constexpr float BobSwing = 50.0f;        // doubled by parameter bit 0
+constexpr float SwayWidth = 50.0f;
+constexpr int ParamWideSwing = 1;
+constexpr int ParamStopNear = 2;
+
+// Shown sizes: the two outer balls at 1/0.6, the white one at 1/4.
+constexpr float BallScaleW = 0.6f;
+constexpr float WhiteScaleW = 4.0f;
+
+// Turn per tick, radians.
+constexpr float VortexTurnY = 0.02f, VortexTurnX = 0.01f;
+constexpr float RoughTurnY = -0.03f, RoughTurnX = -0.015f;
+constexpr float WhiteTurnY = 0.03f, WhiteTurnX = 0.015f;
+
+// Roughening: each coordinate moves by -32 to 31.
+constexpr int RoughSpan = 64;
+constexpr int RoughHalf = 32;
+
+constexpr int FlashInverts = 3;      // fade kind inverting the vortex
+constexpr int FlashSwaps = 4;        // fade kind also swapping the vortex ball's colours
+
+const Rgb White = {255, 255, 255};
+const Rgb Black = {0, 0, 0};
+
+const char *const MapXName = "ball\\ball_vortex_x1.tga";
+const char *const MapYName = "ball\\ball_vortex_y1.tga";
+const char *const SourceName = "ball\\ball_vortex_txt.tga";
+const char *const MeshName = "ball\\ball.3d";
+
+bool check_map(const Image &map, const char *name)
 {
+    if (map.kind == 1 && map.pixels && map.width == MapWidth && map.height == MapHeight)
+        return true;
+    report_startup_failure("%s: not an 8-bit %d by %d offset map", name, MapWidth, MapHeight);
+    return false;
+}
+
+bool check_source(const Image &source, const char *name)
+{
+    if (source.kind == 2 && source.pixels && source.width == VortexSide && source.height >= SourceMinRows)
+        return true;
+    report_startup_failure("%s: not a 32-bit picture 256 wide with at least 255 rows", name);
+    return false;
+}
+
+bool check_mesh(const Mesh &mesh, const char *name)
+{
+    if (mesh.object_count >= 1 && mesh.objects)
+        return true;
+    report_startup_failure("%s: the mesh holds no object", name);
+    return false;
+}
+
+Object3D *vortex_ball() { return &VortexBallMesh.objects[0]; }
+Object3D *rough_ball() { return &RoughBallMesh.objects[0]; }
+Object3D *white_ball() { return &WhiteBallMesh.objects[0]; }
+
+void roughen(Object3D *ball)
+{
+    for (int i = 0; i < ball->vertex_count; i++) {
+        Vertex &v = ball->vertices[i];
+        v.x += static_cast<float>(random_next() % RoughSpan - RoughHalf);
+        v.y += static_cast<float>(random_next() % RoughSpan - RoughHalf);
+        v.z += static_cast<float>(random_next() % RoughSpan - RoughHalf);
+    }
+}
+
+void load_ball(Mesh *mesh, float scale_w, bool *ok)
+{
+    load_mesh(MeshName, mesh);
+    if (check_mesh(*mesh, MeshName))
+        matrix_scale_w(mesh->objects[0].matrix, scale_w);
+    else
+        *ok = false;
+}
+
+void draw_ball(Object3D *ball, DrawCallback routine)
+{
+    set_draw_callback(routine);
+    cull_object(ball, BallCamera);
+    transform_object(ball, BallCamera);
+    project_object(ball);
+    draw_object(ball);
+}
+
+bool camera_near()
+{
+    return BallCamera[14] > BallNearZ;
+}
+
+bool vortex_colours_swapped()
+{
+    return FadeKind == FlashSwaps && FadeValue != 0;
+}
+
+// The vortex's centre square, red channel only, onto the vortex ball.
+void take_vortex_texture()
+{
+    uint32_t *texels = image_words(&VortexTexture);
+    for (int r = 0; r < VortexSide; r++) {
+        const uint32_t *row =
+            RenderTarget.pixels + static_cast<ptrdiff_t>(VortexTop + r) * RenderTarget.pitch + VortexLeft;
+        uint32_t *out = texels + r * VortexSide;
+        for (int c = 0; c < VortexSide; c++)
+            out[c] = row[c] & RedOnly;
+    }
+}
+
+} // namespace
+
+Image VortexTexture = {2, VortexSide, VortexSide, nullptr, nullptr, nullptr};
+int BallTicks = 0;
+float BallPhase = StartPhase;
+Matrix BallCamera = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, CameraRestZ, 1};
+
+Image BallMapX, BallMapY, BallSource, BallSourceInverted;
+Mesh VortexBallMesh, RoughBallMesh, WhiteBallMesh;
+bool BallSceneReady = false;
+
+void load_ball_scene()
+{
+    bool ok = true;
+    load_image(MapXName, &BallMapX);
+    load_image(MapYName, &BallMapY);
+    load_image(SourceName, &BallSource);
+    load_image(SourceName, &BallSourceInverted);
+    ok = check_map(BallMapX, MapXName) && ok;
+    ok = check_map(BallMapY, MapYName) && ok;
+    ok = check_source(BallSource, SourceName) && ok;
+    if (check_source(BallSourceInverted, SourceName))
+        invert_image(&BallSourceInverted);
+    else
+        ok = false;
+
+    alloc_cleared(&VortexTexture.pixels, VortexBytes);
+    ok = ok && VortexTexture.pixels;
+
+    load_ball(&VortexBallMesh, BallScaleW, &ok);
+    load_ball(&RoughBallMesh, BallScaleW, &ok);
+    load_ball(&WhiteBallMesh, WhiteScaleW, &ok);
+    if (RoughBallMesh.objects)
+        roughen(rough_ball());
+    if (VortexBallMesh.objects)
+        set_object_texture(vortex_ball(), &VortexTexture);
+    BallSceneReady = ok;
+}
+
+void release_ball_scene()
+{
+    free_image(&BallMapX);
+    free_image(&BallMapY);
+    free_image(&BallSource);
+    free_image(&BallSourceInverted);
+    free(VortexTexture.pixels);
+    VortexTexture.pixels = nullptr;
+    free_mesh(&VortexBallMesh);
+    free_mesh(&RoughBallMesh);
+    free_mesh(&WhiteBallMesh);
+    BallSceneReady = false;
+}
+
+void ball_face_vortex(Face *face)
+{
+    bool swapped = vortex_colours_swapped();
+    if (camera_near())
+        draw_face_textured(face, 0);
+    else
+        draw_face_flat(face, swapped ? &White : &Black);
+    draw_face_wire(face, swapped ? &Black : &White);
+}
+
+void ball_face_wire(Face *face)
+{
+    draw_face_wire(face, &White);
+}
+
+void ball_face_white(Face *face)
+{
+    draw_face_flat(face, &White);
+    draw_face_wire(face, &Black);
+}
+
+int ball_scene_handler(int init, int ticks, int param)
+{
+    if (init) {
+        matrix_identity(BallCamera);
+        matrix_translate(BallCamera, 0, 0, CameraRestZ);
+        set_near_plane(BallNearPlane);
+        set_far_plane(BallFarPlane);
+        BallTicks = 0;
+        BallPhase = StartPhase;
+    }
+    // A clock never runs backwards; a negative step is taken as none.
+    int steps = ticks > 0 ? ticks : 0;
+    BallTicks += steps;
+    for (int i = 0; i < steps; i++)
+        BallPhase += PhaseStep;
+    if (!BallSceneReady)
+        return 0;
+
+    float turns = static_cast<float>(steps);
+    matrix_rotate_y(vortex_ball()->matrix, turns * VortexTurnY);
+    matrix_rotate_x(vortex_ball()->matrix, turns * VortexTurnX);
+    matrix_rotate_y(rough_ball()->matrix, turns * RoughTurnY);
+    matrix_rotate_x(rough_ball()->matrix, turns * RoughTurnX);
+    matrix_rotate_y(white_ball()->matrix, turns * WhiteTurnY);
+    matrix_rotate_x(white_ball()->matrix, turns * WhiteTurnX);
+
+    set_near_plane(BallNearPlane);
+
+    // Bit 1 holds the camera once it has come to BallStopZ or nearer.
+    if (!(param & ParamStopNear) || BallCamera[14] < BallStopZ) {
+        float swing = (param & ParamWideSwing) ? 2 * BobSwing : BobSwing;
+        BallCamera[14] = std::sin(BallPhase) * swing + CameraRestZ;
+    }
+    BallCamera[12] = std::sin(BallPhase * 0.5f) * SwayWidth;
+
+    bool inverted = (FadeKind == FlashInverts || FadeKind == FlashSwaps) && FadeValue != 0;
+    const Image &source = inverted ? BallSourceInverted : BallSource;
+    warp_band(BallMapX.pixels, BallMapY.pixels, image_words(&source), BallTicks, BallTicks / 2);
+    take_vortex_texture();
+
+    draw_ball(rough_ball(), ball_face_wire);
+    draw_ball(vortex_ball(), ball_face_vortex);
+    if (camera_near()) {
+        // The white ball is culled at its unscaled placement, which comes
+        // within 75 of the camera; near 0 keeps it whole. The next frame
+        // puts 75 back before drawing anything.
+        set_near_plane(0);
+        draw_ball(white_ball(), ball_face_white);
+    }
     return 0;
 }

@@ -1,9 +1,223 @@
-// The plane scene. Placeholder: loads nothing and draws nothing until the scene is built.
+// The plane scene: one sheet on black, breathing between its stored and a
+// roughened shape, textured with a vortex warped anew every frame.
+#include "scenes/plane.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "data/startup.h"
+#include "engine/random.h"
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "scenes/image_ops.h"
 #include "scenes/scenes.h"
+#include "shell/render_target.h"
+#include "shell/sequencer.h"
 
-void load_plane_scene() {}
+namespace {
 
-int plane_scene_handler(int, int, int)
+constexpr int TextureSide = 256;
+constexpr size_t TextureBytes = size_t{TextureSide} * TextureSide * 4;
+constexpr int SourceMinRows = 255;  // the warp samples rows 0 to 254
+constexpr int BandRows = 320;
+
+constexpr float CameraZ = -130.0f;
+constexpr float SheetScaleW = 0.6f;  // the sheet shows at 1/0.6 of its stored size
+
+// Roughening: x and y move by -16 to 15, z by -64 to 63.
+constexpr int RoughSpanXY = 32, RoughHalfXY = 16;
+constexpr int RoughSpanZ = 128, RoughHalfZ = 64;
+
+constexpr int FlashKind = 3;
+
+const Rgb Black = {0, 0, 0};
+
+const char *const MapXName = "plane\\plane_vortex_x.tga";
+const char *const MapYName = "plane\\plane_vortex_y.tga";
+const char *const SourceName = "plane\\plane_vortex_txt.tga";
+const char *const MeshName = "plane\\plane.3d";
+
+bool check_map(const Image &map, const char *name)
 {
+    if (map.kind == 1 && map.pixels && map.width == TextureSide && map.height == TextureSide)
+        return true;
+    report_startup_failure("%s: not an 8-bit 256 by 256 offset map", name);
+    return false;
+}
+
+bool check_source(const Image &source, const char *name)
+{
+    if (source.kind == 2 && source.pixels && source.width == TextureSide && source.height >= SourceMinRows)
+        return true;
+    report_startup_failure("%s: not a 32-bit picture 256 wide with at least 255 rows", name);
+    return false;
+}
+
+bool load_sheet(Mesh *mesh)
+{
+    load_mesh(MeshName, mesh);
+    if (mesh->object_count < 1 || !mesh->objects) {
+        report_startup_failure("%s: the mesh holds no object", MeshName);
+        return false;
+    }
+    matrix_scale_w(mesh->objects[0].matrix, SheetScaleW);
+    return true;
+}
+
+Object3D *rest_sheet() { return &PlaneRestMesh.objects[0]; }
+Object3D *rough_sheet() { return &PlaneRoughMesh.objects[0]; }
+Object3D *drawn_sheet() { return &PlaneDrawnMesh.objects[0]; }
+
+void roughen(Object3D *sheet)
+{
+    for (int i = 0; i < sheet->vertex_count; i++) {
+        Vertex &v = sheet->vertices[i];
+        v.x += static_cast<float>(random_next() % RoughSpanXY - RoughHalfXY);
+        v.y += static_cast<float>(random_next() % RoughSpanXY - RoughHalfXY);
+        v.z += static_cast<float>(random_next() % RoughSpanZ - RoughHalfZ);
+    }
+}
+
+bool flash_on()
+{
+    return FadeKind == FlashKind && FadeValue != 0;
+}
+
+void clear_band()
+{
+    size_t words = static_cast<size_t>(BandRows) * RenderTarget.pitch;
+    memset(RenderTarget.pixels, 0, words * sizeof(uint32_t));
+}
+
+void step_blend()
+{
+    // Turns on the step that reaches or passes a bound; the value is kept as it is.
+    if (!PlaneBlendFalling) {
+        PlaneBlend += PlaneBlendStep;
+        if (PlaneBlend >= PlaneBlendTop)
+            PlaneBlendFalling = true;
+    } else {
+        PlaneBlend -= PlaneBlendStep;
+        if (PlaneBlend <= PlaneBlendBottom)
+            PlaneBlendFalling = false;
+    }
+}
+
+void blend_shape()
+{
+    const Vertex *rest = rest_sheet()->vertices;
+    const Vertex *rough = rough_sheet()->vertices;
+    Vertex *drawn = drawn_sheet()->vertices;
+    for (int j = 0; j < rest_sheet()->vertex_count; j++) {
+        drawn[j].x = rest[j].x + (rough[j].x - rest[j].x) * PlaneBlend;
+        drawn[j].y = rest[j].y + (rough[j].y - rest[j].y) * PlaneBlend;
+        drawn[j].z = rest[j].z + (rough[j].z - rest[j].z) * PlaneBlend;
+    }
+}
+
+} // namespace
+
+Image PlaneTexture = {2, TextureSide, TextureSide, nullptr, nullptr, nullptr};
+float PlaneBlend = 0.0f;
+bool PlaneBlendFalling = false;
+int PlaneWarpClock = 0;
+Matrix PlaneCamera = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, CameraZ, 1};
+
+Image PlaneMapX, PlaneMapY, PlaneSource, PlaneSourceInverted;
+Mesh PlaneRestMesh, PlaneRoughMesh, PlaneDrawnMesh;
+bool PlaneSceneReady = false;
+
+void load_plane_scene()
+{
+    bool ok = true;
+    load_image(MapXName, &PlaneMapX);
+    load_image(MapYName, &PlaneMapY);
+    load_image(SourceName, &PlaneSource);
+    load_image(SourceName, &PlaneSourceInverted);
+    ok = check_map(PlaneMapX, MapXName) && ok;
+    ok = check_map(PlaneMapY, MapYName) && ok;
+    ok = check_source(PlaneSource, SourceName) && ok;
+    if (check_source(PlaneSourceInverted, SourceName))
+        invert_image(&PlaneSourceInverted);
+    else
+        ok = false;
+
+    alloc_cleared(&PlaneTexture.pixels, TextureBytes);
+    ok = ok && PlaneTexture.pixels;
+
+    bool rest = load_sheet(&PlaneRestMesh);
+    bool rough = load_sheet(&PlaneRoughMesh);
+    bool drawn = load_sheet(&PlaneDrawnMesh);
+    if (rough)
+        roughen(rough_sheet());
+    if (rest && rough && drawn) {
+        // The blend pairs records one to one; copies of one file always match.
+        if (rest_sheet()->vertex_count != rough_sheet()->vertex_count ||
+            rest_sheet()->vertex_count != drawn_sheet()->vertex_count) {
+            report_startup_failure("%s: the three copies differ in size", MeshName);
+            ok = false;
+        }
+        set_object_texture(rest_sheet(), &PlaneTexture);
+        set_object_texture(rough_sheet(), &PlaneTexture);
+        set_object_texture(drawn_sheet(), &PlaneTexture);
+    } else {
+        ok = false;
+    }
+    PlaneSceneReady = ok;
+}
+
+void release_plane_scene()
+{
+    free_image(&PlaneMapX);
+    free_image(&PlaneMapY);
+    free_image(&PlaneSource);
+    free_image(&PlaneSourceInverted);
+    free(PlaneTexture.pixels);
+    PlaneTexture.pixels = nullptr;
+    free_mesh(&PlaneRestMesh);
+    free_mesh(&PlaneRoughMesh);
+    free_mesh(&PlaneDrawnMesh);
+    PlaneSceneReady = false;
+}
+
+void plane_face(Face *face)
+{
+    draw_face_textured(face, 0);
+    if (flash_on())
+        draw_face_wire(face, &Black);
+}
+
+// The parameter is not used.
+int plane_scene_handler(int init, int ticks, int)
+{
+    if (init) {
+        matrix_identity(PlaneCamera);
+        matrix_translate(PlaneCamera, 0, 0, CameraZ);
+        set_near_plane(PlaneNearPlane);
+        set_far_plane(PlaneFarPlane);
+        PlaneBlend = 0.0f;
+        PlaneBlendFalling = false;
+        PlaneWarpClock = 0;
+    }
+    if (ticks > 0) {
+        PlaneWarpClock += ticks;
+        for (int i = 0; i < ticks; i++)
+            step_blend();
+    }
+
+    clear_band();
+    if (!PlaneSceneReady)
+        return 0;
+
+    const Image &source = flash_on() ? PlaneSourceInverted : PlaneSource;
+    warp_texture(image_words(&PlaneTexture), PlaneMapX.pixels, PlaneMapY.pixels, image_words(&source),
+                 PlaneWarpClock, PlaneWarpClock / 2);
+    blend_shape();
+
+    set_draw_callback(plane_face);
+    cull_object(drawn_sheet(), PlaneCamera);
+    transform_object(drawn_sheet(), PlaneCamera);
+    project_object(drawn_sheet());
+    draw_object(drawn_sheet());
     return 0;
 }

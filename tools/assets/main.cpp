@@ -43,6 +43,8 @@ int main(int argc, char **argv)
     make_colour_table(entries);
     make_box_data(entries);
     make_title_data(entries);
+    make_ball_data(entries);
+    make_plane_data(entries);
 
     std::string failure = write_archive((outdir / "orvanti.dat").string(), entries);
     if (!failure.empty()) {

@@ -1,0 +1,139 @@
+// The plane scene's data: the texture-sized swirl maps, the stained-glass
+// source picture and the curved sheet.
+#include <algorithm>
+#include <cmath>
+
+#include "assets.h"
+#include "mesh_writer.h"
+#include "paint.h"
+#include "tga_writer.h"
+#include "vortex_paint.h"
+
+namespace {
+
+constexpr int MapSide = 256;
+
+void make_plane_maps(AssetList &entries)
+{
+    SwirlShape shape;
+    shape.centre_x = MapSide / 2.0;
+    shape.centre_y = MapSide / 2.0;
+    shape.arms = 2;
+    shape.depth = shape.arms * WarpPeriod / (2 * Pi);
+    shape.twist = -70.0;  // arms curl the other way from the ball's
+    shape.core = 4.0;
+    std::vector<uint8_t> map_x, map_y;
+    make_swirl_maps(MapSide, MapSide, shape, map_x, map_y);
+    entries.push_back({"plane\\plane_vortex_x.tga", encode_tga_grey(MapSide, MapSide, map_x.data())});
+    entries.push_back({"plane\\plane_vortex_y.tga", encode_tga_grey(MapSide, MapSide, map_y.data())});
+}
+
+// Stained glass: bright cells with dark leading, laid out on the 255-texel
+// torus so the warp finds no seam. Each cell glows toward its centre, which
+// makes single cells easy to follow as the swirl carries them inward.
+void make_plane_source(AssetList &entries)
+{
+    constexpr int Cells = 44;
+    constexpr double Leading = 2.2;  // texels of dark border between cells
+    constexpr Colour LeadColour = {20, 12, 8};
+    constexpr Colour Black = {0, 0, 0};
+    constexpr uint32_t Seed = 0x91A4E;
+    struct Cell {
+        double x, y;
+        Colour colour;
+    };
+    // Hues picked from a warm and a cool family so neighbours contrast.
+    static const double Hues[] = {0.0, 0.08, 0.14, 0.55, 0.62, 0.75, 0.9, 0.33};
+    constexpr int HueCount = sizeof Hues / sizeof Hues[0];
+    std::vector<Cell> cells;
+    for (int i = 0; i < Cells; i++) {
+        Cell cell;
+        cell.x = hash_unit(Seed, i, 0) * WarpPeriod;
+        cell.y = hash_unit(Seed, i, 1) * WarpPeriod;
+        int family = std::min(static_cast<int>(hash_unit(Seed, i, 2) * HueCount), HueCount - 1);
+        double hue = Hues[family] + 0.03 * hash_unit(Seed, i, 3);
+        cell.colour = hsv_colour(hue, 0.8 + 0.2 * hash_unit(Seed, i, 4), 1.0);
+        cells.push_back(cell);
+    }
+    std::vector<uint32_t> pixels(WarpSourceSide * WarpSourceSide);
+    for (int y = 0; y < WarpPeriod; y++) {
+        for (int x = 0; x < WarpPeriod; x++) {
+            double nearest = 1e9, second = 1e9;
+            const Cell *owner = &cells[0];
+            for (const Cell &cell : cells) {
+                double d = torus_distance(x + 0.5, y + 0.5, cell.x, cell.y);
+                if (d < nearest) {
+                    second = nearest;
+                    nearest = d;
+                    owner = &cell;
+                } else if (d < second) {
+                    second = d;
+                }
+            }
+            // Half the gap to the next centre approximates the distance to the edge.
+            double to_edge = 0.5 * (second - nearest);
+            double glow = std::clamp(1.0 - nearest / (nearest + to_edge + 1e-9), 0.0, 1.0);
+            Colour colour = mix_colour(Black, owner->colour, 0.45 + 0.55 * glow);
+            if (to_edge < Leading)
+                colour = mix_colour(LeadColour, colour, std::max(0.0, to_edge - Leading + 1.0));
+            pixels[y * WarpSourceSide + x] = pack_colour(colour);
+        }
+    }
+    close_warp_source(pixels);
+    entries.push_back({"plane\\plane_vortex_txt.tga",
+                       encode_tga_true_colour(WarpSourceSide, WarpSourceSide, pixels.data())});
+}
+
+// The sheet fills most of the band at the scene's camera (at -130, shown
+// through a w factor of 0.6, so the sheet's origin lies 78 deep). Its depth
+// range leaves room for the roughening (up to 64 either way in z, at blend
+// factors from -1 to 0.75): the nearest vertex stays at a view depth of 11
+// or more, and the farthest within the far plane of 200 at the unscaled
+// placement that culling uses (130 + 6 + 64).
+constexpr int Columns = 16;
+constexpr int Rows = 8;
+constexpr double HalfWidth = 78.0;
+constexpr double HalfHeight = 38.0;
+constexpr double CentreDepth = -4.0;  // the middle bulges toward the camera
+constexpr double CornerDepth = 6.0;
+constexpr double TextureSpan = 255.0 / 256.0;  // one crossing, short of the wrap
+
+void make_plane_mesh(AssetList &entries)
+{
+    MeshObjectSource sheet;
+    for (int r = 0; r <= Rows; r++) {
+        for (int c = 0; c <= Columns; c++) {
+            double fx = double(c) / Columns;
+            double fy = double(r) / Rows;
+            double x = (2 * fx - 1) * HalfWidth;
+            double y = (1 - 2 * fy) * HalfHeight;
+            double bowl = 0.5 * ((x / HalfWidth) * (x / HalfWidth) + (y / HalfHeight) * (y / HalfHeight));
+            double z = CentreDepth + (CornerDepth - CentreDepth) * bowl;
+            sheet.vertices.push_back({float(x), float(y), float(z), float(fx * TextureSpan),
+                                      float(fy * TextureSpan)});
+        }
+    }
+    auto at = [](int r, int c) { return uint16_t(r * (Columns + 1) + c); };
+    for (int r = 0; r < Rows; r++) {
+        for (int c = 0; c < Columns; c++) {
+            // Alternate the diagonal so the folds of the roughened sheet do not all lean one way.
+            if ((r + c) % 2 == 0) {
+                sheet.faces.push_back({at(r, c), at(r, c + 1), at(r + 1, c + 1)});
+                sheet.faces.push_back({at(r, c), at(r + 1, c + 1), at(r + 1, c)});
+            } else {
+                sheet.faces.push_back({at(r, c), at(r, c + 1), at(r + 1, c)});
+                sheet.faces.push_back({at(r, c + 1), at(r + 1, c + 1), at(r + 1, c)});
+            }
+        }
+    }
+    entries.push_back({"plane\\plane.3d", encode_mesh({sheet})});
+}
+
+} // namespace
+
+void make_plane_data(AssetList &entries)
+{
+    make_plane_maps(entries);
+    make_plane_source(entries);
+    make_plane_mesh(entries);
+}
