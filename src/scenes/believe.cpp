@@ -1,9 +1,121 @@
-// The believe scene. Placeholder: loads nothing and draws nothing until the scene is built.
+// The believe scene: a textured, orange-outlined solid and a solid of pulsing
+// red cores turning together over a still background.
+#include "scenes/believe.h"
+
+#include <cmath>
+
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "scenes/image_ops.h"
 #include "scenes/scenes.h"
 
-void load_believe_scene() {}
+float BelievePhase = 0.0f;
+Matrix BelieveCamera;
+Image BelieveBackground;
+Image BelieveTexture;
+Mesh BelieveOsmaMesh;
+Mesh BelieveGulaMesh;
 
-int believe_scene_handler(int, int, int)
+static constexpr float BelieveObjectScale = 0.2f;  // shown five times the stored size
+static constexpr float BelieveCameraDistance = 500.0f;
+static constexpr int BelieveNear = 450, BelieveFar = 2000;
+static constexpr float BelievePhaseStep = 0.05f;
+static constexpr float BelieveTurnY = 0.01f, BelieveTurnX = 0.005f;  // radians per tick
+static constexpr int BelieveFlagAdvanceOnly = 1;
+static constexpr int BelieveOutlineShift = 5;  // pixels the second white outline is pushed sideways
+
+static const Rgb BelieveOrange = {255, 128, 0};
+static const Rgb BelieveRed = {255, 0, 0};
+static const Rgb BelieveWhite = {255, 255, 255};
+
+// The first object of a mesh, or none when its load failed.
+static Object3D *first_object(Mesh *mesh)
 {
+    return mesh->object_count > 0 && mesh->objects != nullptr ? &mesh->objects[0] : nullptr;
+}
+
+void load_believe_scene()
+{
+    load_image("believe\\believe_back.tga", &BelieveBackground);
+    load_image("believe\\believe_txt.tga", &BelieveTexture);
+    load_mesh("believe\\osma.3d", &BelieveOsmaMesh);
+    if (Object3D *osma = first_object(&BelieveOsmaMesh)) {
+        matrix_scale_w(osma->matrix, BelieveObjectScale);
+        set_object_texture(osma, &BelieveTexture);
+    }
+    load_mesh("believe\\gula.3d", &BelieveGulaMesh);
+    if (Object3D *gula = first_object(&BelieveGulaMesh))
+        matrix_scale_w(gula->matrix, BelieveObjectScale);
+}
+
+void believe_face_textured(Face *face)
+{
+    draw_face_textured(face, 0);
+    draw_face_wire(face, &BelieveOrange);
+}
+
+void believe_face_pulse(Face *face)
+{
+    // The core breathes between 0.125 and 0.625 of its face.
+    float extent = 0.375f + 0.25f * std::sin(BelievePhase);
+    scale_face(face, extent);
+    draw_face_flat(&ScaledFace, &BelieveRed);
+
+    draw_face_wire(face, &BelieveWhite);
+
+    // The doubled outline: corners pushed sideways on a copy, the object's own
+    // records untouched.
+    Vertex corners[3] = {*face->v[0], *face->v[1], *face->v[2]};
+    Face shifted = *face;
+    for (int i = 0; i < 3; i++)
+        shifted.v[i] = &corners[i];
+    corners[0].sx += BelieveOutlineShift;
+    corners[1].sx -= BelieveOutlineShift;
+    corners[2].sx += BelieveOutlineShift;
+    draw_face_wire(&shifted, &BelieveWhite);
+}
+
+static void draw_believe_object(Object3D *obj, DrawCallback callback)
+{
+    if (obj == nullptr)
+        return;
+    set_draw_callback(callback);
+    cull_object(obj, BelieveCamera);
+    transform_object(obj, BelieveCamera);
+    project_object(obj);
+    draw_object(obj);
+}
+
+int believe_scene_handler(int init, int ticks, int flags)
+{
+    if (init) {
+        matrix_identity(BelieveCamera);
+        matrix_translate(BelieveCamera, 0.0f, 0.0f, -BelieveCameraDistance);
+        BelievePhase = 0.0f;
+    }
+    for (int i = 0; i < ticks; i++)
+        BelievePhase += BelievePhaseStep;
+
+    Object3D *osma = first_object(&BelieveOsmaMesh);
+    Object3D *gula = first_object(&BelieveGulaMesh);
+    float turn_y = static_cast<float>(ticks) * BelieveTurnY;
+    float turn_x = static_cast<float>(ticks) * BelieveTurnX;
+    if (osma != nullptr) {
+        matrix_rotate_y(osma->matrix, turn_y);
+        matrix_rotate_x(osma->matrix, turn_x);
+    }
+    if (gula != nullptr) {
+        matrix_rotate_y(gula->matrix, turn_y);
+        matrix_rotate_x(gula->matrix, turn_x);
+    }
+    if (flags & BelieveFlagAdvanceOnly)
+        return 0;
+
+    set_near_plane(BelieveNear);
+    set_far_plane(BelieveFar);
+    if (BelieveBackground.pixels != nullptr)
+        copy_band(image_words(&BelieveBackground));
+    draw_believe_object(gula, believe_face_pulse);
+    draw_believe_object(osma, believe_face_textured);
     return 0;
 }

@@ -13,6 +13,8 @@ using AssetList = std::vector<ArchiveFile>;
 void make_colour_table(AssetList &entries);
 void make_box_data(AssetList &entries);    // "box\\..." texture, shrink map, box meshes, title, mask, flash
 void make_title_data(AssetList &entries);  // "orvanti\\..." word mesh, texture, backgrounds, colour, wipe, flash
+void make_believe_data(AssetList &entries);  // "believe\\..." background, texture, osma.3d, gula.3d
+void make_tunnel_data(AssetList &entries);   // "tunel\\..." tunel.3d, textures, flash picture
 void make_ball_data(AssetList &entries);   // "ball\\..." maps, vortex source, ball.3d
 void make_plane_data(AssetList &entries);  // "plane\\..." maps, vortex source, plane.3d
 

@@ -43,6 +43,8 @@ int main(int argc, char **argv)
     make_colour_table(entries);
     make_box_data(entries);
     make_title_data(entries);
+    make_believe_data(entries);
+    make_tunnel_data(entries);
     make_ball_data(entries);
     make_plane_data(entries);
 

@@ -1,0 +1,18 @@
+// The believe scene's state and draw callbacks, for the start-up still and the tests.
+#pragma once
+
+#include "data/image.h"
+#include "engine/matrix.h"
+#include "engine/mesh.h"
+
+// Angle of the red cores' pulse: 0 after the init call, +0.05 per tick.
+extern float BelievePhase;
+extern Matrix BelieveCamera;
+
+extern Image BelieveBackground;  // 640 by 320, copied under every drawn frame
+extern Image BelieveTexture;     // the osma object's texture
+extern Mesh BelieveOsmaMesh;     // first object: textured, orange outlines
+extern Mesh BelieveGulaMesh;     // first object: pulsing red cores in white outlines
+
+void believe_face_textured(Face *face);
+void believe_face_pulse(Face *face);
