@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include <jpeglib.h>
@@ -246,59 +247,38 @@ TEST(TgaGrey, RowsFlippedBytesKept)
     free_image(&image);
 }
 
-TEST(TgaGrey, DirectDecodeAtAnOffset)
+TEST(TgaDamage, DirectDecodeIsBoundedByTheFile)
 {
     std::vector<uint8_t> file = concat(std::vector<uint8_t>(100, 9), tga_header(3, 1, 1, false));
     file.push_back(77);
-    ScopedArchive archive = ScopedArchive::raw({0x0B});
-    write_file_bytes(archive.path(), file);
+    file = concat(file, tga_header(3, 64, 64, false));
+    file.resize(file.size() + 100);
+    std::string folder = make_temp_folder();
+    std::string path = folder + "/pictures.bin";
+    write_file_bytes(path, file);
     Image image{};
-    ASSERT_EQ(decode_tga(archive.path().c_str(), 100, &image), 0) << DecodeFailure;
+    ASSERT_EQ(decode_tga(path.c_str(), 100, &image), 0) << DecodeFailure;
     EXPECT_EQ(image.pixels[0], 77);
     free_image(&image);
-    EXPECT_EQ(decode_tga(archive.path().c_str(), 101, &image), -1);
+    EXPECT_EQ(decode_tga(path.c_str(), 119, &image), -1);
+    EXPECT_NE(std::string(DecodeFailure).find("needs 4114 bytes but the entry has 118"), std::string::npos)
+        << DecodeFailure;
     EXPECT_EQ(decode_tga("/nonexistent/x.dat", 0, &image), -1);
     expect_untouched(image);
+    std::filesystem::remove_all(folder);
 }
 
-TEST(TgaDamage, PixelsRunPastTheEntry)
+TEST(TgaDamage, RejectedWithTheReason)
 {
-    std::vector<uint8_t> file = tga_header(2, 4, 4, false);
-    file.resize(file.size() + 4 * 4 * 3 - 1);
-    expect_rejected("short.tga", file, "SHORT.TGA: TGA pixel data needs 66 bytes but the entry has 65");
-}
-
-TEST(TgaDamage, PixelsRunPastTheFile)
-{
-    std::vector<uint8_t> file = concat(tga_header(3, 64, 64, false), std::vector<uint8_t>(100, 1));
-    ScopedArchive archive = ScopedArchive::raw({0x0B});
-    write_file_bytes(archive.path(), file);
-    Image image{};
-    EXPECT_EQ(decode_tga(archive.path().c_str(), 0, &image), -1);
-    EXPECT_NE(std::string(DecodeFailure).find("needs 4114 bytes"), std::string::npos) << DecodeFailure;
-    expect_untouched(image);
-}
-
-TEST(TgaDamage, WidthTimesHeightTooLarge)
-{
-    expect_rejected("huge.tga", tga_header(2, 65535, 65535, false), "too large");
-}
-
-TEST(TgaDamage, ColourMapMissing)
-{
-    std::vector<uint8_t> no_map = concat(tga_header(1, 2, 2, false), std::vector<uint8_t>(768 + 4, 1));
-    expect_rejected("nomap.tga", no_map, "colour map missing");
-    std::vector<uint8_t> cut = concat(tga_header(1, 2, 2, true), std::vector<uint8_t>(100, 1));
-    expect_rejected("cut.tga", cut, "colour map missing");
-}
-
-TEST(TgaDamage, HeaderCutShort)
-{
+    std::vector<uint8_t> short_pixels = tga_header(2, 4, 4, false);
+    short_pixels.resize(short_pixels.size() + 4 * 4 * 3 - 1);
+    expect_rejected("short.tga", short_pixels, "SHORT.TGA: TGA pixel data needs 66 bytes but the entry has 65");
+    expect_rejected("huge.tga", tga_header(2, 65535, 65535, false),
+                    "HUGE.TGA: TGA of 65535 x 65535 pixels is too large");
+    std::vector<uint8_t> map_and_pixels(768 + 4, 1);
+    expect_rejected("nomap.tga", concat(tga_header(1, 2, 2, false), map_and_pixels), "colour map missing");
+    expect_rejected("cut.tga", concat(tga_header(1, 2, 2, true), std::vector<uint8_t>(100, 1)), "colour map missing");
     expect_rejected("tiny.tga", {1, 2, 3}, "header cut short");
-}
-
-TEST(TgaDamage, UnsupportedTypeIsRefused)
-{
     expect_rejected("rle.tga", concat(tga_header(10, 2, 2, false), std::vector<uint8_t>(64, 0)), "type 10");
 }
 
@@ -309,7 +289,6 @@ TEST(ImageNames, MissingOrUntypedEntries)
     ScopedArchive archive({{"here.tga", two_by_two_mapped()}});
     Image image{};
     load_image("there.tga", &image);
-    EXPECT_EQ(StartupError, 1);
     EXPECT_EQ(std::string(StartupFailure), "THERE.TGA: no such entry in " + archive.path());
     expect_untouched(image);
 }
@@ -353,46 +332,29 @@ TEST(Jpeg, GreyDecodesToBytes)
     free_image(&image);
 }
 
-TEST(Jpeg, CorruptStreamFails)
-{
-    std::vector<uint8_t> good = encode_jpeg(16, 16, 3, rgb_gradient(16, 16));
-    std::vector<uint8_t> bad_marker = good;
-    bad_marker[2] = 0x00;  // the marker after the start of image
-    expect_rejected("marker.jpg", bad_marker, "damaged JPEG");
-    expect_rejected("text.jpg", {'n', 'o', 't', ' ', 'j', 'p', 'e', 'g'}, "damaged JPEG");
-    expect_rejected("empty.jpg", {}, "damaged JPEG");
-}
-
-TEST(Jpeg, TruncatedStreamFails)
+TEST(Jpeg, DamagedOrUnsuitableStreamsFail)
 {
     std::vector<uint8_t> good = encode_jpeg(32, 32, 3, rgb_gradient(32, 32));
-    good.resize(good.size() * 2 / 3);
-    // As the last entry the cut stream meets the directory, then the file's end.
-    ScopedArchive archive({{"cut.jpg", good}});
-    Image image{};
-    load_image("cut.jpg", &image);
-    EXPECT_EQ(StartupError, 1);
-    EXPECT_NE(std::string(StartupFailure).find("CUT.JPG: damaged JPEG"), std::string::npos) << StartupFailure;
-    expect_untouched(image);
-}
-
-TEST(Jpeg, OtherColourSpaceFails)
-{
-    std::vector<uint8_t> cmyk(8 * 8 * 4, 100);
-    expect_rejected("cmyk.jpg", encode_jpeg(8, 8, 4, cmyk), "neither grey nor RGB");
+    std::vector<uint8_t> bad_marker = good;
+    bad_marker[2] = 0x00;  // the marker after the start of image
+    expect_rejected("marker.jpg", bad_marker, "MARKER.JPG: damaged JPEG");
+    expect_rejected("text.jpg", {'n', 'o', 't', ' ', 'j', 'p', 'e', 'g'}, "damaged JPEG: Not a JPEG file");
+    expect_rejected("empty.jpg", {}, "damaged JPEG");
+    std::vector<uint8_t> cut = good;
+    cut.resize(good.size() * 2 / 3);
+    expect_rejected("cut.jpg", cut, "damaged JPEG");
+    expect_rejected("cmyk.jpg", encode_jpeg(8, 8, 4, std::vector<uint8_t>(8 * 8 * 4, 100)), "neither grey nor RGB");
 }
 
 TEST(Jpeg, OversizedHeaderRefusedBeforeAllocating)
 {
     std::vector<uint8_t> jpeg = encode_jpeg(8, 8, 1, std::vector<uint8_t>(64, 128));
     size_t sof = 0;
-    for (size_t i = 0; i + 1 < jpeg.size(); i++)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+    for (size_t i = 0; i + 1 < jpeg.size() && sof == 0; i++)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0)
             sof = i;
-            break;
-        }
     ASSERT_NE(sof, 0u);
     for (int b : {5, 6, 7, 8})
         jpeg[sof + b] = 0xF0;  // 61680 by 61680
-    expect_rejected("big.jpg", jpeg, "too large");
+    expect_rejected("big.jpg", jpeg, "JPEG of 61680 x 61680 pixels is too large");
 }
