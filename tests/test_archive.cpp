@@ -194,6 +194,11 @@ TEST(ArchiveDamage, MissingArchive)
     load_entry("coltab.dat", &buffer);
     EXPECT_EQ(buffer, nullptr);
     EXPECT_EQ(open_entry("coltab.dat"), -1);
+
+    ArchivePath = "/";
+    reset_startup_error();
+    read_archive_directory();
+    EXPECT_TRUE(failure_mentions("/: not a readable file")) << StartupFailure;
     ArchivePath = saved;
     reset_startup_error();
 }

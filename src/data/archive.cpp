@@ -37,10 +37,11 @@ bool read_at(int fd, uint64_t position, void *buffer, size_t size)
     return true;
 }
 
+// The length of a regular file; false for anything else (a folder opens too).
 bool file_length(int fd, uint64_t *length)
 {
     struct stat info;
-    if (fstat(fd, &info) != 0 || info.st_size < 0)
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0)
         return false;
     *length = static_cast<uint64_t>(info.st_size);
     return true;
@@ -60,7 +61,7 @@ bool read_directory_from(int fd)
 {
     uint64_t length = 0;
     if (!file_length(fd, &length)) {
-        report_startup_failure("%s: cannot read the file size: %s", ArchivePath, strerror(errno));
+        report_startup_failure("%s: not a readable file", ArchivePath);
         return false;
     }
     uint8_t masked_count = 0;
