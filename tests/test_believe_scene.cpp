@@ -214,3 +214,38 @@ TEST_F(BelievePulse, ShiftedOutlineNearTheEdgeIsClipped)
 }
 
 }  // namespace
+
+namespace {
+
+// The still that start-up renders for the tunnel's flashes, on a display
+// whose rows are longer than the band.
+TEST(BelieveSnapshot, HoldsTheInitFrameWithoutTheTargetsExtraStride)
+{
+    constexpr int WidePitch = 768;
+    reset_startup_error();
+    ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
+    ASSERT_EQ(startup_load(WidePitch * 4, 0), 1) << StartupFailure;
+    ASSERT_EQ(RenderTarget.pitch, WidePitch);
+    ASSERT_NE(BelieveSnapshot, nullptr);
+
+    // The same init call again, into a band of the same stride.
+    std::vector<uint32_t> band(static_cast<size_t>(WidePitch) * 320, 0x00EEEEEEu);
+    RenderTarget.pixels = band.data();
+    believe_scene_handler(1, 0, 0);
+    int differing_rows = 0, orange = 0;
+    for (int y = 0; y < 320; y++) {
+        differing_rows += std::memcmp(BelieveSnapshot + y * 640, band.data() + y * WidePitch, 640 * 4) != 0;
+        for (int x = 0; x < 640; x++)
+            orange += BelieveSnapshot[y * 640 + x] == Orange;
+    }
+    EXPECT_EQ(differing_rows, 0);
+    EXPECT_GT(orange, 200) << "the still shows no osma object";
+    if (differing_rows != 0) {
+        save_band_on_failure("BelieveSnapshot.still", BelieveSnapshot, 640);
+        save_band_on_failure("BelieveSnapshot.redrawn", band.data(), WidePitch);
+    }
+    RenderTarget.pixels = nullptr;
+    free_startup_buffers();
+}
+
+}  // namespace

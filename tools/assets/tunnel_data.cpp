@@ -68,9 +68,9 @@ MeshObjectSource make_tube()
 // Rows 256..511 repeat rows 0..255.
 std::vector<uint32_t> paint_tunnel_texture()
 {
-    constexpr int HoopPeriod = 64, HoopWidth = 12;
-    constexpr int SpiralPeriod = 64, SpiralWidth = 7;
-    constexpr int CounterPeriod = 128, CounterWidth = 4;
+    constexpr int HoopPeriod = 64, HoopWidth = 7;
+    constexpr int SpiralPeriod = 64, SpiralWidth = 5;
+    constexpr int CounterPeriod = 128, CounterWidth = 3;
     std::vector<uint32_t> pixels(TextureSize * TunnelTextureRows, 0);
     for (int y = 0; y < TextureSize; y++) {
         for (int x = 0; x < TextureSize; x++) {
