@@ -1,13 +1,17 @@
-// orvanti-assets OUTDIR: writes "orvanti.dat" (and "orvanti.xm") into OUTDIR.
+// orvanti-assets [--wav FILE] [OUTDIR]: writes "orvanti.dat" and "orvanti.xm"
+// into OUTDIR, and/or renders the music to a WAV file for listening.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "assets.h"
+#include "music/render.h"
 
 static int usage()
 {
-    fprintf(stderr, "usage: orvanti-assets OUTDIR\n");
+    fprintf(stderr, "usage: orvanti-assets [--wav FILE] [OUTDIR]\n"
+                    "  OUTDIR      write \"orvanti.dat\" and \"orvanti.xm\" into OUTDIR\n"
+                    "  --wav FILE  render the music to FILE (16-bit stereo, 44.1 kHz)\n");
     return 2;
 }
 
@@ -27,11 +31,40 @@ static bool write_file(const std::filesystem::path &path, const std::vector<uint
     return ok;
 }
 
+// At most one OUTDIR and one --wav FILE, at least one of the two.
+static bool parse_arguments(int argc, char **argv, std::filesystem::path &outdir, std::string &wav_path)
+{
+    for (int i = 1; i < argc; i++) {
+        std::string argument = argv[i];
+        if (argument == "--wav" && i + 1 < argc && wav_path.empty() && argv[i + 1][0])
+            wav_path = argv[++i];
+        else if (!argument.empty() && argument[0] != '-' && outdir.empty())
+            outdir = argument;
+        else
+            return false;
+    }
+    return !outdir.empty() || !wav_path.empty();
+}
+
+static bool write_wav(const std::string &path, const std::vector<uint8_t> &music)
+{
+    std::string failure = render_music_wav(music, path);
+    if (!failure.empty()) {
+        fprintf(stderr, "orvanti-assets: %s\n", failure.c_str());
+        return false;
+    }
+    printf("orvanti-assets: rendered the music to %s\n", path.c_str());
+    return true;
+}
+
 int main(int argc, char **argv)
 {
-    if (argc != 2 || argv[1][0] == '-')
+    std::filesystem::path outdir;
+    std::string wav_path;
+    if (!parse_arguments(argc, argv, outdir, wav_path))
         return usage();
-    std::filesystem::path outdir = argv[1];
+    if (outdir.empty())
+        return write_wav(wav_path, compose_music()) ? 0 : 1;
     std::error_code error;
     std::filesystem::create_directories(outdir, error);
     if (error) {
@@ -55,7 +88,10 @@ int main(int argc, char **argv)
     }
 
     std::vector<uint8_t> music = compose_music();
-    if (!music.empty() && !write_file(outdir / "orvanti.xm", music))
+    // An empty result means the composition failed and has said why.
+    if (music.empty() || !write_file(outdir / "orvanti.xm", music))
+        return 1;
+    if (!wav_path.empty() && !write_wav(wav_path, music))
         return 1;
 
     printf("orvanti-assets: wrote %zu entries to %s\n", entries.size(), (outdir / "orvanti.dat").c_str());

@@ -49,7 +49,8 @@
 //               XmEffectVolumeSlide (A, 0xU0 up / 0x0D down per tick),
 //               XmEffectPanning (8, 0 left .. 255 right),
 //               XmEffectPortamento (3), XmEffectArpeggio (0, 0xXY),
-//               XmEffectGlobalVolume (G, 0..64), XmEffectKeyOff (K, tick).
+//               XmEffectGlobalVolume (G, 0..64), XmEffectKeyOff (K, tick),
+//               XmEffectExtended (E, 0xCt cuts the note at tick t).
 //
 // XmInstrument:
 //   name          at most 22 bytes stored.
@@ -86,6 +87,7 @@
 enum XmNoteName { XmC, XmCs, XmD, XmDs, XmE, XmF, XmFs, XmG, XmGs, XmA, XmAs, XmB };
 
 constexpr uint8_t XmKeyOff = 97;
+constexpr uint8_t XmNoteCut = 0xC0;  // XmEffectExtended parameter: 0xC0 | tick
 constexpr int XmMaxChannels = 32;
 constexpr int XmMaxOrders = 256;
 constexpr int XmMaxPatterns = 256;
@@ -103,6 +105,7 @@ enum XmEffect : uint8_t {
     XmEffectPositionJump = 0xB,
     XmEffectVolume = 0xC,
     XmEffectPatternBreak = 0xD,
+    XmEffectExtended = 0xE,
     XmEffectSpeed = 0xF,
     XmEffectGlobalVolume = 0x10,  // G
     XmEffectKeyOff = 0x14,        // K
