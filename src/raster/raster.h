@@ -29,6 +29,17 @@ void draw_textured_span(double xl, double xr, double ul, double ur, double vl, d
                         double wl, double wr, int row_offset, int transparent,
                         const uint32_t *texels);
 
+// The textured face walk with another span routine in place of
+// draw_textured_span (tests and benchmarks compare span routines through it).
+using TexturedSpanRoutine = void (*)(double xl, double xr, double ul, double ur, double vl,
+                                     double vr, double wl, double wr, int row_offset,
+                                     int transparent, const uint32_t *texels);
+void draw_face_textured_with(Face *f, int transparent, TexturedSpanRoutine span);
+
+// A value in the span's 8.24 form: value * 2^24 truncated towards zero, of
+// which the low 32 bits are kept. Defined for every double (non-finite: 0).
+uint32_t to_fixed_8_24(double value);
+
 // scale_face copies a face into ScaledFace (with vertices of its own) and moves
 // the copies' screen positions about the centroid; face_centroid sets the
 // centroid only.

@@ -1,0 +1,270 @@
+// Perspective-correct texture mapper: u/z, v/z and 1/z walked down the edges
+// in double precision, across each span in 8.24 fixed point, divided per pixel.
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "data/image.h"
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "raster/raster_util.h"
+#include "shell/render_target.h"
+
+namespace {
+
+constexpr int TextureSide = 256;
+constexpr int TextureMask = TextureSide - 1;
+constexpr int64_t TextureBytes = int64_t{TextureSide} * TextureSide * 4;
+// Rows above the view are walked one by one only up to this count; beyond it
+// they are skipped with one multiplication (the same position up to rounding).
+constexpr int64_t HiddenRowWalkLimit = 1 << 16;
+
+constexpr double FixedOne824 = 16777216.0;
+
+// A span clipped to the view, with its start values in 8.24.
+struct TexturedSpanSetup {
+    int first, last;
+    uint32_t u, v, w, du, dv, dw;
+};
+
+// Where one side of the face stands on the current row, or its change per row.
+struct EdgeState {
+    double x, u, v, w;
+};
+
+struct Corner {
+    double x, u, v, w;
+    int64_t y;
+};
+
+// The texture is addressed as 256 rows of 256 words whatever its size, so a
+// picture whose pixel buffer is smaller than that cannot be sampled safely.
+bool texture_usable(const Image *t)
+{
+    if (!t || !t->pixels || t->width <= 0 || t->height <= 0) return false;
+    const int64_t bytes_per_pixel = t->kind == 2 ? 4 : 1;
+    return int64_t{t->width} * t->height * bytes_per_pixel >= TextureBytes;
+}
+
+EdgeState row_step(const Corner &a, const Corner &b)
+{
+    const int64_t height = b.y - a.y;
+    if (height == 0) return {0, 0, 0, 0};
+    const double h = static_cast<double>(height);
+    return {(b.x - a.x) / h, (b.u - a.u) / h, (b.v - a.v) / h, (b.w - a.w) / h};
+}
+
+// The half on x puts truncated span ends on the nearest pixel; the half of w on
+// u and v puts the truncated per-pixel quotients on the nearest texel.
+EdgeState start_at(const Corner &c)
+{
+    return {c.x + 0.5, c.u + 0.5 * c.w, c.v + 0.5 * c.w, c.w};
+}
+
+void advance(EdgeState &s, const EdgeState &d)
+{
+    s.x += d.x;
+    s.u += d.u;
+    s.v += d.v;
+    s.w += d.w;
+}
+
+void advance_by(EdgeState &s, const EdgeState &d, double rows)
+{
+    s.x += rows * d.x;
+    s.u += rows * d.u;
+    s.v += rows * d.v;
+    s.w += rows * d.w;
+}
+
+// The jump from a part's start row above the view to row 0.
+void jump_to_row_zero(EdgeState &s, const EdgeState &d, int64_t start_row)
+{
+    const double r = static_cast<double>(start_row);
+    s.x -= r * d.x;
+    s.u -= r * d.u;
+    s.v -= r * d.v;
+    s.w -= r * d.w;
+}
+
+void span_between(const EdgeState &a, const EdgeState &b, int64_t y, int transparent,
+                  const uint32_t *texels, TexturedSpanRoutine span)
+{
+    span(a.x, b.x, a.u, b.u, a.v, b.v, a.w, b.w, static_cast<int>(y) * RenderTarget.pitch,
+         transparent, texels);
+}
+
+// Texel index of one pixel from the truncated quotients (only their low 8 bits
+// matter, so any quotient past the int range still selects the right texel).
+inline uint32_t texel_index(int64_t column, int64_t row)
+{
+    return static_cast<uint32_t>((row & TextureMask) * TextureSide + (column & TextureMask));
+}
+
+}  // namespace
+
+uint32_t to_fixed_8_24(double value)
+{
+    const double scaled = value * FixedOne824;
+    if (!std::isfinite(scaled)) return 0;
+    constexpr double Int64Safe = 9.0e18;  // well inside the int64 range
+    if (std::fabs(scaled) < Int64Safe)
+        return static_cast<uint32_t>(static_cast<int64_t>(scaled));
+    // Far outside: every such double is an integer, and fmod gives its low
+    // 32 bits exactly, as a wider integer type would.
+    return static_cast<uint32_t>(static_cast<int64_t>(std::fmod(scaled, 4294967296.0)));
+}
+
+static bool span_extent(double &xl, double &xr, double &ul, double &ur, double &vl, double &vr,
+                 double &wl, double &wr, TexturedSpanSetup &s)
+{
+    if (xl > xr) {
+        std::swap(xl, xr);
+        std::swap(ul, ur);
+        std::swap(vl, vr);
+        std::swap(wl, wr);
+    }
+    const double width = xr - xl;
+    if (!(width > 0) || !(xr > 0) || !(xl < ViewWidth)) return false;
+    const double du = (ur - ul) / width, dv = (vr - vl) / width, dw = (wr - wl) / width;
+
+    // Worked in double so that no span end, however far off the view, is
+    // truncated into an int it does not fit.
+    const double first = std::trunc(xl);
+    const double last = first + std::trunc(width);
+    if (!(last >= 0)) return false;
+    s.last = last > ViewWidth - 1 ? ViewWidth - 1 : static_cast<int>(last);
+    double u = ul, v = vl, w = wl;
+    if (first < 0) {
+        // Values at x = 0, extrapolated from the left end.
+        s.first = 0;
+        u = ul - du * xl;
+        v = vl - dv * xl;
+        w = wl - dw * xl;
+    } else {
+        s.first = static_cast<int>(first);
+    }
+    if (s.first > s.last) return false;
+    s.u = to_fixed_8_24(u);
+    s.v = to_fixed_8_24(v);
+    s.w = to_fixed_8_24(w);
+    s.du = to_fixed_8_24(du);
+    s.dv = to_fixed_8_24(dv);
+    s.dw = to_fixed_8_24(dw);
+    return true;
+}
+
+void draw_textured_span(double xl, double xr, double ul, double ur, double vl, double vr,
+                        double wl, double wr, int row_offset, int transparent,
+                        const uint32_t *texels)
+{
+    TexturedSpanSetup s;
+    if (!texels || !RenderTarget.pixels) return;
+    if (!span_extent(xl, xr, ul, ur, vl, vr, wl, wr, s)) return;
+
+    uint32_t *out = RenderTarget.pixels + row_offset;
+    uint32_t U = s.u, V = s.v, W = s.w;
+    // Integer quotients of 32-bit operands taken in double precision are exact
+    // (the rounding error of the quotient stays below the gap to the next
+    // integer), and a double division is several times cheaper than two
+    // integer ones. Out-of-range quotients (a zero W, INT_MIN / -1) only need
+    // their low 8 bits to be those of the integer definition.
+    for (int x = s.first; x <= s.last; ++x) {
+        const int32_t w = static_cast<int32_t>(W);
+        int64_t column = 0, row = 0;
+#if defined(__SSE2__)
+        const __m128d num = _mm_set_pd(static_cast<int32_t>(V), static_cast<int32_t>(U));
+        const __m128i q = _mm_cvttpd_epi32(_mm_div_pd(num, _mm_set1_pd(w)));
+        // Truncation gives 0x80000000 for a zero divisor and for 2^31, both
+        // with low byte 0, as the integer definition.
+        column = _mm_cvtsi128_si32(q);
+        row = _mm_cvtsi128_si32(_mm_srli_si128(q, 4));
+#else
+        if (w != 0) {
+            column = static_cast<int64_t>(static_cast<double>(static_cast<int32_t>(U)) / w);
+            row = static_cast<int64_t>(static_cast<double>(static_cast<int32_t>(V)) / w);
+        }
+#endif
+        const uint32_t texel = texels[texel_index(column, row)];
+        if (!transparent || texel != 0) out[x] = texel;
+        U += s.du;
+        V += s.dv;
+        W += s.dw;
+    }
+}
+
+void draw_face_textured(Face *f, int transparent)
+{
+    draw_face_textured_with(f, transparent, draw_textured_span);
+}
+
+void draw_face_textured_with(Face *f, int transparent, TexturedSpanRoutine span)
+{
+    if (!RenderTarget.pixels || !span || !face_in_front(f) || !texture_usable(f->texture)) return;
+    const uint32_t *texels = image_words(f->texture);
+    const double width = f->texture->width;
+
+    Corner c[3];
+    for (int i = 0; i < 3; ++i) {
+        const Vertex &p = *f->v[i];
+        const double w = 1.0 / static_cast<double>(p.vz);
+        c[i] = {static_cast<double>(p.sx), width * p.u * w, width * p.v * w, w, p.sy};
+    }
+    if (c[0].y > c[1].y) std::swap(c[0], c[1]);
+    if (c[1].y > c[2].y) std::swap(c[1], c[2]);
+    if (c[0].y > c[1].y) std::swap(c[0], c[1]);
+    const Corner &P = c[0], &Q = c[1], &R = c[2];
+
+    const EdgeState step_pq = row_step(P, Q), step_qr = row_step(Q, R), step_pr = row_step(P, R);
+    EdgeState short_side = start_at(P), long_side = start_at(P);
+
+    // Upper part, rows P.y to Q.y - 1. Each row's span uses the edge positions
+    // of the row below it: the sides advance before the span is drawn.
+    int64_t y = P.y;
+    if (P.y < 0) {
+        if (Q.y > 0) {
+            jump_to_row_zero(short_side, step_pq, P.y);
+            jump_to_row_zero(long_side, step_pr, P.y);
+            y = 0;
+        } else if (Q.y - P.y <= HiddenRowWalkLimit) {
+            for (; y < Q.y; ++y) {
+                advance(short_side, step_pq);
+                advance(long_side, step_pr);
+            }
+        } else {
+            const double rows = static_cast<double>(Q.y - P.y);
+            advance_by(short_side, step_pq, rows);
+            advance_by(long_side, step_pr, rows);
+            y = Q.y;
+        }
+    }
+    for (; y < Q.y && y < ViewHeight; ++y) {
+        advance(short_side, step_pq);
+        advance(long_side, step_pr);
+        span_between(short_side, long_side, y, transparent, texels, span);
+    }
+    if (Q.y >= ViewHeight) return;
+
+    if (P.y == Q.y) {
+        short_side = start_at(Q);
+        long_side = start_at(P);
+    }
+
+    // Lower part, rows Q.y to R.y - 1.
+    y = Q.y;
+    if (Q.y < 0) {
+        if (R.y <= 0) return;
+        jump_to_row_zero(short_side, step_qr, Q.y);
+        jump_to_row_zero(long_side, step_pr, Q.y);
+        y = 0;
+    }
+    for (; y < R.y && y < ViewHeight; ++y) {
+        advance(short_side, step_qr);
+        advance(long_side, step_pr);
+        span_between(short_side, long_side, y, transparent, texels, span);
+    }
+}
