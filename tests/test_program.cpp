@@ -1,0 +1,338 @@
+// The program end to end: SDL's dummy drivers for the ends and failures,
+// Xvfb for the real window's picture.
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive_fixture.h"
+#include "data/archive.h"
+#include "data/startup.h"
+#include "platform/memory_display.h"
+#include "shell/display.h"
+#include "shell/exit_status.h"
+#include "shell/frame_driver.h"
+#include "shell/render_target.h"
+#include "shell/sequencer.h"
+#include "short_show.h"
+
+namespace {
+
+const std::string Program = std::string(ORVANTI_BINARY_DIR) + "/orvanti";
+const std::string Headless = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ";
+
+std::string in_folder(const std::string &folder, const std::string &command)
+{
+    return "cd '" + folder + "' && " + command;
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    std::string folder;
+    void TearDown() override
+    {
+        if (!folder.empty())
+            std::filesystem::remove_all(folder);
+    }
+};
+
+TEST_F(ProgramTest, EndsByItselfAtOrderFortySix)
+{
+    folder = make_short_show_folder(47, 4);
+    ASSERT_FALSE(folder.empty());
+    std::string errors;
+    auto start = std::chrono::steady_clock::now();
+    int status = run_command(in_folder(folder, Headless + "timeout 20 " + Program), &errors);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(status, ExitNormal) << errors;
+    // 46 orders of 4 rows of about 9.8 ms play before order 46 begins.
+    EXPECT_GT(seconds, 1.6);
+    EXPECT_LT(seconds, 10.0);
+}
+
+TEST_F(ProgramTest, TerminationSignalEndsTheShowOrderly)
+{
+    folder = make_short_show_folder(47, 64);  // about half a minute of music
+    ASSERT_FALSE(folder.empty());
+    std::string errors;
+    auto start = std::chrono::steady_clock::now();
+    int status = run_command(in_folder(folder, Headless + Program + " & sleep 0.7; kill -TERM $!; wait $!"), &errors);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(status, ExitNormal) << errors;
+    EXPECT_LT(seconds, 5.0);
+}
+
+// The generated archive with "coltab.dat" cut short.
+void write_damaged_archive(const std::string &path)
+{
+    std::string generated = std::string(ORVANTI_DATA_DIR) + "/orvanti.dat";
+    const char *saved = ArchivePath;
+    ArchivePath = generated.c_str();
+    reset_startup_error();
+    read_archive_directory();
+    std::vector<ArchiveFile> files;
+    for (int i = 0; i < Directory.count; i++) {
+        uint8_t *bytes = nullptr;
+        load_entry(Directory.names[i], &bytes);
+        ASSERT_NE(bytes, nullptr) << Directory.names[i];
+        ArchiveFile file{Directory.names[i], std::vector<uint8_t>(bytes, bytes + Directory.sizes[i])};
+        free(bytes);
+        if (file.name == "COLTAB.DAT")
+            file.data.resize(100);
+        files.push_back(file);
+    }
+    ArchivePath = saved;
+    reset_startup_error();
+    ASSERT_EQ(write_archive(path, files), "");
+}
+
+TEST_F(ProgramTest, DamagedArchiveEndsWithTheEntryNamed)
+{
+    folder = make_short_show_folder(47, 4);
+    ASSERT_FALSE(folder.empty());
+    write_damaged_archive(folder + "/orvanti.dat");
+    std::string errors;
+    int status = run_command(in_folder(folder, Headless + "timeout 20 " + Program), &errors);
+    EXPECT_EQ(status, ExitLoadFailed);
+    EXPECT_NE(errors.find("COLTAB.DAT"), std::string::npos) << errors;
+}
+
+TEST_F(ProgramTest, MissingFilesEndWithTheirNames)
+{
+    folder = make_temp_folder();
+    std::string errors;
+    EXPECT_EQ(run_command(in_folder(folder, Headless + "timeout 20 " + Program), &errors), ExitLoadFailed);
+    EXPECT_NE(errors.find("orvanti.dat"), std::string::npos) << errors;
+
+    std::filesystem::copy_file(std::string(ORVANTI_DATA_DIR) + "/orvanti.dat", folder + "/orvanti.dat");
+    EXPECT_EQ(run_command(in_folder(folder, Headless + "timeout 20 " + Program), &errors), ExitMusicFailed);
+    EXPECT_NE(errors.find("cannot play orvanti.xm: "), std::string::npos) << errors;
+}
+
+TEST_F(ProgramTest, DisplayThatCannotOpenIsASetUpFailure)
+{
+    folder = make_short_show_folder(47, 4);
+    ASSERT_FALSE(folder.empty());
+    std::string errors;
+    int status = run_command(
+        in_folder(folder, "SDL_VIDEODRIVER=no-such-driver SDL_AUDIODRIVER=dummy timeout 20 " + Program), &errors);
+    EXPECT_EQ(status, ExitSetupFailed) << errors;
+}
+
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    uint32_t pixel(int x, int y) const
+    {
+        const uint8_t *p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+        return static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
+    }
+};
+
+bool read_png(const std::string &path, Screenshot *shot)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGB;
+    shot->width = static_cast<int>(image.width);
+    shot->height = static_cast<int>(image.height);
+    shot->rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, shot->rgb.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    return true;
+}
+
+int count_lit(const Screenshot &shot, int first_row, int last_row)
+{
+    int lit = 0;
+    for (int y = first_row; y <= last_row; y++)
+        for (int x = 0; x < shot.width; x++)
+            lit += shot.pixel(x, y) != 0;
+    return lit;
+}
+
+// On a 640 by 480 X screen the picture fills the screen one to one. The
+// screen grab draws the X pointer, so a grab before the show shows it and
+// one during the show must not.
+TEST_F(ProgramTest, WindowUnderXvfbShowsTheLetterboxWithTheCursorHidden)
+{
+    if (system("command -v xvfb-run >/dev/null && command -v ffmpeg >/dev/null") != 0)
+        GTEST_SKIP() << "xvfb-run and ffmpeg are needed";
+    folder = make_short_show_folder(47, 32);  // about 15 s of music
+    ASSERT_FALSE(folder.empty());
+    std::string grab = "ffmpeg -loglevel error -y -f x11grab -video_size 640x480 -i $DISPLAY -frames:v 1 ";
+    std::string script = grab + "before.png && (SDL_AUDIODRIVER=dummy " + Program +
+                         " & pid=$!; sleep 1.5; " + grab + "during.png; kill -TERM $pid; wait $pid)";
+    std::string errors;
+    int status = run_command(in_folder(folder, "xvfb-run -a -s '-screen 0 640x480x24' sh -c '" + [&] {
+        std::string quoted;
+        for (char c : script)
+            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return quoted;
+    }() + "'"), &errors);
+    ASSERT_EQ(status, ExitNormal) << errors;
+
+    Screenshot before, during;
+    ASSERT_TRUE(read_png(folder + "/before.png", &before));
+    ASSERT_TRUE(read_png(folder + "/during.png", &during));
+    ASSERT_EQ(during.width, 640);
+    ASSERT_EQ(during.height, 480);
+    int pointer = 0, pointer_still_seen = 0;
+    for (int y = 0; y < 480; y++)
+        for (int x = 0; x < 640; x++)
+            if (before.pixel(x, y) != 0) {
+                pointer++;
+                pointer_still_seen += during.pixel(x, y) == before.pixel(x, y);
+            }
+    ASSERT_GT(pointer, 0) << "the grab shows no pointer before the show";
+    EXPECT_LT(pointer_still_seen, pointer / 2) << "the pointer is drawn over the show";
+    EXPECT_EQ(count_lit(during, 0, 79), 0) << "top bar";
+    EXPECT_EQ(count_lit(during, 400, 479), 0) << "bottom bar";
+    // What the band holds depends on the scene that runs at the start; it is
+    // reported, not judged: a placeholder scene leaves it black.
+    RecordProperty("band_lit_pixels", count_lit(during, 80, 399));
+    if (HasFailure()) {
+        std::filesystem::create_directories(std::string(ORVANTI_BINARY_DIR) + "/test-frames");
+        std::filesystem::copy_file(folder + "/during.png",
+                                   std::string(ORVANTI_BINARY_DIR) + "/test-frames/program-during.png",
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
+// The same steps and event handling in-process, on the memory display.
+int DrawnFrames = 0;
+int counting_handler(int init, int, int)
+{
+    DrawnFrames += init == 0;
+    RenderTarget.pixels[0] = 0x00FFFFFF;
+    return 0;
+}
+const TimelineEntry CountingTimeline[] = {
+    {0, 0, counting_handler, 0, "counting_handler"},
+    {TimelineEndOrder, 0, nullptr, 0, ""},
+};
+
+class EventHandling : public ::testing::Test {
+protected:
+    const PlatformDisplay *saved_display = Display;
+    std::vector<uint32_t> work = std::vector<uint32_t>(640 * 320);
+    void SetUp() override
+    {
+        Display = &MemoryDisplay;
+        reset_memory_display();
+        reset_sequencer(CountingTimeline, FadeTrack);
+        DrawnFrames = 0;
+        ClearCounter = 0;
+        WorkBuffer = work.data();
+    }
+    void TearDown() override
+    {
+        release_display();
+        reset_memory_display();
+        reset_sequencer();
+        WorkBuffer = nullptr;
+        Display = saved_display;
+    }
+    int open_display()
+    {
+        int code = setup_display();
+        RenderTarget.pitch = DisplayMode == DisplayMode32 ? SurfacePitch >> 2 : 640;
+        return code;
+    }
+    // Runs the loop as the program does until the quit arrives or `limit` events.
+    int run_events(int limit)
+    {
+        PlatformEvent event;
+        int handled = 0;
+        while (handled < limit && Display->next_event(&event)) {
+            window_proc(event);
+            handled++;
+        }
+        return handled;
+    }
+};
+
+TEST_F(EventHandling, DepthFallsBackFrom32To24To16)
+{
+    MemoryDisplayDepths = MemoryAccepts24 | MemoryAccepts16;
+    ASSERT_EQ(open_display(), 0);
+    EXPECT_EQ(DisplayMode, DisplayMode24);
+    EXPECT_EQ(SurfacePitch, 1920);
+    release_display();
+    reset_memory_display();
+    MemoryDisplayDepths = MemoryAccepts16;
+    ASSERT_EQ(open_display(), 0);
+    EXPECT_EQ(DisplayMode, DisplayMode16);
+    EXPECT_EQ(SurfacePitch, 1280);
+}
+
+TEST_F(EventHandling, NoDepthAcceptedIsReportedAndFails)
+{
+    MemoryDisplayDepths = 0;
+    ::testing::internal::CaptureStderr();
+    int code = open_display();
+    std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(code, 0);
+    EXPECT_NE(errors.find("SetDisplayMode FAILED"), std::string::npos) << errors;
+    uint8_t *surface = nullptr;
+    EXPECT_NE(Display->lock(&surface), 0) << "the display was released";
+}
+
+TEST_F(EventHandling, OrdinaryKeysDoNothingEscapeEndsTheLoop)
+{
+    ASSERT_EQ(open_display(), 0);
+    memory_display_push_event(EventKeyDown, ' ');
+    memory_display_push_event(EventKeyDown, -1);
+    EXPECT_EQ(run_events(7), 7);  // both keys, then five ticks: nothing ended
+    EXPECT_EQ(DrawnFrames, 5);
+    memory_display_push_event(EventKeyDown, KeyEscape);
+    // Escape posts the close; ticks may run until it is fetched, then the
+    // window goes, the display is released and the quit ends the loop.
+    EXPECT_LT(run_events(100), 100);
+    EXPECT_EQ(memory_display_front(), nullptr);
+}
+
+TEST_F(EventHandling, SystemKeyAndCloseRequestEndTheLoop)
+{
+    for (EventKind kind : {EventSystemKeyDown, EventCloseRequest}) {
+        reset_memory_display();
+        ASSERT_EQ(open_display(), 0);
+        memory_display_push_event(kind, KeyF10);
+        EXPECT_LT(run_events(100), 100) << kind;
+    }
+}
+
+TEST_F(EventHandling, TicksDrawAndFlipAndALostSurfaceIsRestoredOnce)
+{
+    MemoryDisplayDepths = MemoryAccepts32;
+    ASSERT_EQ(open_display(), 0);
+    EXPECT_EQ(run_events(3), 3);
+    EXPECT_EQ(DrawnFrames, 3);
+    EXPECT_EQ(MemoryDisplayCount.flips, 3);
+    const uint32_t *front = reinterpret_cast<const uint32_t *>(memory_display_front());
+    EXPECT_EQ(front[80 * 640], 0x00FFFFFFu);  // band pixel (0, 0) at row 80
+    EXPECT_EQ(front[79 * 640], 0u);
+
+    MemoryDisplayLostFlips = 1;
+    EXPECT_EQ(run_events(1), 1);
+    EXPECT_EQ(MemoryDisplayCount.restores, 1);
+    EXPECT_EQ(MemoryDisplayCount.flips, 3);  // no second flip in the lost tick
+    EXPECT_EQ(run_events(1), 1);
+    EXPECT_EQ(MemoryDisplayCount.flips, 4);
+    EXPECT_EQ(DrawnFrames, 5);
+
+    memory_display_push_event(EventTick, FrameTimerId + 1);  // not our timer
+    EXPECT_EQ(run_events(1), 1);
+    EXPECT_EQ(DrawnFrames, 5);
+}
+
+}  // namespace
