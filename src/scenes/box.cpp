@@ -1,14 +1,280 @@
-// The box scene. Placeholder: loads nothing and draws nothing until the scene is built.
+// The box scene: a textured box that breaks into shrinking triangles, then
+// turns whole under colour flashes and a flickering title.
+#include "scenes/box.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "data/startup.h"
+#include "engine/random.h"
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "shell/frame_driver.h"
+#include "shell/render_target.h"
+#include "shell/sequencer.h"
 
-void load_box_scene() {}
+Image BoxTexture, BoxOffset, BoxTitle, BoxTitleMask, BoxFlash;
+Mesh BoxMorphMesh, BoxReferenceMesh, BoxRandomMesh;
+Image BoxWindow;
+Matrix BoxCamera;
+BoxScrollRows ScrollRow;
+float MorphPhase, OffsetPhase, MorphAmount;
+int TitleColumn;
 
-int box_morph_handler(int, int, int)
+namespace {
+
+constexpr const char *TextureName = "box\\box_txt.tga";
+constexpr const char *OffsetName = "box\\box_offset.tga";
+constexpr const char *BoxMeshName = "box\\box_3d.3d";
+constexpr const char *RandomMeshName = "box\\box_3d_.3d";
+constexpr const char *TitleName = "box\\box_title.tga";
+constexpr const char *MaskName = "box\\box_title_fade.tga";
+constexpr const char *FlashName = "box\\box_flash.tga";
+
+constexpr int TextureWidth = 256;
+constexpr int WindowRows = 256;
+constexpr int TextureMinRows = BoxScrollPeriod - 1 + WindowRows;  // 1,023
+constexpr int OffsetWidth = 960;
+constexpr int OffsetRows = 480;
+constexpr int TitleRows = 160;
+constexpr int TitleTop = 80;  // band row of the title's first row
+constexpr int MaskWidth = 1280;
+constexpr int MaskFirstRow = 63;
+constexpr int MaskRowChoices = 64;
+constexpr int MaskShowBelow = 32;
+
+constexpr float CameraDistance = -512.0f;
+constexpr int BoxNearPlane = 450;
+constexpr float BoxScaleW = 0.2f;  // shows the box five times as large
+constexpr float TurnY = 0.005f;    // radians per tick
+constexpr float TurnX = 0.002f;
+constexpr float MorphStep = 0.005f;
+constexpr float OffsetStep = 0.0025f;
+constexpr float RandomScale = 1.0f / 32767.0f;
+constexpr float RimFactor = 0.4f;   // the black rim is this much of the face wider than the textured part
+constexpr float ShrinkDivisor = 150.0f;
+
+const Rgb Black = {0, 0, 0};
+
+bool BoxLoaded = false;
+
+Object3D *morph_box()
 {
+    return &BoxMorphMesh.objects[0];
+}
+
+Object3D *reference_box()
+{
+    return &BoxReferenceMesh.objects[0];
+}
+
+void point_window(int row)
+{
+    BoxWindow.pixels = BoxTexture.pixels + static_cast<size_t>(row) * TextureWidth * sizeof(uint32_t);
+}
+
+void draw_box(Object3D *box, DrawCallback callback)
+{
+    cull_object(box, BoxCamera);
+    transform_object(box, BoxCamera);
+    project_object(box);
+    set_draw_callback(callback);
+    draw_object(box);
+}
+
+void reset_camera()
+{
+    matrix_identity(BoxCamera);
+    matrix_translate(BoxCamera, 0.0f, 0.0f, CameraDistance);
+    set_near_plane(BoxNearPlane);
+}
+
+int clamp_index(double value, int limit)
+{
+    if (value < 0.0)
+        return 0;
+    if (value >= limit)
+        return limit - 1;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+void load_box_scene()
+{
+    BoxLoaded = false;
+    load_image(TextureName, &BoxTexture);
+    BoxWindow = BoxTexture;
+    load_image(OffsetName, &BoxOffset);
+    load_mesh(BoxMeshName, &BoxMorphMesh);
+    load_mesh(BoxMeshName, &BoxReferenceMesh);
+    load_mesh(RandomMeshName, &BoxRandomMesh);
+
+    bool meshes = require_mesh(BoxMeshName, &BoxMorphMesh) && require_mesh(BoxMeshName, &BoxReferenceMesh) &&
+                  require_mesh(RandomMeshName, &BoxRandomMesh);
+    if (meshes && BoxRandomMesh.objects[0].vertex_count < BoxMorphMesh.objects[0].vertex_count) {
+        report_startup_failure("%s: has %d vertex records, fewer than the %d of %s", RandomMeshName,
+                               BoxRandomMesh.objects[0].vertex_count, BoxMorphMesh.objects[0].vertex_count,
+                               BoxMeshName);
+        meshes = false;
+    }
+    if (meshes) {
+        Object3D *random = &BoxRandomMesh.objects[0];
+        for (int k = 0; k < random->vertex_count; k++) {
+            random->vertices[k].u = static_cast<float>(random_next()) * RandomScale;
+            random->vertices[k].v = static_cast<float>(random_next()) * RandomScale;
+        }
+        set_object_texture(morph_box(), &BoxTexture);
+        matrix_scale_w(BoxMorphMesh.objects[0].matrix, BoxScaleW);
+        matrix_scale_w(BoxReferenceMesh.objects[0].matrix, BoxScaleW);
+        matrix_scale_w(BoxRandomMesh.objects[0].matrix, BoxScaleW);
+    }
+
+    load_image(TitleName, &BoxTitle);
+    load_image(MaskName, &BoxTitleMask);
+    load_image(FlashName, &BoxFlash);
+
+    bool pictures = require_picture(TextureName, &BoxTexture, PictureWords, TextureWidth, TextureMinRows);
+    pictures = require_picture(OffsetName, &BoxOffset, PictureGrey, OffsetWidth, OffsetRows) && pictures;
+    pictures = require_picture(TitleName, &BoxTitle, PictureWords, BandWidth, TitleRows) && pictures;
+    pictures = require_picture(MaskName, &BoxTitleMask, PictureGrey, MaskWidth, MaskFirstRow + MaskRowChoices) &&
+               pictures;
+    pictures = require_picture(FlashName, &BoxFlash, PictureGrey, BandWidth, BandHeight) && pictures;
+    BoxLoaded = meshes && pictures;
+}
+
+void box_morph_advance(int ticks)
+{
+    for (int t = 0; t < ticks; t++) {
+        ScrollRow.morph = (ScrollRow.morph + 1) % BoxScrollPeriod;
+        MorphPhase += MorphStep;
+        OffsetPhase += OffsetStep;
+    }
+}
+
+void box_title_advance(int ticks)
+{
+    for (int t = 0; t < ticks; t++) {
+        ScrollRow.title = (ScrollRow.title + 1) % BoxScrollPeriod;
+        TitleColumn = (TitleColumn + 1) % BoxTitleColumns;
+    }
+}
+
+void box_morph_coordinates(Object3D *morph, const Object3D *reference, const Object3D *random, float amount)
+{
+    int count = morph->vertex_count;
+    if (reference->vertex_count < count)
+        count = reference->vertex_count;
+    if (random->vertex_count < count)
+        count = random->vertex_count;
+    for (int k = 0; k < count; k++) {
+        const Vertex &ref = reference->vertices[k];
+        const Vertex &rnd = random->vertices[k];
+        morph->vertices[k].u = ref.u + amount * (rnd.u - ref.u);
+        morph->vertices[k].v = ref.v + amount * (rnd.v - ref.v);
+    }
+}
+
+float box_shrink_amount(double centroid_x, double centroid_y)
+{
+    double x = centroid_x < 0.0 ? 0.0 : (centroid_x >= BandWidth ? BandWidth - 1 : centroid_x);
+    double y = centroid_y < 0.0 ? 0.0 : (centroid_y >= BandHeight ? BandHeight - 1 : centroid_y);
+    float a = 6.0f * OffsetPhase;
+    x = x + (std::sin(a) + 1.0f) * 160.0;
+    y = y + (std::cos(a) + 1.0f) * 80.0;
+    // The clamp and the circle keep the point within 0..959 and 0..479.
+    int m = BoxOffset.pixels[clamp_index(y, OffsetRows) * OffsetWidth + clamp_index(x, OffsetWidth)];
+    return std::fabs(std::sin(OffsetPhase) * static_cast<float>(m) * (1.0f / ShrinkDivisor));
+}
+
+void box_face_shrunk(Face *face)
+{
+    face_centroid(face);
+    float s = box_shrink_amount(FaceCentroidX, FaceCentroidY);
+    if (s < 1.0f) {
+        scale_face(face, s + RimFactor);
+        draw_face_flat(&ScaledFace, &Black);
+        scale_face(face, s);
+        draw_face_textured(&ScaledFace, 0);
+    } else {
+        draw_face_textured(face, 0);
+    }
+}
+
+void box_face_textured(Face *face)
+{
+    draw_face_textured(face, 0);
+}
+
+void box_flash(const uint8_t *levels, int kind, int value)
+{
+    if (kind != 1 || value == 0)
+        return;
+    for (int r = 0; r < BandHeight; r++) {
+        uint32_t *row = RenderTarget.pixels + static_cast<ptrdiff_t>(r) * RenderTarget.pitch;
+        const uint8_t *level = levels + r * BandWidth;
+        for (int c = 0; c < BandWidth; c++)
+            if (level[c] < value)
+                row[c] = BoxFlashColour;
+    }
+}
+
+int box_title_mask_row(int draw)
+{
+    return MaskFirstRow + draw % MaskRowChoices;
+}
+
+void box_title_overlay(const uint32_t *title, const uint8_t *mask, int mask_row, int column)
+{
+    const uint8_t *mask_line = mask + static_cast<ptrdiff_t>(mask_row) * MaskWidth + column;
+    for (int t = 0; t < TitleRows; t++) {
+        uint32_t *row = RenderTarget.pixels + static_cast<ptrdiff_t>(TitleTop + t) * RenderTarget.pitch;
+        const uint32_t *line = title + t * BandWidth;
+        for (int c = 0; c < BandWidth; c++)
+            if (mask_line[c] < MaskShowBelow && line[c] != 0)
+                row[c] = line[c];
+    }
+}
+
+int box_morph_handler(int init, int ticks, int)
+{
+    if (!BoxLoaded)
+        return 0;
+    if (init) {
+        reset_camera();
+        set_object_texture(morph_box(), &BoxWindow);
+        MorphPhase = 0.0f;
+        ScrollRow.morph = 0;
+        OffsetPhase = 0.0f;
+    }
+    box_morph_advance(ticks);
+    matrix_rotate_y(morph_box()->matrix, static_cast<float>(ticks) * TurnY);
+    matrix_rotate_x(morph_box()->matrix, static_cast<float>(ticks) * TurnX);
+    point_window(ScrollRow.morph);
+    MorphAmount = (std::sin(MorphPhase) + 1.0f) * 0.25f;
+    box_morph_coordinates(morph_box(), reference_box(), &BoxRandomMesh.objects[0], MorphAmount);
+    draw_box(morph_box(), box_face_shrunk);
     return 0;
 }
 
-int box_title_handler(int, int, int)
+int box_title_handler(int init, int ticks, int)
 {
+    if (!BoxLoaded)
+        return 0;
+    if (init) {
+        reset_camera();
+        set_object_texture(reference_box(), &BoxWindow);
+        ScrollRow.title = 0;
+        TitleColumn = 0;
+    }
+    box_title_advance(ticks);
+    matrix_rotate_y(reference_box()->matrix, static_cast<float>(ticks) * TurnY);
+    matrix_rotate_x(reference_box()->matrix, static_cast<float>(ticks) * TurnX);
+    point_window(ScrollRow.title);
+    draw_box(reference_box(), box_face_textured);
+    box_flash(BoxFlash.pixels, FadeKind, FadeValue);
+    box_title_overlay(image_words(&BoxTitle), BoxTitleMask.pixels, box_title_mask_row(random_next()), TitleColumn);
     return 0;
 }

@@ -1,9 +1,221 @@
-// The title scene. Placeholder: loads nothing and draws nothing until the scene is built.
+// The title scene: the title object rendered flat and textured over summed,
+// scrolling backgrounds, the two joined by a sweeping wipe with a red seam.
+#include "scenes/title.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "data/startup.h"
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "scenes/image_ops.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "shell/frame_driver.h"
+#include "shell/render_target.h"
+#include "shell/sequencer.h"
 
-void load_title_scene() {}
+Mesh TitleMesh;
+Image TitleTexture, TitleScrollTexture, TitleBackgrounds[3], TitleColours, TitleWipe, TitleFlash;
+uint32_t *TitleComposite;
+uint8_t *TitleFlashRing;
+Matrix TitleCamera;
+int TextureRow;
+int BackgroundRow[3];
+int WipeLevel = TitleWipeLow;
+bool WipeFalling;
 
-int title_scene_handler(int, int, int)
+namespace {
+
+constexpr const char *MeshName = "orvanti\\orvanti.3d";
+constexpr const char *TextureName = "orvanti\\orvanti_txt.tga";
+constexpr const char *BackgroundNames[3] = {"orvanti\\orvanti_back1.tga", "orvanti\\orvanti_back2.tga",
+                                            "orvanti\\orvanti_back3.tga"};
+constexpr const char *ColourName = "orvanti\\orvanti_col.tga";
+constexpr const char *WipeName = "orvanti\\orvanti_fade.tga";
+constexpr const char *FlashName = "orvanti\\orvanti_flash.tga";
+
+constexpr int BandPixels = BandWidth * BandHeight;
+constexpr int TextureWidth = 256;
+constexpr int TexturePeriod = 256;
+constexpr int TextureMinRows = TexturePeriod - 1 + 256;  // 511
+constexpr int BackgroundPeriod = 320;
+constexpr int BackgroundMinRows = BackgroundPeriod - 1 + BandHeight;  // 639
+constexpr int BackgroundSpeed[3] = {3, 2, 1};  // rows per tick
+
+constexpr float CameraDistance = -100.0f;
+constexpr float TexturedCloser = 50.0f;  // the textured rendering's camera moves this much nearer
+constexpr int TitleNearPlane = 0;
+constexpr int TitleFarPlane = 150;
+constexpr float TurnY = 0.01f;  // radians per tick
+constexpr float OutlineScale = 1.2f;
+constexpr uint32_t RedByte = 0x00FF0000;
+
+const Rgb Yellow = {255, 255, 0};
+
+bool TitleLoaded = false;
+
+Object3D *title_object()
 {
+    return &TitleMesh.objects[0];
+}
+
+int clamp_index(double value, int limit)
+{
+    if (value < 0.0)
+        return 0;
+    if (value >= limit)
+        return limit - 1;
+    return static_cast<int>(value);
+}
+
+void render_object(DrawCallback callback)
+{
+    cull_object(title_object(), TitleCamera);
+    transform_object(title_object(), TitleCamera);
+    project_object(title_object());
+    set_draw_callback(callback);
+    draw_object(title_object());
+}
+
+} // namespace
+
+void load_title_scene()
+{
+    TitleLoaded = false;
+    load_mesh(MeshName, &TitleMesh);
+    load_image(TextureName, &TitleTexture);
+    TitleScrollTexture = TitleTexture;
+    bool mesh = require_mesh(MeshName, &TitleMesh);
+    if (mesh)
+        set_object_texture(title_object(), &TitleScrollTexture);
+    for (int b = 0; b < 3; b++)
+        load_image(BackgroundNames[b], &TitleBackgrounds[b]);
+    alloc_cleared(&TitleComposite, static_cast<size_t>(BandPixels) * sizeof(uint32_t));
+    load_image(ColourName, &TitleColours);
+    load_image(WipeName, &TitleWipe);
+    load_image(FlashName, &TitleFlash);
+    alloc_cleared(&TitleFlashRing, static_cast<size_t>(BandPixels) * 2);
+
+    bool pictures = require_picture(TextureName, &TitleTexture, PictureWords, TextureWidth, TextureMinRows);
+    for (int b = 0; b < 3; b++)
+        pictures = require_picture(BackgroundNames[b], &TitleBackgrounds[b], PictureWords, BandWidth,
+                                   BackgroundMinRows) && pictures;
+    pictures = require_picture(ColourName, &TitleColours, PictureWords, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(WipeName, &TitleWipe, PictureGrey, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(FlashName, &TitleFlash, PictureGrey, BandWidth, BandHeight) && pictures;
+    if (pictures && TitleFlashRing) {
+        memcpy(TitleFlashRing, TitleFlash.pixels, BandPixels);
+        memcpy(TitleFlashRing + BandPixels, TitleFlash.pixels, BandPixels);
+    }
+    TitleLoaded = mesh && pictures && TitleComposite && TitleFlashRing;
+}
+
+void title_advance(int ticks)
+{
+    for (int t = 0; t < ticks; t++) {
+        TextureRow = (TextureRow + 1) % TexturePeriod;
+        for (int b = 0; b < 3; b++)
+            BackgroundRow[b] = (BackgroundRow[b] + BackgroundSpeed[b]) % BackgroundPeriod;
+        if (!WipeFalling) {
+            WipeLevel += 1;
+            if (WipeLevel == TitleWipeHigh)
+                WipeFalling = true;
+        } else {
+            WipeLevel -= 1;
+            if (WipeLevel == TitleWipeLow)
+                WipeFalling = false;
+        }
+    }
+}
+
+void title_sum_backgrounds(uint32_t *out, const uint32_t *a, const uint32_t *b, const uint32_t *c)
+{
+    for (int i = 0; i < BandPixels; i++)
+        out[i] = b[i] + a[i] + c[i];
+}
+
+void title_flash(uint32_t *composite, const uint8_t *levels, int kind, int value)
+{
+    if (kind != 2 || value == 0)
+        return;
+    for (int i = 0; i < BandPixels; i++)
+        if (levels[i] < value)
+            composite[i] |= RedByte;
+}
+
+void title_select(const uint8_t *wipe, int wipe_level, const uint32_t *band_a, const uint32_t *band_b)
+{
+    int seam_end = wipe_level + TitleSeamWidth;
+    for (int r = 0; r < BandHeight; r++) {
+        ptrdiff_t offset = static_cast<ptrdiff_t>(r) * RenderTarget.pitch;
+        uint32_t *out = RenderTarget.pixels + offset;
+        const uint32_t *a = band_a + offset;
+        const uint32_t *b = band_b + offset;
+        const uint8_t *w = wipe + r * BandWidth;
+        for (int c = 0; c < BandWidth; c++) {
+            if (w[c] > wipe_level)
+                out[c] = w[c] < seam_end ? (a[c] | RedByte) : a[c];
+            else
+                out[c] = b[c];
+        }
+    }
+}
+
+void title_face_flat(Face *face)
+{
+    face_centroid(face);
+    int x = clamp_index(FaceCentroidX, BandWidth);
+    int y = clamp_index(FaceCentroidY, BandHeight);
+    uint32_t pixel = image_words(&TitleColours)[y * BandWidth + x];
+    Rgb colour = {static_cast<uint8_t>(pixel >> 16), static_cast<uint8_t>(pixel >> 8), static_cast<uint8_t>(pixel)};
+    draw_face_flat(face, &colour);
+    scale_face(face, OutlineScale);
+    draw_face_wire(&ScaledFace, &Yellow);
+}
+
+void title_face_textured(Face *face)
+{
+    draw_face_textured(face, 1);
+}
+
+int title_scene_handler(int init, int ticks, int)
+{
+    if (!TitleLoaded || !ScratchBandA || !ScratchBandB)
+        return 0;
+    if (init) {
+        matrix_identity(TitleCamera);
+        matrix_translate(TitleCamera, 0.0f, 0.0f, CameraDistance);
+        set_near_plane(TitleNearPlane);
+        set_far_plane(TitleFarPlane);
+        TextureRow = 0;
+        for (int &row : BackgroundRow)
+            row = 0;
+        WipeLevel = TitleWipeLow;
+        WipeFalling = false;
+    }
+    uint32_t *frame = RenderTarget.pixels;
+    title_advance(ticks);
+    matrix_rotate_y(title_object()->matrix, static_cast<float>(ticks) * TurnY);
+    TitleScrollTexture.pixels = TitleTexture.pixels + static_cast<size_t>(TextureRow) * TextureWidth * sizeof(uint32_t);
+
+    const uint32_t *back[3];
+    for (int b = 0; b < 3; b++)
+        back[b] = image_words(&TitleBackgrounds[b]) + static_cast<size_t>(BackgroundRow[b]) * BandWidth;
+    title_sum_backgrounds(TitleComposite, back[0], back[1], back[2]);
+    title_flash(TitleComposite, TitleFlashRing + static_cast<size_t>(TextureRow) * BandWidth, FadeKind, FadeValue);
+
+    RenderTarget.pixels = ScratchBandA;
+    copy_band(TitleComposite);
+    render_object(title_face_flat);
+
+    RenderTarget.pixels = ScratchBandB;
+    copy_band(TitleComposite);
+    matrix_translate(TitleCamera, 0.0f, 0.0f, TexturedCloser);
+    render_object(title_face_textured);
+    matrix_translate(TitleCamera, 0.0f, 0.0f, -TexturedCloser);
+
+    RenderTarget.pixels = frame;
+    title_select(TitleWipe.pixels, WipeLevel, ScratchBandA, ScratchBandB);
     return 0;
 }
