@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/archive.h"
 #include "data/startup.h"
 #include "engine/random.h"
 #include "engine/view.h"
@@ -61,11 +62,19 @@ const char *const MapYName = "ball\\ball_vortex_y1.tga";
 const char *const SourceName = "ball\\ball_vortex_txt.tga";
 const char *const MeshName = "ball\\ball.3d";
 
+// Failure lines name entries as the archive stores them.
+void report_bad_entry(const char *name, const char *problem)
+{
+    char stored[ArchiveNameSlot];
+    if (upper_case_entry_name(name, stored))
+        report_startup_failure("%s: %s", stored, problem);
+}
+
 bool check_map(const Image &map, const char *name)
 {
     if (map.kind == 1 && map.pixels && map.width == MapWidth && map.height == MapHeight)
         return true;
-    report_startup_failure("%s: not an 8-bit %d by %d offset map", name, MapWidth, MapHeight);
+    report_bad_entry(name, "not an 8-bit 640 by 320 offset map");
     return false;
 }
 
@@ -73,7 +82,7 @@ bool check_source(const Image &source, const char *name)
 {
     if (source.kind == 2 && source.pixels && source.width == VortexSide && source.height >= SourceMinRows)
         return true;
-    report_startup_failure("%s: not a 32-bit picture 256 wide with at least 255 rows", name);
+    report_bad_entry(name, "not a 32-bit picture 256 wide with at least 255 rows");
     return false;
 }
 
@@ -81,7 +90,7 @@ bool check_mesh(const Mesh &mesh, const char *name)
 {
     if (mesh.object_count >= 1 && mesh.objects)
         return true;
-    report_startup_failure("%s: the mesh holds no object", name);
+    report_bad_entry(name, "the mesh holds no object");
     return false;
 }
 

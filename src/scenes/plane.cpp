@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/archive.h"
 #include "data/startup.h"
 #include "engine/random.h"
 #include "engine/view.h"
@@ -37,11 +38,19 @@ const char *const MapYName = "plane\\plane_vortex_y.tga";
 const char *const SourceName = "plane\\plane_vortex_txt.tga";
 const char *const MeshName = "plane\\plane.3d";
 
+// Failure lines name entries as the archive stores them.
+void report_bad_entry(const char *name, const char *problem)
+{
+    char stored[ArchiveNameSlot];
+    if (upper_case_entry_name(name, stored))
+        report_startup_failure("%s: %s", stored, problem);
+}
+
 bool check_map(const Image &map, const char *name)
 {
     if (map.kind == 1 && map.pixels && map.width == TextureSide && map.height == TextureSide)
         return true;
-    report_startup_failure("%s: not an 8-bit 256 by 256 offset map", name);
+    report_bad_entry(name, "not an 8-bit 256 by 256 offset map");
     return false;
 }
 
@@ -49,7 +58,7 @@ bool check_source(const Image &source, const char *name)
 {
     if (source.kind == 2 && source.pixels && source.width == TextureSide && source.height >= SourceMinRows)
         return true;
-    report_startup_failure("%s: not a 32-bit picture 256 wide with at least 255 rows", name);
+    report_bad_entry(name, "not a 32-bit picture 256 wide with at least 255 rows");
     return false;
 }
 
@@ -57,7 +66,7 @@ bool load_sheet(Mesh *mesh)
 {
     load_mesh(MeshName, mesh);
     if (mesh->object_count < 1 || !mesh->objects) {
-        report_startup_failure("%s: the mesh holds no object", MeshName);
+        report_bad_entry(MeshName, "the mesh holds no object");
         return false;
     }
     matrix_scale_w(mesh->objects[0].matrix, SheetScaleW);
@@ -154,7 +163,7 @@ void load_plane_scene()
         // The blend pairs records one to one; copies of one file always match.
         if (rest_sheet()->vertex_count != rough_sheet()->vertex_count ||
             rest_sheet()->vertex_count != drawn_sheet()->vertex_count) {
-            report_startup_failure("%s: the three copies differ in size", MeshName);
+            report_bad_entry(MeshName, "the three copies differ in size");
             ok = false;
         }
         set_object_texture(rest_sheet(), &PlaneTexture);
