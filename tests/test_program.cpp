@@ -170,7 +170,9 @@ TEST_F(ProgramTest, WindowUnderXvfbShowsTheLetterboxWithTheCursorHidden)
     folder = make_short_show_folder(47, 32);  // about 15 s of music
     ASSERT_FALSE(folder.empty());
     std::string grab = "ffmpeg -loglevel error -y -f x11grab -video_size 640x480 -i $DISPLAY -frames:v 1 ";
-    std::string script = grab + "before.png && (SDL_AUDIODRIVER=dummy " + Program +
+    // The X11, GL and D-Bus libraries keep allocations to the process end;
+    // leaks of our own are checked by the runs on the dummy drivers above.
+    std::string script = grab + "before.png && (ASAN_OPTIONS=detect_leaks=0 SDL_AUDIODRIVER=dummy " + Program +
                          " & pid=$!; sleep 1.5; " + grab + "during.png; kill -TERM $pid; wait $pid)";
     std::string errors;
     int status = run_command(in_folder(folder, "xvfb-run -a -s '-screen 0 640x480x24' sh -c '" + [&] {
