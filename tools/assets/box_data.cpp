@@ -68,9 +68,14 @@ std::vector<uint32_t> make_box_texture()
             double phase = t * 8.0 + 0.35 * std::sin(TwoPi * (s + 2.0 * t)) + 1.4 * (swirl - 0.5);
             double band = 0.5 + 0.5 * std::sin(TwoPi * phase);
             double hue = t * 3.0 + 0.12 * std::sin(TwoPi * s) + 0.25 * phase / 8.0;
-            double value = 0.18 + 0.82 * smoothstep(0.15, 0.85, band);
+            double value = 0.4 + 0.6 * smoothstep(0.15, 0.85, band);
             Colour c = hsv_colour(hue, 0.55 + 0.4 * band, value);
             double sheen = std::pow(smoothstep(0.9, 1.0, band), 2.0) * 90.0;  // bright crest of each band
+            // Every side spans the texture's width once: a light frame at its
+            // left and right columns marks the box's edges.
+            double edge = std::min(x, TextureWidth - 1 - x);
+            double frame = 1.0 - smoothstep(3.0, 9.0, edge);
+            c = mix_colour(c, {255, 250, 235}, 0.85 * frame);
             period[static_cast<size_t>(r) * TextureWidth + x] = pack_rgb(c.r + sheen, c.g + sheen, c.b + sheen);
         }
     }
@@ -211,17 +216,23 @@ std::vector<uint8_t> make_title_mask()
     return mask;
 }
 
-// Low levels at the edges, high in the middle, with a grain: a flash floods
-// the band, then draws back to the edges while the box shows through first.
+// Rays from the middle of the band: inside a ray the level rises toward the
+// centre, so a falling flash draws its rays back outward; between the rays
+// the level stays above any flash value and the band keeps what it had.
 std::vector<uint8_t> make_flash_levels()
 {
+    constexpr int Rays = 14;
     std::vector<uint8_t> levels(static_cast<size_t>(BandW) * BandH);
     for (int y = 0; y < BandH; y++)
         for (int x = 0; x < BandW; x++) {
-            double dx = (x - BandW / 2.0) / (BandW / 2.0), dy = (y - BandH / 2.0) / (BandH / 2.0);
-            double centre = 1.0 - std::min(1.0, std::sqrt(dx * dx + dy * dy) / 1.2);
-            double grain = tile_fbm(x / 40.0, y / 40.0, BandW / 40, BandH / 40, 4, BoxSeed + 5);
-            levels[static_cast<size_t>(y) * BandW + x] = clamp_byte(12.0 + 200.0 * centre + 70.0 * (grain - 0.5));
+            double dx = (x - BandW / 2.0) / (BandW / 2.0), dy = (y - BandH / 2.0) / (BandW / 2.0);
+            double r = std::sqrt(dx * dx + dy * dy);
+            double turn = std::atan2(dy, dx) / TwoPi + 0.05 * std::sin(TwoPi * 2.0 * r);
+            double ray = 0.5 + 0.5 * std::cos(TwoPi * Rays * turn);
+            double grain = tile_fbm(x / 32.0, y / 32.0, BandW / 32, BandH / 32, 4, BoxSeed + 5);
+            double inside = smoothstep(0.45, 0.6, ray + 0.25 * (grain - 0.5));
+            double level = lerp(250.0, 20.0 + 150.0 * std::max(0.0, 1.0 - r) + 40.0 * (grain - 0.5), inside);
+            levels[static_cast<size_t>(y) * BandW + x] = clamp_byte(level);
         }
     return levels;
 }

@@ -37,9 +37,9 @@ constexpr double BackChannelMax = 85.0;
 // the letters that swing past its side planes; a half-width of 52 keeps the
 // front of the word (z = -5, depth 45) whole there while it faces the camera.
 constexpr double WordHalfWidth = 52.0;
-constexpr double WordStretch = 1.8;   // taller than the font's proportions, to fill the band
+constexpr double WordStretch = 2.2;   // taller than the font's proportions, to fill the band
 constexpr double WordHalfDepth = 5.0;
-constexpr int CurveSteps = 5;
+constexpr int CurveSteps = 4;
 
 void add_true_colour(AssetList &entries, const char *name, int width, int height,
                      const std::vector<uint32_t> &pixels)
@@ -191,7 +191,7 @@ std::vector<uint8_t> make_flash_levels()
             double s = static_cast<double>(x) / BandW, t = static_cast<double>(y) / BandH;
             double bands = 0.5 + 0.5 * std::sin(TwoPi * (4.0 * t + 0.15 * std::sin(TwoPi * 3.0 * s)));
             double grain = tile_fbm(s * 20.0, t * 10.0, 20, 10, 4, TitleSeed + 9);
-            levels[static_cast<size_t>(y) * BandW + x] = clamp_byte(10.0 + 190.0 * (0.6 * bands + 0.4 * grain));
+            levels[static_cast<size_t>(y) * BandW + x] = clamp_byte(50.0 + 205.0 * (0.65 * bands + 0.35 * grain));
         }
     return levels;
 }
