@@ -36,6 +36,11 @@ using TexturedSpanRoutine = void (*)(double xl, double xr, double ul, double ur,
                                      int transparent, const uint32_t *texels);
 void draw_face_textured_with(Face *f, int transparent, TexturedSpanRoutine span);
 
+// Whether draw_textured_span may use its four-pixel loop on processors that
+// have one (it gives the same pixels as the one-pixel loop, which tests
+// check by clearing this).
+extern bool SpanAllowWide;
+
 // A value in the span's 8.24 form: value * 2^24 truncated towards zero, of
 // which the low 32 bits are kept. Defined for every double (non-finite: 0).
 uint32_t to_fixed_8_24(double value);

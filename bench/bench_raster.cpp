@@ -1,0 +1,247 @@
+// Rasterizer speed: lines, flat and textured faces of several sizes, the span
+// routine against its plain integer form, and a whole textured sphere frame.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstdint>
+#include <vector>
+
+#include "../tests/support/span_reference.h"
+#include "data/image.h"
+#include "engine/matrix.h"
+#include "engine/mesh.h"
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "shell/render_target.h"
+
+namespace {
+
+constexpr int BandWidth = 640, BandHeight = 320;
+constexpr int TextureSide = 256;
+const Rgb Orange = {255, 128, 0};
+
+std::vector<uint32_t> &band()
+{
+    static std::vector<uint32_t> pixels(BandWidth * BandHeight);
+    RenderTarget.pixels = pixels.data();
+    RenderTarget.pitch = BandWidth;
+    return pixels;
+}
+
+int count_nonzero()
+{
+    int n = 0;
+    for (uint32_t p : band()) n += p != 0;
+    return n;
+}
+
+void clear_band()
+{
+    for (uint32_t &p : band()) p = 0;
+}
+
+// A texture with a checker of holes (zero texels) for the transparent cases.
+Image &texture()
+{
+    static std::vector<uint32_t> words;
+    static Image image{};
+    if (words.empty()) {
+        words.resize(TextureSide * TextureSide);
+        for (int r = 0; r < TextureSide; ++r)
+            for (int c = 0; c < TextureSide; ++c)
+                words[r * TextureSide + c] = ((r / 8 + c / 8) % 2) ? 0 : 0x00402010u + r * 256 + c;
+        image.kind = 2;
+        image.width = image.height = TextureSide;
+        image.pixels = reinterpret_cast<uint8_t *>(words.data());
+    }
+    return image;
+}
+
+struct Triangle {
+    Vertex v[3]{};
+    Face face{};
+};
+
+// Faces of three sizes: about 50 pixels, about 5,000, and the whole band.
+Triangle make_triangle(int size)
+{
+    Triangle t;
+    const int corners[3][6] = {
+        {300, 150, 310, 150, 300, 160},  // x, y of three corners per size
+        {250, 100, 350, 100, 250, 200},
+        {0, 0, 1279, 0, 0, 639},
+    };
+    const float depth[3] = {100.0f, 160.0f, 130.0f};
+    const float uv[3][2] = {{0.0f, 0.0f}, {1.5f, 0.2f}, {0.3f, 1.7f}};
+    for (int i = 0; i < 3; ++i) {
+        t.v[i].sx = corners[size][2 * i];
+        t.v[i].sy = corners[size][2 * i + 1];
+        t.v[i].vz = depth[i];
+        t.v[i].u = uv[i][0];
+        t.v[i].v = uv[i][1];
+        t.face.v[i] = &t.v[i];
+    }
+    t.face.texture = &texture();
+    return t;
+}
+
+const char *size_name(int size) { return size == 0 ? "small" : size == 1 ? "medium" : "band"; }
+
+void report_pixels(benchmark::State &state, int64_t pixels_per_iteration)
+{
+    state.counters["pixels/s"] = benchmark::Counter(
+        static_cast<double>(pixels_per_iteration), benchmark::Counter::kIsIterationInvariantRate);
+    state.SetLabel(size_name(static_cast<int>(state.range(0))));
+}
+
+void BM_DrawLine(benchmark::State &state)
+{
+    band();
+    // A fan of lines from the centre to points around the view's border.
+    std::vector<int> ends;
+    int64_t pixels = 0;
+    for (int x = 0; x < BandWidth; x += 8) ends.insert(ends.end(), {x, 0, x, BandHeight - 1});
+    for (int y = 0; y < BandHeight; y += 8) ends.insert(ends.end(), {0, y, BandWidth - 1, y});
+    for (size_t i = 0; i < ends.size(); i += 2)
+        pixels += std::max(std::abs(ends[i] - 320), std::abs(ends[i + 1] - 160)) + 1;
+    for (auto _ : state) {
+        for (size_t i = 0; i < ends.size(); i += 2) draw_line(320, 160, ends[i], ends[i + 1], &Orange);
+        benchmark::ClobberMemory();
+    }
+    state.counters["pixels/s"] =
+        benchmark::Counter(static_cast<double>(pixels), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["lines"] = static_cast<double>(ends.size() / 2);
+}
+BENCHMARK(BM_DrawLine);
+
+void BM_DrawFaceFlat(benchmark::State &state)
+{
+    Triangle t = make_triangle(static_cast<int>(state.range(0)));
+    clear_band();
+    draw_face_flat(&t.face, &Orange);
+    const int pixels = count_nonzero();
+    for (auto _ : state) {
+        draw_face_flat(&t.face, &Orange);
+        benchmark::ClobberMemory();
+    }
+    report_pixels(state, pixels);
+}
+BENCHMARK(BM_DrawFaceFlat)->Arg(0)->Arg(1)->Arg(2);
+
+void textured(benchmark::State &state, int transparent, TexturedSpanRoutine span)
+{
+    Triangle t = make_triangle(static_cast<int>(state.range(0)));
+    clear_band();
+    draw_face_textured_with(&t.face, 0, span);  // opaque: every covered pixel counts
+    const int pixels = count_nonzero();
+    for (auto _ : state) {
+        draw_face_textured_with(&t.face, transparent, span);
+        benchmark::ClobberMemory();
+    }
+    report_pixels(state, pixels);
+}
+
+void BM_TexturedOpaque(benchmark::State &state) { textured(state, 0, draw_textured_span); }
+void BM_TexturedTransparent(benchmark::State &state) { textured(state, 1, draw_textured_span); }
+void BM_TexturedOpaqueReferenceSpan(benchmark::State &state)
+{
+    textured(state, 0, reference_textured_span);
+}
+void BM_TexturedTransparentReferenceSpan(benchmark::State &state)
+{
+    textured(state, 1, reference_textured_span);
+}
+BENCHMARK(BM_TexturedOpaque)->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_TexturedTransparent)->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_TexturedOpaqueReferenceSpan)->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_TexturedTransparentReferenceSpan)->Arg(0)->Arg(1)->Arg(2);
+
+// A UV sphere of 1,008 faces: two poles, 21 rings of 24 vertices.
+constexpr int SphereSlices = 24, SphereRings = 21;
+constexpr float SphereRadius = 100.0f;
+
+void build_sphere(Object3D &obj, std::vector<Vertex> &vertices, std::vector<Face> &faces)
+{
+    const float pi = 3.14159265f;
+    const int real = 2 + SphereRings * SphereSlices;
+    const int face_count = 2 * SphereSlices + 2 * SphereSlices * (SphereRings - 1);
+    vertices.assign(real + face_count, Vertex{});
+    faces.assign(face_count, Face{});
+    auto place = [&](int index, float theta, float phi, float u, float v) {
+        Vertex &p = vertices[index];
+        p.x = SphereRadius * std::sin(theta) * std::cos(phi);
+        p.y = SphereRadius * std::cos(theta);
+        p.z = SphereRadius * std::sin(theta) * std::sin(phi);
+        p.u = u;
+        p.v = v;
+    };
+    place(0, 0.0f, 0.0f, 0.5f, 0.0f);
+    place(1, pi, 0.0f, 0.5f, 2.0f);
+    auto ring_vertex = [](int ring, int slice) { return 2 + ring * SphereSlices + slice % SphereSlices; };
+    for (int ring = 0; ring < SphereRings; ++ring)
+        for (int slice = 0; slice < SphereSlices; ++slice)
+            place(ring_vertex(ring, slice), pi * (ring + 1) / (SphereRings + 1),
+                  2 * pi * slice / SphereSlices, 3.0f * slice / SphereSlices,
+                  2.0f * (ring + 1) / (SphereRings + 1));
+    int f = 0;
+    auto add = [&](int a, int b, int c) {
+        faces[f].v[0] = &vertices[a];
+        faces[f].v[1] = &vertices[b];
+        faces[f].v[2] = &vertices[c];
+        faces[f].normal = &vertices[real + f];
+        faces[f].texture = &texture();
+        ++f;
+    };
+    for (int s = 0; s < SphereSlices; ++s) {
+        add(0, ring_vertex(0, s + 1), ring_vertex(0, s));
+        add(1, ring_vertex(SphereRings - 1, s), ring_vertex(SphereRings - 1, s + 1));
+        for (int ring = 0; ring + 1 < SphereRings; ++ring) {
+            add(ring_vertex(ring, s), ring_vertex(ring, s + 1), ring_vertex(ring + 1, s));
+            add(ring_vertex(ring + 1, s), ring_vertex(ring, s + 1), ring_vertex(ring + 1, s + 1));
+        }
+    }
+    matrix_identity(obj.matrix);
+    obj.vertex_count = real + face_count;
+    obj.face_count = face_count;
+    obj.vertices = vertices.data();
+    obj.faces = faces.data();
+    compute_face_normals(&obj);
+}
+
+void draw_opaque(Face *face) { draw_face_textured(face, 0); }
+
+void BM_SphereFrame(benchmark::State &state)
+{
+    band();
+    std::vector<Vertex> vertices;
+    std::vector<Face> faces;
+    Object3D sphere{};
+    build_sphere(sphere, vertices, faces);
+    Matrix camera;
+    matrix_identity(camera);
+    matrix_translate(camera, 0.0f, 0.0f, -165.0f);  // about 155 pixels of radius on screen
+    set_near_plane(10);
+    set_far_plane(2000);
+    set_draw_callback(draw_opaque);
+    float angle = 0.0f;
+    for (auto _ : state) {
+        matrix_identity(sphere.matrix);
+        matrix_rotate_y(sphere.matrix, angle);
+        angle += 0.01f;
+        cull_object(&sphere, camera);
+        transform_object(&sphere, camera);
+        project_object(&sphere);
+        draw_object(&sphere);
+        benchmark::ClobberMemory();
+    }
+    int visible = 0;
+    for (const Face &f : faces) visible += f.visible;
+    state.counters["faces"] = sphere.face_count;
+    state.counters["visible"] = visible;
+    state.counters["frames/s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_SphereFrame);
+
+}  // namespace
