@@ -2,14 +2,19 @@
 // init call's frame, the pulsing cores and their doubled outlines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "data/archive.h"
 #include "data/startup.h"
 #include "engine/view.h"
+#include "archive_fixture.h"
 #include "frame_check.h"
+#include "mesh_writer.h"
+#include "tga_writer.h"
 #include "raster/raster.h"
 #include "scenes/believe.h"
 #include "scenes/scenes.h"
@@ -246,6 +251,47 @@ TEST(BelieveSnapshot, HoldsTheInitFrameWithoutTheTargetsExtraStride)
     }
     RenderTarget.pixels = nullptr;
     free_startup_buffers();
+}
+
+}  // namespace
+
+namespace {
+
+// The osma texture is read 256 by 256 whatever its size: a narrower one fails
+// the start-up instead, and the scene then draws nothing.
+TEST(BelieveLoader, RejectsATextureNarrowerThanTheMapperReads)
+{
+    std::vector<uint32_t> back(640 * 320, 0x00223344u), texture(128 * 256, 0x00AA5500u);
+    MeshObjectSource object;
+    object.vertices = {{0, 0, 0, 0, 0}, {20, 0, 0, 1, 0}, {0, 20, 0, 0, 1}};
+    object.faces = {{0, 1, 2}};
+    ScopedArchive archive({
+        {"believe\\believe_back.tga", encode_tga_true_colour(640, 320, back.data())},
+        {"believe\\believe_txt.tga", encode_tga_true_colour(128, 256, texture.data())},
+        {"believe\\osma.3d", encode_mesh({object})},
+        {"believe\\gula.3d", encode_mesh({object})},
+    });
+    // Whatever an earlier start-up left loaded goes first, so nothing leaks.
+    free_image(&BelieveBackground);
+    free_image(&BelieveTexture);
+    free_mesh(&BelieveOsmaMesh);
+    free_mesh(&BelieveGulaMesh);
+    load_believe_scene();
+    EXPECT_EQ(StartupError, 1);
+    EXPECT_NE(std::string(StartupFailure).find("believe_txt.tga"), std::string::npos) << StartupFailure;
+    EXPECT_FALSE(BelieveLoaded);
+
+    std::vector<uint32_t> band(640 * 320, 0x00ABCDEFu);
+    RenderTarget.pixels = band.data();
+    RenderTarget.pitch = 640;
+    believe_scene_handler(1, 0, 0);
+    EXPECT_EQ(std::count(band.begin(), band.end(), 0x00ABCDEFu), 640 * 320) << "a rejected scene drew";
+    RenderTarget.pixels = nullptr;
+
+    free_image(&BelieveBackground);
+    free_image(&BelieveTexture);
+    free_mesh(&BelieveOsmaMesh);
+    free_mesh(&BelieveGulaMesh);
 }
 
 }  // namespace

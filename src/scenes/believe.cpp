@@ -7,6 +7,7 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "scenes/image_ops.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 
 float BelievePhase = 0.0f;
@@ -16,6 +17,14 @@ Image BelieveTexture;
 Mesh BelieveOsmaMesh;
 Mesh BelieveGulaMesh;
 
+bool BelieveLoaded = false;
+
+static const char *const BackgroundName = "believe\\believe_back.tga";
+static const char *const TextureName = "believe\\believe_txt.tga";
+static const char *const OsmaName = "believe\\osma.3d";
+static const char *const GulaName = "believe\\gula.3d";
+static constexpr int BandWidth = 640, BandHeight = 320;
+static constexpr int TextureSide = 256;
 static constexpr float BelieveObjectScale = 0.2f;  // shown five times the stored size
 static constexpr float BelieveCameraDistance = 500.0f;
 static constexpr int BelieveNear = 450, BelieveFar = 2000;
@@ -36,16 +45,24 @@ static Object3D *first_object(Mesh *mesh)
 
 void load_believe_scene()
 {
-    load_image("believe\\believe_back.tga", &BelieveBackground);
-    load_image("believe\\believe_txt.tga", &BelieveTexture);
-    load_mesh("believe\\osma.3d", &BelieveOsmaMesh);
+    BelieveLoaded = false;
+    load_image(BackgroundName, &BelieveBackground);
+    load_image(TextureName, &BelieveTexture);
+    load_mesh(OsmaName, &BelieveOsmaMesh);
     if (Object3D *osma = first_object(&BelieveOsmaMesh)) {
         matrix_scale_w(osma->matrix, BelieveObjectScale);
         set_object_texture(osma, &BelieveTexture);
     }
-    load_mesh("believe\\gula.3d", &BelieveGulaMesh);
+    load_mesh(GulaName, &BelieveGulaMesh);
     if (Object3D *gula = first_object(&BelieveGulaMesh))
         matrix_scale_w(gula->matrix, BelieveObjectScale);
+
+    // The background is copied whole and the texture read 256 by 256 every frame.
+    bool ok = require_picture(BackgroundName, &BelieveBackground, PictureWords, BandWidth, BandHeight);
+    ok = require_picture(TextureName, &BelieveTexture, PictureWords, TextureSide, TextureSide) && ok;
+    ok = require_mesh(OsmaName, &BelieveOsmaMesh) && ok;
+    ok = require_mesh(GulaName, &BelieveGulaMesh) && ok;
+    BelieveLoaded = ok;
 }
 
 void believe_face_textured(Face *face)
@@ -108,13 +125,13 @@ int believe_scene_handler(int init, int ticks, int flags)
         matrix_rotate_y(gula->matrix, turn_y);
         matrix_rotate_x(gula->matrix, turn_x);
     }
-    if (flags & BelieveFlagAdvanceOnly)
+    // Drawing needs every asset in its shape; start-up never runs a failed load.
+    if ((flags & BelieveFlagAdvanceOnly) || !BelieveLoaded)
         return 0;
 
     set_near_plane(BelieveNear);
     set_far_plane(BelieveFar);
-    if (BelieveBackground.pixels != nullptr)
-        copy_band(image_words(&BelieveBackground));
+    copy_band(image_words(&BelieveBackground));
     draw_believe_object(gula, believe_face_pulse);
     draw_believe_object(osma, believe_face_textured);
     return 0;

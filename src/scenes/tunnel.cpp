@@ -1,9 +1,305 @@
-// The tunnel scene. Placeholder: loads nothing and draws nothing until the scene is built.
+// The tunnel scene: a swaying flight through a wire and lattice tube with a
+// ball of pulsing white cores floating ahead.
+#include "scenes/tunnel.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "data/startup.h"
+#include "engine/random.h"
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "scenes/image_ops.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "scenes/title.h"
+#include "shell/render_target.h"
+#include "shell/sequencer.h"
 
-void load_tunnel_scene() {}
+float TunnelTravel = 0.0f;
+float TunnelSway = 0.0f;
+float TunnelMorph = 0.0f;
+bool TunnelMorphFalling = false;
+float TunnelPhase = 0.0f;
+int TunnelTextureCounter = 0;
 
-int tunnel_scene_handler(int, int, int)
+Mesh TunnelWireMesh;
+Mesh TunnelSwollenMesh;
+Mesh TunnelTexturedMesh;
+Mesh TunnelBallMesh;
+Image TunnelTexture;
+Image TunnelScrollTexture;
+Image TunnelBallTexture;
+Image TunnelPicture;
+Matrix TunnelCamera;
+Matrix TunnelBallCamera;
+
+bool TunnelLoaded = false;
+
+static const char *const TubeName = "tunel\\tunel.3d";
+static const char *const BallName = "ball\\ball.3d";
+static const char *const TextureName = "tunel\\tunel_txt.tga";
+static const char *const BallTextureName = "tunel\\tunel_ball_txt.tga";
+static const char *const PictureName = "tunel\\tunel_pic.tga";
+static constexpr int BandWidth = 640, BandHeight = 320;
+static constexpr float TunnelScale = 0.5f;
+static constexpr float TunnelBallScale = 1.0f;
+static constexpr float TravelStep = 7.1f;  // 355 units a second
+static constexpr float SwayStep = 0.05f;
+static constexpr float MorphStep = 0.03f;
+static constexpr float MorphTop = 1.0f, MorphBottom = -0.5f;
+static constexpr float PhaseStep = 0.01f;
+static constexpr int TextureWindowRows = 256;
+static constexpr int TextureRowWords = 256;
+static constexpr float TubeTurn = 0.005f;  // radians per tick about the tube's axis
+static constexpr float BallTurn = 0.05f;   // radians per tick about x and about y
+static constexpr float CameraDistance = 200.0f;
+static constexpr float SwayOffset = 60.0f;
+static constexpr float SwayShear = 0.25f;
+static constexpr float SwayTilt = 0.2f;
+static constexpr float BallCameraTilt = 0.1f;
+static constexpr float BallSpeedRatio = 0.015625f;  // the ball recedes at 1/64 of the flight
+static constexpr float BallLead = 32.0f;
+static constexpr float SmearWidth = 20.0f;
+static constexpr float CoreSize = 0.4f;
+static constexpr float CoreThreshold = 0.15f;
+static constexpr int WireNear = 120, WireFar = 2000;
+static constexpr int LatticeNear = 150, LatticeFar = 1500;
+static constexpr int PictureFlashKind = 3;
+// Matrix elements the camera's sway writes directly (row-major, 0 to 15).
+static constexpr int ShearY = 1, ShearZ = 2, TranslateX = 12, TranslateY = 13, TranslateZ = 14;
+
+static const Rgb DarkGreen = {0, 128, 0};
+static const Rgb Red = {255, 0, 0};
+static const Rgb White = {255, 255, 255};
+static const Rgb Black = {0, 0, 0};
+
+static Object3D *first_object(Mesh *mesh)
 {
+    return mesh->object_count > 0 && mesh->objects != nullptr ? &mesh->objects[0] : nullptr;
+}
+
+// A widening factor from 1 to 2.9375 in sixteenths.
+static float widening_factor()
+{
+    return static_cast<float>(random_next() % 32 + 16) * 0.0625f;
+}
+
+void load_tunnel_scene()
+{
+    TunnelLoaded = false;
+    Mesh *tubes[3] = {&TunnelWireMesh, &TunnelSwollenMesh, &TunnelTexturedMesh};
+    for (Mesh *tube : tubes) {
+        load_mesh(TubeName, tube);
+        if (Object3D *obj = first_object(tube))
+            matrix_scale_w(obj->matrix, TunnelScale);
+    }
+    load_mesh(BallName, &TunnelBallMesh);
+    if (Object3D *ball = first_object(&TunnelBallMesh))
+        matrix_scale_w(ball->matrix, TunnelBallScale);
+
+    // Every second record, normal records included, is pushed outward by its
+    // own random factors; the others keep the round shape.
+    if (Object3D *swollen = first_object(&TunnelSwollenMesh)) {
+        for (int j = 0; j < swollen->vertex_count; j += 2) {
+            Vertex &v = swollen->vertices[j];
+            v.x = v.x * widening_factor();
+            v.y = v.y * widening_factor();
+        }
+    }
+
+    load_image(TextureName, &TunnelTexture);
+    load_image(BallTextureName, &TunnelBallTexture);
+    TunnelScrollTexture = TunnelTexture;
+
+    for (Mesh *tube : tubes) {
+        if (Object3D *obj = first_object(tube))
+            set_object_texture(obj, &TunnelScrollTexture);
+    }
+    if (Object3D *ball = first_object(&TunnelBallMesh))
+        set_object_texture(ball, &TunnelBallTexture);
+
+    load_image(PictureName, &TunnelPicture);
+
+    // The window reads up to row 511 of the tube's texture; the mapper reads
+    // 256 by 256 of the ball's; the picture is copied whole.
+    bool ok = true;
+    for (Mesh *tube : tubes)
+        ok = require_mesh(TubeName, tube) && ok;
+    ok = require_mesh(BallName, &TunnelBallMesh) && ok;
+    ok = require_picture(TextureName, &TunnelTexture, PictureWords, TextureRowWords, 2 * TextureWindowRows) && ok;
+    ok = require_picture(BallTextureName, &TunnelBallTexture, PictureWords, TextureRowWords, TextureWindowRows) &&
+         ok;
+    ok = require_picture(PictureName, &TunnelPicture, PictureWords, BandWidth, BandHeight) && ok;
+    TunnelLoaded = ok;
+}
+
+void tunnel_face_shifted_wire(Face *face)
+{
+    // Works on copies so the shared projection stays intact for the red pass.
+    Vertex corners[3] = {*face->v[0], *face->v[1], *face->v[2]};
+    Face smeared = *face;
+    for (int i = 0; i < 3; i++)
+        smeared.v[i] = &corners[i];
+    float d = std::sin(TunnelPhase) * SmearWidth;
+    corners[0].sx = static_cast<int32_t>(static_cast<float>(corners[0].sx) + d);
+    corners[1].sx = static_cast<int32_t>(static_cast<float>(corners[1].sx) - d);
+    corners[2].sx = static_cast<int32_t>(static_cast<float>(corners[2].sx) + d);
+    draw_face_wire(&smeared, &DarkGreen);
+}
+
+void tunnel_face_wire(Face *face)
+{
+    draw_face_wire(face, &Red);
+}
+
+void tunnel_ball_face(Face *face)
+{
+    float core = (std::sin(TunnelPhase) + 1.0f) * CoreSize;
+    if (core > CoreThreshold) {
+        scale_face(face, core);
+        draw_face_flat(&ScaledFace, &White);
+        draw_face_wire(&ScaledFace, &Black);
+    }
+    draw_face_textured(face, 1);
+}
+
+static void advance_tunnel(int ticks)
+{
+    for (int i = 0; i < ticks; i++) {
+        TunnelTravel += TravelStep;
+        TunnelSway += SwayStep;
+        if (!TunnelMorphFalling) {
+            TunnelMorph += MorphStep;
+            if (TunnelMorph >= MorphTop)
+                TunnelMorphFalling = true;
+        } else {
+            TunnelMorph -= MorphStep;
+            if (TunnelMorph <= MorphBottom)
+                TunnelMorphFalling = false;
+        }
+        TunnelTextureCounter = (TunnelTextureCounter + 1) % TextureWindowRows;
+        TunnelPhase += PhaseStep;
+    }
+}
+
+static void place_cameras()
+{
+    matrix_identity(TunnelCamera);
+    matrix_translate(TunnelCamera, 0.0f, 0.0f, -CameraDistance);
+    TunnelCamera[TranslateX] = std::sin(TunnelSway) * SwayOffset;
+    TunnelCamera[TranslateY] = std::cos(TunnelSway) * SwayOffset;
+    TunnelCamera[ShearY] = std::sin(TunnelSway) * SwayShear;
+    TunnelCamera[ShearZ] = std::cos(TunnelSway / 2.0f) * SwayShear;
+    matrix_rotate_x(TunnelCamera, SwayTilt * std::sin(TunnelSway / 2.0f));
+    matrix_rotate_y(TunnelCamera, SwayTilt * std::cos(TunnelSway / 4.0f));
+
+    matrix_identity(TunnelBallCamera);
+    matrix_translate(TunnelBallCamera, 0.0f, 0.0f, -CameraDistance);
+    matrix_rotate_x(TunnelBallCamera, BallCameraTilt * std::cos(TunnelSway / 4.0f));
+    matrix_rotate_y(TunnelBallCamera, BallCameraTilt * std::sin(TunnelSway / 4.0f));
+}
+
+static void draw_tunnel_background()
+{
+    const uint32_t *picture = nullptr;
+    if (FadeValue != 0)
+        picture = FadeKind == PictureFlashKind ? image_words(&TunnelPicture) : BelieveSnapshot;
+    if (picture != nullptr) {
+        copy_band(picture);
+        return;
+    }
+    // Black, also when the picture a flash asks for was never loaded.
+    for (int row = 0; row < BandHeight; row++)
+        std::memset(RenderTarget.pixels + static_cast<size_t>(row) * RenderTarget.pitch, 0,
+                    static_cast<size_t>(RenderTarget.pitch) * sizeof(uint32_t));
+}
+
+static void morph_tube(Object3D *wire, Object3D *swollen, Object3D *textured)
+{
+    for (int j = 0; j < wire->vertex_count; j++) {
+        const Vertex &rest = wire->vertices[j];
+        const Vertex &wide = swollen->vertices[j];
+        textured->vertices[j].x = rest.x + (wide.x - rest.x) * TunnelMorph;
+        textured->vertices[j].y = rest.y + (wide.y - rest.y) * TunnelMorph;
+    }
+}
+
+int tunnel_scene_handler(int init, int ticks, int)
+{
+    if (init) {
+        TunnelTravel = 0.0f;
+        TunnelSway = 0.0f;
+        TunnelMorph = 0.0f;
+        TunnelPhase = 0.0f;
+        TunnelTextureCounter = 0;
+        TunnelMorphFalling = false;
+    }
+    advance_tunnel(ticks);
+    // Drawing needs every asset in its shape; start-up never runs a failed load.
+    if (!TunnelLoaded)
+        return 0;
+
+    Object3D *wire = first_object(&TunnelWireMesh);
+    Object3D *swollen = first_object(&TunnelSwollenMesh);
+    Object3D *textured = first_object(&TunnelTexturedMesh);
+    Object3D *ball = first_object(&TunnelBallMesh);
+
+    if (textured != nullptr)
+        matrix_rotate_z(textured->matrix, static_cast<float>(ticks) * TubeTurn);
+    if (ball != nullptr) {
+        float turn = static_cast<float>(ticks) * BallTurn;
+        matrix_rotate_x(ball->matrix, turn);
+        matrix_rotate_y(ball->matrix, turn);
+    }
+
+    // Counter 0 shows rows 256..511, counter 255 rows 1..256: the window climbs.
+    TunnelScrollTexture.pixels = reinterpret_cast<uint8_t *>(
+        image_words(&TunnelTexture) + (TextureWindowRows - TunnelTextureCounter) * TextureRowWords);
+
+    place_cameras();
+    if (wire != nullptr)
+        wire->matrix[TranslateZ] = -TunnelTravel;
+    if (textured != nullptr)
+        textured->matrix[TranslateZ] = -TunnelTravel;
+    if (ball != nullptr)
+        ball->matrix[TranslateZ] = TunnelTravel * BallSpeedRatio + BallLead;
+
+    draw_tunnel_background();
+
+    // The three tubes come from one file: their records match one to one.
+    if (wire != nullptr && swollen != nullptr && textured != nullptr &&
+        swollen->vertex_count == wire->vertex_count && textured->vertex_count == wire->vertex_count)
+        morph_tube(wire, swollen, textured);
+
+    set_near_plane(WireNear);
+    set_far_plane(WireFar);
+    if (wire != nullptr) {
+        cull_object(wire, TunnelCamera);
+        transform_object(wire, TunnelCamera);
+        project_object(wire);
+        set_draw_callback(tunnel_face_shifted_wire);
+        draw_object(wire);
+        set_draw_callback(tunnel_face_wire);
+        draw_object(wire);
+    }
+
+    set_near_plane(LatticeNear);
+    set_far_plane(LatticeFar);
+    set_draw_callback(title_face_textured);
+    if (textured != nullptr) {
+        cull_object(textured, TunnelCamera);
+        transform_object(textured, TunnelCamera);
+        project_object(textured);
+        draw_object(textured);
+    }
+
+    if (ball != nullptr) {
+        cull_object(ball, TunnelBallCamera);
+        transform_object(ball, TunnelBallCamera);
+        project_object(ball);
+        set_draw_callback(tunnel_ball_face);
+        draw_object(ball);
+    }
     return 0;
 }

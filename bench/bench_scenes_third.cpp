@@ -1,0 +1,111 @@
+// Frame times of the believe and tunnel handlers on the generated data.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "data/archive.h"
+#include "data/startup.h"
+#include "scenes/believe.h"
+#include "scenes/scenes.h"
+#include "scenes/tunnel.h"
+#include "shell/render_target.h"
+#include "shell/sequencer.h"
+
+namespace {
+
+constexpr int Pitch = 640;
+std::vector<uint32_t> Band(Pitch * 320);
+std::vector<uint32_t> Still(640 * 320);
+
+// Loads both scenes once from the generated archive, as start-up does.
+void load_once()
+{
+    static bool loaded = false;
+    if (loaded)
+        return;
+    loaded = true;
+    if (chdir(ORVANTI_DATA_DIR) != 0) {
+        fprintf(stderr, "bench_scenes_third: %s: cannot enter the data folder\n", ORVANTI_DATA_DIR);
+        exit(1);
+    }
+    read_archive_directory();
+    load_believe_scene();
+    load_tunnel_scene();
+    if (StartupError) {
+        fprintf(stderr, "bench_scenes_third: %s\n", StartupFailure);
+        exit(1);
+    }
+    RenderTarget.pixels = Still.data();
+    RenderTarget.pitch = 640;
+    believe_scene_handler(1, 0, 0);
+    BelieveSnapshot = Still.data();
+    RenderTarget.pixels = Band.data();
+    RenderTarget.pitch = Pitch;
+}
+
+void BM_BelieveFrame(benchmark::State &state)
+{
+    load_once();
+    believe_scene_handler(1, 0, 0);
+    for (auto _ : state) {
+        believe_scene_handler(0, 1, 0);
+        benchmark::DoNotOptimize(Band.data());
+    }
+}
+BENCHMARK(BM_BelieveFrame)->Unit(benchmark::kMillisecond);
+
+void BM_BelieveAdvanceOnly(benchmark::State &state)
+{
+    load_once();
+    for (auto _ : state)
+        believe_scene_handler(0, 1, 1);
+}
+BENCHMARK(BM_BelieveAdvanceOnly)->Unit(benchmark::kMicrosecond);
+
+// One tick per frame through the first 30 seconds of flight, over black or
+// behind a flash picture.
+void run_tunnel(benchmark::State &state, int fade_value, int fade_kind)
+{
+    constexpr int FlightTicks = 1500;
+    load_once();
+    FadeValue = fade_value;
+    FadeKind = static_cast<uint8_t>(fade_kind);
+    tunnel_scene_handler(1, 0, 0);
+    int ticks = 0;
+    for (auto _ : state) {
+        if (++ticks == FlightTicks) {
+            state.PauseTiming();
+            tunnel_scene_handler(1, 0, 0);
+            ticks = 0;
+            state.ResumeTiming();
+        }
+        tunnel_scene_handler(0, 1, 0);
+        benchmark::DoNotOptimize(Band.data());
+    }
+    FadeValue = 0;
+    FadeKind = 0;
+}
+
+void BM_TunnelFrame(benchmark::State &state)
+{
+    run_tunnel(state, 0, 0);
+}
+BENCHMARK(BM_TunnelFrame)->Unit(benchmark::kMillisecond);
+
+void BM_TunnelPictureFlashFrame(benchmark::State &state)
+{
+    run_tunnel(state, 32, 3);
+}
+BENCHMARK(BM_TunnelPictureFlashFrame)->Unit(benchmark::kMillisecond);
+
+void BM_TunnelSnapshotFlashFrame(benchmark::State &state)
+{
+    run_tunnel(state, 32, 6);
+}
+BENCHMARK(BM_TunnelSnapshotFlashFrame)->Unit(benchmark::kMillisecond);
+
+}  // namespace
