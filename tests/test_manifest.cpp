@@ -40,6 +40,14 @@ const ManifestRow Manifest[] = {
     {"title", "orvanti\\orvanti_col.tga", Entry::Words, 640, 320},
     {"title", "orvanti\\orvanti_fade.tga", Entry::Grey, 640, 320},
     {"title", "orvanti\\orvanti_flash.tga", Entry::Grey, 640, 320},
+    {"ball", "ball\\ball_vortex_x1.tga", Entry::Grey, 640, 320},
+    {"ball", "ball\\ball_vortex_y1.tga", Entry::Grey, 640, 320},
+    {"ball", "ball\\ball_vortex_txt.tga", Entry::Words, 256, 255},
+    {"ball", "ball\\ball.3d", Entry::Mesh, 0, 0},
+    {"plane", "plane\\plane_vortex_x.tga", Entry::Grey, 256, 256},
+    {"plane", "plane\\plane_vortex_y.tga", Entry::Grey, 256, 256},
+    {"plane", "plane\\plane_vortex_txt.tga", Entry::Words, 256, 255},
+    {"plane", "plane\\plane.3d", Entry::Mesh, 0, 0},
 };
 
 class ManifestTest : public ::testing::Test {
@@ -147,4 +155,171 @@ TEST_F(ManifestTest, TitleWordFitsTheFlatRenderingAtEveryTurn)
     EXPECT_LT(height, 0.625 * (100.0 - axis));  // top and bottom planes, nearest turn
     EXPECT_GT(axis, 30.0) << "the word should fill a good part of the band";
     free_mesh(&word);
+}
+
+namespace {
+
+// Source coordinates wrap modulo 255: the step between two map bytes taken
+// the short way round.
+int wrapped_step(int from, int to)
+{
+    int step = (to - from) % 255;
+    if (step > 127)
+        step -= 255;
+    if (step < -127)
+        step += 255;
+    return step;
+}
+
+// A swirl turns the picture about the centre (the columns sampled go round a
+// whole number of times along a circle) and draws it inward (the rows
+// sampled grow steadily outward along a ray).
+void expect_swirl(const char *map_x_name, const char *map_y_name, int width, double cx, double cy)
+{
+    SCOPED_TRACE(map_x_name);
+    Image map_x{}, map_y{};
+    load_image(map_x_name, &map_x);
+    load_image(map_y_name, &map_y);
+    ASSERT_EQ(StartupError, 0) << StartupFailure;
+    auto at = [&](const Image &map, double x, double y) {
+        return int(map.pixels[int(y) * width + int(x)]);
+    };
+    for (double radius : {40.0, 90.0}) {
+        constexpr int Steps = 720;
+        int turned = 0;
+        int first = at(map_x, cx + radius, cy), previous = first;
+        for (int k = 1; k < Steps; k++) {
+            double a = k * 2 * 3.14159265358979 / Steps;
+            int now = at(map_x, cx + radius * std::cos(a), cy + radius * std::sin(a));
+            turned += wrapped_step(previous, now);
+            previous = now;
+        }
+        turned += wrapped_step(previous, first);
+        EXPECT_NE(turned, 0) << "radius " << radius << ": the columns do not go round";
+        EXPECT_EQ(std::abs(turned) % 255, 0) << "radius " << radius << ": a seam in the swirl";
+    }
+    for (double a : {0.3, 2.0, 4.4}) {
+        int grown = 0;
+        int previous = at(map_y, cx + 8 * std::cos(a), cy + 8 * std::sin(a));
+        for (double r = 9; r < 120; r += 1) {
+            int now = at(map_y, cx + r * std::cos(a), cy + r * std::sin(a));
+            int step = wrapped_step(previous, now);
+            EXPECT_GE(step, 0) << "angle " << a << ", radius " << r;
+            grown += step;
+            previous = now;
+        }
+        EXPECT_GT(grown, 100) << "angle " << a << ": the rows hardly change outward";
+    }
+    free_image(&map_x);
+    free_image(&map_y);
+}
+
+// The warps sample 255 columns and rows that wrap: column 254 must meet
+// column 0 (and row 254 row 0) as smoothly as neighbours meet inside.
+void expect_tiles(const char *name, int min_red_range)
+{
+    SCOPED_TRACE(name);
+    Image source{};
+    load_image(name, &source);
+    ASSERT_EQ(StartupError, 0) << StartupFailure;
+    const uint32_t *p = image_words(&source);
+    auto difference = [](uint32_t a, uint32_t b) {
+        int sum = 0;
+        for (int shift = 0; shift <= 16; shift += 8)
+            sum += std::abs(int((a >> shift) & 255) - int((b >> shift) & 255));
+        return sum;
+    };
+    // Summed change across each column boundary and each row boundary.
+    auto across_columns = [&](int a, int b) {
+        double sum = 0;
+        for (int i = 0; i < 255; i++)
+            sum += difference(p[i * 256 + a], p[i * 256 + b]);
+        return sum;
+    };
+    auto across_rows = [&](int a, int b) {
+        double sum = 0;
+        for (int i = 0; i < 255; i++)
+            sum += difference(p[a * 256 + i], p[b * 256 + i]);
+        return sum;
+    };
+    double inside_x = 0, inside_y = 0;
+    for (int c = 0; c < 254; c++) {
+        inside_x = std::max(inside_x, across_columns(c, c + 1));
+        inside_y = std::max(inside_y, across_rows(c, c + 1));
+    }
+    // No sharper than the sharpest edge inside the picture (within rounding).
+    EXPECT_LE(across_columns(254, 0), 1.05 * inside_x) << "a seam where the columns wrap";
+    EXPECT_LE(across_rows(254, 0), 1.05 * inside_y) << "a seam where the rows wrap";
+    int red_low = 255, red_high = 0;
+    for (int i = 0; i < 255 * 256; i++) {
+        if (i % 256 == 255)
+            continue;
+        int red = (p[i] >> 16) & 255;
+        red_low = std::min(red_low, red);
+        red_high = std::max(red_high, red);
+    }
+    EXPECT_GE(red_high - red_low, min_red_range);
+    free_image(&source);
+}
+
+} // namespace
+
+TEST_F(ManifestTest, VortexMapsSwirlAboutTheirCentres)
+{
+    expect_swirl("ball\\ball_vortex_x1.tga", "ball\\ball_vortex_y1.tga", 640, 320.0, 160.0);
+    expect_swirl("plane\\plane_vortex_x.tga", "plane\\plane_vortex_y.tga", 256, 128.0, 128.0);
+}
+
+TEST_F(ManifestTest, VortexSourcesTileWithTheWarpsPeriod)
+{
+    // The ball wears the red channel alone: it must carry the pattern.
+    expect_tiles("ball\\ball_vortex_txt.tga", 200);
+    expect_tiles("plane\\plane_vortex_txt.tga", 100);
+}
+
+TEST_F(ManifestTest, BallIsARoundSphereThatStaysWholeAtTheStoppedCamera)
+{
+    Mesh ball{};
+    load_mesh("ball\\ball.3d", &ball);
+    ASSERT_EQ(StartupError, 0) << StartupFailure;
+    const Object3D &o = ball.objects[0];
+    EXPECT_GE(o.face_count, 300);
+    EXPECT_LE(o.face_count, 1000);
+    double nearest = 1e9, farthest = 0;
+    for (int k = 0; k < o.vertex_count - o.face_count; k++) {
+        const Vertex &v = o.vertices[k];
+        double r = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
+        nearest = std::min(nearest, r);
+        farthest = std::max(farthest, r);
+        ASSERT_LE(v.u, 1.0f);
+        ASSERT_LE(v.v, 1.0f);
+    }
+    EXPECT_LT(farthest - nearest, 0.01 * farthest) << "not a sphere";
+    // Culled at its unscaled placement: a camera stopped at -125 with near 75
+    // keeps every vertex within 50 of the centre.
+    EXPECT_LE(farthest, 50.0);
+    EXPECT_GE(farthest, 30.0) << "the ball should fill a good part of the band";
+    free_mesh(&ball);
+}
+
+TEST_F(ManifestTest, PlaneSheetStaysInFrontOfItsCameraThroughTheWholeBlend)
+{
+    // Roughening moves z by -64 to 63 and the blend runs from -1 to 0.75, so
+    // a vertex may come 63 nearer or go 64 farther. Shown through w 0.6 the
+    // sheet's origin lies 78 deep; culled unscaled it lies 130 deep, with
+    // the far plane at 200.
+    Mesh sheet{};
+    load_mesh("plane\\plane.3d", &sheet);
+    ASSERT_EQ(StartupError, 0) << StartupFailure;
+    const Object3D &o = sheet.objects[0];
+    EXPECT_GE(o.face_count, 100) << "the sheet should be subdivided to bend";
+    double low = 1e9, high = -1e9;
+    for (int k = 0; k < o.vertex_count - o.face_count; k++) {
+        low = std::min(low, double(o.vertices[k].z));
+        high = std::max(high, double(o.vertices[k].z));
+    }
+    EXPECT_GT(low - 63 + 78, 8.0) << "a vertex can come too near the camera";
+    EXPECT_LE(high + 64 + 130, 200.0) << "a vertex can pass the far plane";
+    EXPECT_GT(high - low, 2.0) << "the sheet should be curved";
+    free_mesh(&sheet);
 }
