@@ -2,6 +2,7 @@
 // texture-coordinate morph, shrink sampling and the shrunk-face drawing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 

@@ -112,26 +112,6 @@ TEST(TitleState, WipeSweepsBetween32And224)
     EXPECT_EQ(BackgroundRow[2], 385 % 320);
 }
 
-TEST(TitleState, OneLargeStepEqualsManySmallOnes)
-{
-    auto reset = [] {
-        TextureRow = 0;
-        BackgroundRow[0] = BackgroundRow[1] = BackgroundRow[2] = 0;
-        WipeLevel = TitleWipeLow;
-        WipeFalling = false;
-    };
-    reset();
-    for (int i = 0; i < 1000; i++)
-        title_advance(1);
-    int small[6] = {TextureRow, BackgroundRow[0], BackgroundRow[1], BackgroundRow[2], WipeLevel, WipeFalling};
-    reset();
-    title_advance(1000);
-    int large[6] = {TextureRow, BackgroundRow[0], BackgroundRow[1], BackgroundRow[2], WipeLevel, WipeFalling};
-    for (int k = 0; k < 6; k++)
-        EXPECT_EQ(small[k], large[k]) << k;
-    EXPECT_EQ(WipeLevel, 32 + (1000 % 384 <= 192 ? 1000 % 384 : 384 - 1000 % 384));
-}
-
 class TitleFace : public BandTest {
 protected:
     std::vector<uint32_t> colours = std::vector<uint32_t>(Pixels);
