@@ -2,6 +2,7 @@
 // Xvfb for the real window's picture.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
 #include <png.h>
 
 #include <chrono>
@@ -335,6 +336,123 @@ TEST_F(EventHandling, TicksDrawAndFlipAndALostSurfaceIsRestoredOnce)
     memory_display_push_event(EventTick, FrameTimerId + 1);  // not our timer
     EXPECT_EQ(run_events(1), 1);
     EXPECT_EQ(DrawnFrames, 5);
+}
+
+// The desktop display itself on SDL's dummy video driver, whose software
+// renderer lets the presented picture be read back.
+int stripes_handler(int, int, int)
+{
+    for (int y = 0; y < 320; y++)
+        for (int x = 0; x < 640; x++)
+            RenderTarget.pixels[y * RenderTarget.pitch + x] = x < 200 ? 0x00FF0000 : x < 400 ? 0x0000FF00 : 0x000000FF;
+    return 0;
+}
+const TimelineEntry StripesTimeline[] = {
+    {0, 0, stripes_handler, 0, "stripes_handler"},
+    {TimelineEndOrder, 0, nullptr, 0, ""},
+};
+
+class SdlDisplayTest : public EventHandling {
+protected:
+    void SetUp() override
+    {
+        EventHandling::SetUp();
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        Display = &SdlDisplay;
+        reset_sequencer(StripesTimeline, FadeTrack);
+    }
+    void TearDown() override
+    {
+        Display->release();
+        Display->destroy_window();
+        EventHandling::TearDown();
+    }
+    // Forces one depth through the driver's table, as the fallback would.
+    void use_depth(int bits)
+    {
+        ASSERT_EQ(Display->set_mode(bits), 0);
+        ASSERT_EQ(Display->create_flip_chain(), 0);
+        ASSERT_EQ(Display->describe_back_surface(&SurfacePitch), 0);
+        DisplayMode = bits == 32 ? DisplayMode32 : bits == 24 ? DisplayMode24 : DisplayMode16;
+        RenderTarget.pitch = DisplayMode == DisplayMode32 ? SurfacePitch >> 2 : 640;
+        ClearCounter = 0;
+    }
+    // The presented picture sampled back at 640 by 480, whatever the size of
+    // the (fullscreen) output it was scaled to.
+    std::vector<uint32_t> presented()
+    {
+        std::vector<uint32_t> picture(640 * 480);
+        SDL_Window *window = nullptr;
+        for (Uint32 id = 1; id < 16 && !window; id++)
+            window = SDL_GetWindowFromID(id);
+        SDL_Renderer *renderer = window ? SDL_GetRenderer(window) : nullptr;
+        EXPECT_NE(renderer, nullptr);
+        if (!renderer)
+            return picture;
+        int width = 0, height = 0;
+        SDL_GetRendererOutputSize(renderer, &width, &height);
+        float scale_x = 1, scale_y = 1;
+        SDL_RenderGetScale(renderer, &scale_x, &scale_y);
+        SDL_Rect viewport;
+        SDL_RenderGetViewport(renderer, &viewport);
+        std::vector<uint32_t> output(static_cast<size_t>(width) * height);
+        // Reading covers the viewport: read with the scale taken off for a moment.
+        SDL_RenderSetLogicalSize(renderer, 0, 0);
+        SDL_RenderSetScale(renderer, 1, 1);
+        SDL_RenderSetViewport(renderer, nullptr);
+        EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, output.data(), width * 4), 0)
+            << SDL_GetError();
+        SDL_RenderSetLogicalSize(renderer, 640, 480);
+        for (int y = 0; y < 480; y++)
+            for (int x = 0; x < 640; x++) {
+                int out_x = static_cast<int>((viewport.x + x + 0.5f) * scale_x);
+                int out_y = static_cast<int>((viewport.y + y + 0.5f) * scale_y);
+                if (out_x < width && out_y < height)
+                    picture[y * 640 + x] = output[static_cast<size_t>(out_y) * width + out_x];
+            }
+        return picture;
+    }
+};
+
+TEST_F(SdlDisplayTest, EveryDepthShowsTheBandInItsColoursBetweenBlackBars)
+{
+    ASSERT_EQ(open_display(), 0);
+    EXPECT_EQ(DisplayMode, DisplayMode32);
+    for (int bits : {32, 24, 16}) {
+        use_depth(bits);
+        for (int frame = 0; frame < 3; frame++) {
+            timer_frame();
+            flip_frame();
+        }
+        std::vector<uint32_t> picture = presented();
+        EXPECT_EQ(picture[79 * 640 + 100] & 0xFFFFFF, 0u) << bits;
+        EXPECT_EQ(picture[400 * 640 + 500] & 0xFFFFFF, 0u) << bits;
+        // 16 bits widen 6-bit green to 8 by repeating the top bits.
+        EXPECT_EQ(picture[80 * 640 + 100] & 0xFFFFFF, 0xFF0000u) << bits;
+        EXPECT_EQ(picture[250 * 640 + 300] & 0xFCFCFC, 0x00FC00u) << bits;
+        EXPECT_EQ(picture[399 * 640 + 639] & 0xFFFFFF, 0x0000FFu) << bits;
+    }
+}
+
+TEST_F(SdlDisplayTest, RendererResetIsRestoredAtTheNextFlip)
+{
+    ASSERT_EQ(open_display(), 0);
+    timer_frame();
+    flip_frame();
+    SDL_Event reset = {};
+    reset.type = SDL_RENDER_DEVICE_RESET;
+    SDL_PushEvent(&reset);
+    PlatformEvent event;
+    SDL_PumpEvents();
+    while (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0)
+        ASSERT_NE(Display->next_event(&event), 0);
+    EXPECT_EQ(Display->flip(), FlipSurfaceLost);
+    EXPECT_EQ(Display->restore(), 0);
+    reset_sequencer(StripesTimeline, FadeTrack);
+    ClearCounter = 0;
+    timer_frame();
+    EXPECT_EQ(Display->flip(), FlipDone);
+    EXPECT_EQ(presented()[200 * 640 + 10] & 0xFFFFFF, 0xFF0000u);
 }
 
 }  // namespace
