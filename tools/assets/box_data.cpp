@@ -26,8 +26,9 @@ constexpr int OffsetRows = 480;
 // The camera sits 512 in front; matrix_scale_w 0.2 puts the box at view
 // depth 102.4 for drawing, while culling tests it at 512 against the near
 // distance 450. A corner more than 62 from the centre could turn past the
-// near distance and lose whole faces, so the corners stay at 34 * sqrt(3) = 59.
-constexpr double CubeHalfSide = 34.0;
+// near distance and lose whole faces; the corners stay at 31 * sqrt(3) = 54,
+// which also keeps the nearest corners close to the band's top and bottom.
+constexpr double CubeHalfSide = 31.0;
 constexpr int CubeCells = 12;  // cells per side edge; two triangles each
 
 constexpr int TitleWidth = 640;
