@@ -48,6 +48,14 @@ const ManifestRow Manifest[] = {
     {"plane", "plane\\plane_vortex_y.tga", Entry::Grey, 256, 256},
     {"plane", "plane\\plane_vortex_txt.tga", Entry::Words, 256, 255},
     {"plane", "plane\\plane.3d", Entry::Mesh, 0, 0},
+    {"believe", "believe\\believe_back.tga", Entry::Words, 640, 320},
+    {"believe", "believe\\believe_txt.tga", Entry::Words, 256, 256},
+    {"believe", "believe\\osma.3d", Entry::Mesh, 0, 0},
+    {"believe", "believe\\gula.3d", Entry::Mesh, 0, 0},
+    {"tunnel", "tunel\\tunel.3d", Entry::Mesh, 0, 0},
+    {"tunnel", "tunel\\tunel_txt.tga", Entry::Words, 256, 512},
+    {"tunnel", "tunel\\tunel_ball_txt.tga", Entry::Words, 256, 256},
+    {"tunnel", "tunel\\tunel_pic.tga", Entry::Words, 640, 320},
 };
 
 class ManifestTest : public ::testing::Test {
@@ -322,4 +330,56 @@ TEST_F(ManifestTest, PlaneSheetStaysInFrontOfItsCameraThroughTheWholeBlend)
     EXPECT_LE(high + 64 + 130, 200.0) << "a vertex can pass the far plane";
     EXPECT_GT(high - low, 2.0) << "the sheet should be curved";
     free_mesh(&sheet);
+}
+
+TEST_F(ManifestTest, BelieveObjectsKeepTheirBodiesInsideTheNearDistance)
+{
+    // Culled as if 500 in front against a near distance of 450: the ring
+    // never loses a face, and the star loses at most the spikes turned at
+    // the viewer, never its core.
+    Mesh osma{}, gula{};
+    load_mesh("believe\\osma.3d", &osma);
+    load_mesh("believe\\gula.3d", &gula);
+    ASSERT_EQ(StartupError, 0) << StartupFailure;
+    EXPECT_LT(extent_of(osma.objects[0]).radius, 500.0 - 450.0);
+    const Object3D &star = gula.objects[0];
+    int core = 0;
+    for (int k = 0; k < star.vertex_count - star.face_count; k++) {
+        const Vertex &v = star.vertices[k];
+        core += std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z) < 500.0 - 450.0;
+    }
+    EXPECT_GE(core, 4);
+    EXPECT_GT(extent_of(star).radius, extent_of(osma.objects[0]).radius)
+        << "the star must reach past the ring, which is drawn over it";
+    free_mesh(&osma);
+    free_mesh(&gula);
+}
+
+TEST_F(ManifestTest, TunnelOutlastsTheFlightAndKeepsItsTextureInRange)
+{
+    // The flight: 7.1 units a tick from (17,24) to (21,62), 6 ticks a row and
+    // 64 rows an order, seen up to 1,800 ahead of the tube's own origin (far
+    // 2,000 against a camera culled as if 200 behind).
+    constexpr double Ticks = ((21 * 64 + 62) - (17 * 64 + 24)) * 6.0;
+    constexpr double Flight = Ticks * 7.1;
+    Mesh tube{};
+    load_mesh("tunel\\tunel.3d", &tube);
+    ASSERT_EQ(StartupError, 0) << StartupFailure;
+    const Object3D &o = tube.objects[0];
+    double min_z = 1e9, max_z = -1e9, max_uv = 0, min_radius = 1e9;
+    for (int k = 0; k < o.vertex_count - o.face_count; k++) {
+        const Vertex &v = o.vertices[k];
+        min_z = std::min(min_z, double(v.z));
+        max_z = std::max(max_z, double(v.z));
+        max_uv = std::max({max_uv, double(v.u), double(v.v)});
+        min_radius = std::min(min_radius, std::hypot(double(v.x), double(v.y)));
+    }
+    EXPECT_LT(min_z, 120.0 - 200.0) << "the flight should start inside the tube";
+    EXPECT_GT(max_z, Flight + 1800.0) << "the tube ends before the scene does";
+    // The mapper holds width * coordinate / depth in 8.24: below 128 down to
+    // the nearest textured depth of about 50.
+    EXPECT_LT(max_uv * 256.0 / 50.0, 128.0);
+    EXPECT_GT(min_radius, 100.0) << "the ball must fit inside the tube";
+    EXPECT_GT(o.face_count, 5000) << "many rings deep";
+    free_mesh(&tube);
 }
