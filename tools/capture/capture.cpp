@@ -23,6 +23,15 @@ constexpr size_t AudioBlockFrames = 1024;
 constexpr int64_t ProgressEvery = 50;  // frames between progress lines
 
 static uint32_t CaptureNow = 0;
+// True while the progress line is the last thing on standard error.
+static bool ProgressShown = false;
+
+static void end_progress_line()
+{
+    if (ProgressShown)
+        fputc('\n', stderr);
+    ProgressShown = false;
+}
 
 static uint32_t capture_clock()
 {
@@ -62,6 +71,7 @@ static bool frame_wanted(CaptureRun *run, int64_t frame)
         if (!run->position_saved[i] && position_reached(MusicOrder, MusicRow, at.order, at.row)) {
             run->position_saved[i] = true;
             wanted = true;
+            end_progress_line();
             fprintf(stderr, "orvanti-capture: %d:%d first reached at frame %" PRId64 " (%d:%d)\n", at.order, at.row,
                     frame, MusicOrder, MusicRow);
         }
@@ -76,6 +86,7 @@ static bool save_frame(CaptureRun *run, int64_t frame)
     std::string path = (std::filesystem::path(run->options->out_folder) / name).string();
     if (!write_frame_png(path.c_str(), memory_display_front(), ScreenWidth, ScreenHeight, memory_display_pitch(),
                          memory_display_bits_per_pixel())) {
+        end_progress_line();
         fprintf(stderr, "orvanti-capture: %s: cannot write the PNG\n", path.c_str());
         return false;
     }
@@ -158,6 +169,7 @@ int run_capture(const CaptureOptions &options)
         if (MusicOrder == FinalOrder)
             break;
         if (run.player.ended) {
+            end_progress_line();
             fprintf(stderr, "orvanti-capture: the music ended at %d:%d, before order %d\n", MusicOrder, MusicRow,
                     FinalOrder);
             break;
@@ -173,12 +185,13 @@ int run_capture(const CaptureOptions &options)
             status = ExitSetupFailed;
             break;
         }
-        if (options.progress && frame % ProgressEvery == 0)
-            fprintf(stderr, "\rorvanti-capture: frame %" PRId64 "  %d:%02d  %s      ", frame, MusicOrder, MusicRow,
+        if (options.progress && frame % ProgressEvery == 0) {
+            fprintf(stderr, "\rorvanti-capture: frame %" PRId64 "  %d:%02d  %-26s", frame, MusicOrder, MusicRow,
                     CurrentHandlerName);
+            ProgressShown = true;
+        }
     }
-    if (options.progress)
-        fprintf(stderr, "\n");
+    end_progress_line();
     fprintf(stderr, "orvanti-capture: %" PRId64 " frames, %" PRId64 " saved\n", frame, run.saved);
 
     if (run.trace && fclose(run.trace) != 0) {
