@@ -56,6 +56,18 @@ const ManifestRow Manifest[] = {
     {"tunnel", "tunel\\tunel_txt.tga", Entry::Words, 256, 512},
     {"tunnel", "tunel\\tunel_ball_txt.tga", Entry::Words, 256, 256},
     {"tunnel", "tunel\\tunel_pic.tga", Entry::Words, 640, 320},
+    {"buddha", "buddha\\buddha_pic.tga", Entry::Words, 116, 1},
+    {"buddha", "buddha\\buddha_01.tga", Entry::Grey, 232, 107},
+    {"buddha", "buddha\\buddha_txt1.tga", Entry::Words, 256, 256},
+    {"buddha", "buddha\\buddha_txt2.tga", Entry::Words, 256, 255},
+    {"buddha", "buddha\\buddha_box.3d", Entry::Mesh, 0, 0},
+    {"buddha", "buddha\\buddha_box2.3d", Entry::Mesh, 0, 0},
+    {"buddha", "buddha\\buddha_xfade.tga", Entry::Grey, 256, 64},
+    {"buddha", "buddha\\buddha_offset_x.tga", Entry::Grey, 256, 256},
+    {"buddha", "buddha\\buddha_offset_y.tga", Entry::Grey, 256, 256},
+    {"buddha", "buddha\\buddha_glow1.tga", Entry::Grey, 256, 256},
+    {"buddha", "buddha\\buddha_glow2.tga", Entry::Grey, 256, 256},
+    {"buddha", "buddha\\buddha_null.tga", Entry::Words, 26, 26},
 };
 
 class ManifestTest : public ::testing::Test {
@@ -382,4 +394,34 @@ TEST_F(ManifestTest, TunnelOutlastsTheFlightAndKeepsItsTextureInRange)
     EXPECT_GT(min_radius, 100.0) << "the ball must fit inside the tube";
     EXPECT_GT(o.face_count, 5000) << "many rings deep";
     free_mesh(&tube);
+}
+
+TEST_F(ManifestTest, BuddhaBoxesKeepEveryFaceAndTheCrossfadeGrowsAcrossItsColumns)
+{
+    // Culled unscaled 300 in front: the first box against a near distance
+    // of 256, the second against 210.
+    Mesh box{}, box2{};
+    Image crossfade{};
+    load_mesh("buddha\\buddha_box.3d", &box);
+    load_mesh("buddha\\buddha_box2.3d", &box2);
+    load_image("buddha\\buddha_xfade.tga", &crossfade);
+    ASSERT_EQ(StartupError, 0) << StartupFailure;
+    EXPECT_LT(extent_of(box.objects[0]).radius, 300.0 - 256.0);
+    EXPECT_LT(extent_of(box2.objects[0]).radius, 300.0 - 210.0);
+    // Column c sets how often the choice falls one way at fade value c.
+    int previous = 0;
+    for (int c = 0; c < 256; c++) {
+        int set = 0;
+        for (int r = 0; r < 64; r++)
+            set += crossfade.pixels[r * 256 + c] != 0;
+        ASSERT_GE(set, previous) << "column " << c;
+        previous = set;
+        if (c == 0) {
+            EXPECT_EQ(set, 0);
+        }
+    }
+    EXPECT_EQ(previous, 64);
+    free_mesh(&box);
+    free_mesh(&box2);
+    free_image(&crossfade);
 }

@@ -1,24 +1,418 @@
-// The buddha scene. Placeholder: loads nothing and draws nothing until the scene is built.
+// The buddha scene: a bobbing figure in front of two turning boxes, entered
+// through a random crossfade from the believe scene and a flicker; in its last
+// part a warped box lit through the colour table, a ring of sprites, and a
+// white band in which the box's faces collapse toward the figure.
+#include "scenes/buddha.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "data/startup.h"
+#include "engine/random.h"
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "scenes/image_ops.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "shell/render_target.h"
+#include "shell/sequencer.h"
 
-void load_buddha_scene() {}
+namespace {
 
-int buddha_crossfade_handler(int, int, int)
+const char *const PictureName = "buddha\\buddha_pic.tga";
+const char *const ScrollerName = "buddha\\buddha_01.tga";
+const char *const BoxTextureName = "buddha\\buddha_txt1.tga";
+const char *const WarpSourceName = "buddha\\buddha_txt2.tga";
+const char *const BoxName = "buddha\\buddha_box.3d";
+const char *const Box2Name = "buddha\\buddha_box2.3d";
+const char *const CrossfadeName = "buddha\\buddha_xfade.tga";
+const char *const MapXName = "buddha\\buddha_offset_x.tga";
+const char *const MapYName = "buddha\\buddha_offset_y.tga";
+const char *const Glow1Name = "buddha\\buddha_glow1.tga";
+const char *const Glow2Name = "buddha\\buddha_glow2.tga";
+const char *const RingName = "buddha\\buddha_null.tga";
+
+constexpr int BandRows = 320;
+constexpr int BandColumns = 640;
+constexpr int TextureSide = 256;
+constexpr int WarpSourceRows = 255;  // the warp samples rows 0 to 254
+constexpr int CrossfadeWidth = 256;
+constexpr int CrossfadeRows = 64;
+constexpr size_t GlowBytes = size_t{GlowSide} * GlowSide * 4;
+
+constexpr float CameraDistance = 300.0f;
+constexpr float BoxScaleW = 0.2f;   // the first box drawn five times its stored size
+constexpr float Box2ScaleW = 0.4f;
+constexpr int BoxNear = 256;
+constexpr int Box2Near = 210;
+constexpr float TurnPerTick = 0.01f;  // radians about y, x and z
+
+constexpr float PhaseStep = 0.05f;
+constexpr double PulseStep = 0.0051;
+constexpr double PulseStart = 1.5707963265;  // the faces start whole
+constexpr double PulseHidden = 0.002;        // below: the face is not drawn
+constexpr double PulseWhole = 0.989;         // above: the face's own outline
+constexpr double CollapseStep = 0.0013;
+
+// The picture bobs 16 rows about row 80; the scroller reaches down to it.
+constexpr double BobRows = 16.0;
+constexpr double PictureTop = 80.0;
+constexpr int ScrollerRows = 90;
+
+// Ring of sprites about the picture's head.
+constexpr int RingSprites = 7;
+constexpr float RingSpacing = 0.8975979f;  // 2 pi / 7
+constexpr double RingLeft = 307.0, RingTop = 76.0, RingRadius = 48.0;
+// The point the collapse lines run to: the picture's top, middle column.
+constexpr double LineTargetX = 320.0;
+
+constexpr uint32_t WhiteKey = 0x00FFFFFF;
+constexpr uint32_t BlackKey = 0;
+constexpr int FlashInverts = 3;  // fade kind: inverted texture, pictures and outlines
+constexpr int FlashBand = 4;     // fade kind: the whole band inverted
+
+const Rgb Orange = {255, 128, 0};
+const Rgb Black = {0, 0, 0};
+const Rgb White = {255, 255, 255};
+
+Object3D *first_object(Mesh *mesh)
 {
+    return mesh->object_count > 0 && mesh->objects != nullptr ? &mesh->objects[0] : nullptr;
+}
+
+bool kind_flash(int kind)
+{
+    return FadeKind == kind && FadeValue != 0;
+}
+
+int bob_offset()
+{
+    return static_cast<int>(BobRows * std::sin(static_cast<double>(BuddhaPhase)));
+}
+
+int picture_y()
+{
+    return static_cast<int>(BobRows * std::sin(static_cast<double>(BuddhaPhase)) + PictureTop);
+}
+
+void advance_scroller()
+{
+    if (BuddhaScroller.height > 0)
+        ScrollerRow = (ScrollerRow + 1) % BuddhaScroller.height;
+}
+
+void turn_boxes(int ticks)
+{
+    float angle = static_cast<float>(ticks) * TurnPerTick;
+    for (Mesh *mesh : {&BuddhaBoxMesh, &BuddhaBox2Mesh}) {
+        if (Object3D *box = first_object(mesh)) {
+            matrix_rotate_y(box->matrix, angle);
+            matrix_rotate_x(box->matrix, angle);
+            matrix_rotate_z(box->matrix, angle);
+        }
+    }
+}
+
+void draw_box(Mesh *mesh, int near_plane, DrawCallback callback)
+{
+    Object3D *box = first_object(mesh);
+    set_near_plane(near_plane);
+    set_draw_callback(callback);
+    cull_object(box, BuddhaCamera);
+    transform_object(box, BuddhaCamera);
+    project_object(box);
+    draw_object(box);
+}
+
+// Column after column of white text from band row 0 down, continuing from
+// ScrollerRow and wrapping to the bitmap's first row within the frame.
+void draw_scroller()
+{
+    const int width = BuddhaScroller.width;
+    const int rows = ScrollerRows + bob_offset();
+    // A bitmap wider than the band's right part is cut at the band's edge.
+    const int shown = std::min(width, BandColumns - ScrollerLeft);
+    int source_row = ScrollerRow % BuddhaScroller.height;
+    for (int j = 0; j < rows; j++) {
+        const uint8_t *source = BuddhaScroller.pixels + static_cast<size_t>(source_row) * width;
+        uint32_t *out = RenderTarget.pixels + static_cast<ptrdiff_t>(j) * RenderTarget.pitch + ScrollerLeft;
+        for (int k = 0; k < shown; k++)
+            if (source[k] != 0)
+                out[k] = WhiteKey;
+        if (++source_row == BuddhaScroller.height)
+            source_row = 0;
+    }
+}
+
+// One random draw per call; true picks the buddha picture (crossfade) or the
+// revealed box (flicker). The fade value is a column, kept inside the picture.
+bool crossfade_choice()
+{
+    int n = random_next();
+    if (!BuddhaSceneReady)
+        return false;
+    int column = std::clamp(FadeValue, 0, CrossfadeWidth - 1);
+    return BuddhaCrossfade.pixels[CrossfadeWidth * (n % CrossfadeRows) + column] != 0;
+}
+
+// Each colour byte of the texture replaced by its entry in the colour table
+// at the glow map's level; the top byte stays as the warp wrote it.
+void light_glow_texture(const uint8_t *levels)
+{
+    uint8_t *bytes = GlowTexture.pixels;
+    for (int i = 0; i < GlowSide * GlowSide; i++) {
+        const uint8_t *lit = ColourTable + 256 * levels[i];
+        uint8_t *pixel = bytes + 4 * i;
+        pixel[0] = lit[pixel[0]];
+        pixel[1] = lit[pixel[1]];
+        pixel[2] = lit[pixel[2]];
+    }
+}
+
+void draw_ring(bool inverted)
+{
+    const double head = RingTop + BobRows * std::sin(static_cast<double>(BuddhaPhase));
+    for (int i = 0; i < RingSprites; i++) {
+        float a = static_cast<float>(i) * RingSpacing + RingPhase;
+        int x = static_cast<int>(RingLeft + RingRadius * std::sin(static_cast<double>(a)));
+        int y = static_cast<int>(head + RingRadius * std::cos(static_cast<double>(a)));
+        if (inverted)
+            draw_sprite(x, y, -1, -1, &BuddhaRingInverted, 0, 0, BlackKey);
+        else
+            draw_sprite(x, y, -1, -1, &BuddhaRing, 0, 0, WhiteKey);
+    }
+}
+
+// Any width and height, but a picture of the given kind.
+bool require_any_size(const char *name, const Image *image, int kind)
+{
+    return require_picture(name, image, kind, image->width > 0 ? image->width : 1, 1);
+}
+
+bool require_map(const char *name, const Image *image)
+{
+    return require_picture(name, image, PictureGrey, TextureSide, TextureSide);
+}
+
+bool load_box(const char *name, Mesh *mesh, float scale_w)
+{
+    load_mesh(name, mesh);
+    if (!require_mesh(name, mesh))
+        return false;
+    matrix_scale_w(mesh->objects[0].matrix, scale_w);
+    return true;
+}
+
+} // namespace
+
+Image GlowTexture = {2, GlowSide, GlowSide, nullptr, nullptr, nullptr};
+float BuddhaPhase = 0.0f;
+double PulsePhase = PulseStart;
+int ScrollerRow = 0;
+int RevealFlag = 0;
+float RingPhase = 0.0f;
+double CollapseScale = 1.0;
+int GlowTicks = 0;
+Matrix BuddhaCamera = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -CameraDistance, 1};
+
+Image BuddhaPicture, BuddhaPictureInverted, BuddhaScroller, BuddhaBoxTexture, BuddhaWarpSource;
+Image BuddhaCrossfade, BuddhaMapX, BuddhaMapY, BuddhaGlow1, BuddhaGlow2, BuddhaRing, BuddhaRingInverted;
+Mesh BuddhaBoxMesh, BuddhaBox2Mesh;
+bool BuddhaSceneReady = false;
+
+void load_buddha_scene()
+{
+    BuddhaSceneReady = false;
+    load_image(PictureName, &BuddhaPicture);
+    load_image(PictureName, &BuddhaPictureInverted);
+    bool ok = require_any_size(PictureName, &BuddhaPicture, PictureWords);
+    if (require_any_size(PictureName, &BuddhaPictureInverted, PictureWords))
+        invert_image(&BuddhaPictureInverted);
+    else
+        ok = false;
+
+    load_image(ScrollerName, &BuddhaScroller);
+    load_image(BoxTextureName, &BuddhaBoxTexture);
+    load_image(WarpSourceName, &BuddhaWarpSource);
+    ok = require_any_size(ScrollerName, &BuddhaScroller, PictureGrey) && ok;
+    ok = require_picture(BoxTextureName, &BuddhaBoxTexture, PictureWords, TextureSide, TextureSide) && ok;
+    ok = require_picture(WarpSourceName, &BuddhaWarpSource, PictureWords, TextureSide, WarpSourceRows) && ok;
+
+    alloc_cleared(&GlowTexture.pixels, GlowBytes);
+    ok = ok && GlowTexture.pixels != nullptr;
+
+    if (load_box(BoxName, &BuddhaBoxMesh, BoxScaleW))
+        set_object_texture(&BuddhaBoxMesh.objects[0], &BuddhaBoxTexture);
+    else
+        ok = false;
+    ok = load_box(Box2Name, &BuddhaBox2Mesh, Box2ScaleW) && ok;
+
+    load_image(CrossfadeName, &BuddhaCrossfade);
+    load_image(MapXName, &BuddhaMapX);
+    load_image(MapYName, &BuddhaMapY);
+    load_image(Glow1Name, &BuddhaGlow1);
+    load_image(Glow2Name, &BuddhaGlow2);
+    load_image(RingName, &BuddhaRing);
+    load_image(RingName, &BuddhaRingInverted);
+    ok = require_picture(CrossfadeName, &BuddhaCrossfade, PictureGrey, CrossfadeWidth, CrossfadeRows) && ok;
+    ok = require_map(MapXName, &BuddhaMapX) && ok;
+    ok = require_map(MapYName, &BuddhaMapY) && ok;
+    ok = require_map(Glow1Name, &BuddhaGlow1) && ok;
+    ok = require_map(Glow2Name, &BuddhaGlow2) && ok;
+    ok = require_any_size(RingName, &BuddhaRing, PictureWords) && ok;
+    if (require_any_size(RingName, &BuddhaRingInverted, PictureWords))
+        invert_image(&BuddhaRingInverted);
+    else
+        ok = false;
+    BuddhaSceneReady = ok;
+}
+
+void release_buddha_scene()
+{
+    for (Image *image : {&BuddhaPicture, &BuddhaPictureInverted, &BuddhaScroller, &BuddhaBoxTexture,
+                         &BuddhaWarpSource, &BuddhaCrossfade, &BuddhaMapX, &BuddhaMapY, &BuddhaGlow1,
+                         &BuddhaGlow2, &BuddhaRing, &BuddhaRingInverted})
+        free_image(image);
+    free(GlowTexture.pixels);
+    GlowTexture.pixels = nullptr;
+    free_mesh(&BuddhaBoxMesh);
+    free_mesh(&BuddhaBox2Mesh);
+    BuddhaSceneReady = false;
+}
+
+void buddha_face_box(Face *face)
+{
+    if (RevealFlag != 0)
+        draw_face_textured(face, 0);
+    draw_face_wire(face, &Black);
+}
+
+void buddha_face_pulse_wire(Face *face)
+{
+    double b = (std::sin(PulsePhase) + 1.0) * 0.5;
+    if (b < PulseHidden)
+        return;
+    if (b > PulseWhole) {
+        draw_face_wire(face, &Orange);
+        return;
+    }
+    scale_face(face, static_cast<float>(b));
+    draw_face_wire(&ScaledFace, &Orange);
+}
+
+void buddha_face_collapse(Face *face)
+{
+    const double g = CollapseScale;
+    const Rgb *outline = kind_flash(FlashInverts) ? &White : &Black;
+    if (g == 0.0)
+        return;
+    if (g == 1.0) {
+        draw_face_textured(face, 0);
+        draw_face_wire(face, outline);
+        return;
+    }
+    scale_face(face, static_cast<float>(g));
+    draw_face_textured(&ScaledFace, 0);
+    draw_face_wire(&ScaledFace, outline);
+    // The line grows from the shrunken face toward the top of the picture.
+    const double cx = FaceCentroidX, cy = FaceCentroidY, t = 1.0 - g;
+    const double target_y = PictureTop + BobRows * std::sin(static_cast<double>(BuddhaPhase));
+    draw_line(static_cast<int>(cx), static_cast<int>(cy), static_cast<int>(cx + t * (LineTargetX - cx)),
+              static_cast<int>(cy + t * (target_y - cy)), &Black);
+}
+
+int buddha_scene_handler(int init, int ticks, int flags)
+{
+    if (init) {
+        BuddhaPhase = 0.0f;
+        matrix_identity(BuddhaCamera);
+        matrix_translate(BuddhaCamera, 0.0f, 0.0f, -CameraDistance);
+        PulsePhase = PulseStart;
+    }
+    for (int i = 0; i < ticks; i++) {
+        advance_scroller();
+        BuddhaPhase += PhaseStep;
+        PulsePhase += PulseStep;
+    }
+    turn_boxes(ticks);
+    if ((flags & BuddhaAdvanceOnly) || !BuddhaSceneReady)
+        return 0;
+
+    RevealFlag = flags & BuddhaReveal;
+    draw_box(&BuddhaBoxMesh, BoxNear, buddha_face_box);
+    draw_box(&BuddhaBox2Mesh, Box2Near, buddha_face_pulse_wire);
+    if (flags & BuddhaReveal)
+        draw_scroller();
+    draw_sprite(BuddhaPictureX, picture_y(), -1, -1, &BuddhaPicture, 0, 0, BlackKey);
     return 0;
 }
 
-int buddha_flicker_handler(int, int, int)
+int buddha_crossfade_handler(int init, int ticks, int param)
 {
+    if (init)
+        buddha_scene_handler(1, 0, param);
+    if (crossfade_choice()) {
+        buddha_scene_handler(0, ticks, 0);
+        believe_scene_handler(0, ticks, 1);
+    } else {
+        believe_scene_handler(0, ticks, 0);
+        buddha_scene_handler(0, ticks, BuddhaAdvanceOnly);
+    }
     return 0;
 }
 
-int buddha_glow_handler(int, int, int)
+int buddha_flicker_handler(int, int ticks, int)
 {
+    buddha_scene_handler(0, ticks, crossfade_choice() ? BuddhaReveal : 0);
     return 0;
 }
 
-int buddha_scene_handler(int, int, int)
+int buddha_glow_handler(int init, int ticks, int param)
 {
+    if (init) {
+        if (Object3D *box = first_object(&BuddhaBoxMesh))
+            set_object_texture(box, &GlowTexture);
+        GlowTicks = 0;
+        RingPhase = 0.0f;
+        CollapseScale = 1.0;
+    }
+    if (ticks > 0) {
+        GlowTicks += ticks;
+        for (int i = 0; i < ticks; i++) {
+            BuddhaPhase += PhaseStep;
+            RingPhase += PhaseStep;
+            advance_scroller();
+            if ((param & GlowWhiteCollapse) && CollapseScale >= 0.0)
+                CollapseScale -= CollapseStep;
+        }
+    }
+    turn_boxes(ticks);
+    if (!BuddhaSceneReady)
+        return 0;
+
+    if (param & GlowWhiteCollapse)
+        memset(RenderTarget.pixels, 0xFF, sizeof(uint32_t) * BandRows * static_cast<size_t>(RenderTarget.pitch));
+
+    // Only the offsets' low byte counts: keep the doubling from overflowing.
+    const int offset_x = static_cast<int>((static_cast<unsigned>(GlowTicks) * 2u) & 255u);
+    warp_texture(image_words(&GlowTexture), BuddhaMapX.pixels, BuddhaMapY.pixels, image_words(&BuddhaWarpSource),
+                 offset_x, GlowTicks & 255);
+    // The table arrives after this scene's loader; without it the box stays unlit.
+    if (ColourTable != nullptr)
+        light_glow_texture((param & GlowSecondMap) ? BuddhaGlow2.pixels : BuddhaGlow1.pixels);
+
+    const bool flash = kind_flash(FlashInverts);
+    if (flash)
+        invert_image(&GlowTexture);
+    draw_box(&BuddhaBoxMesh, BoxNear, buddha_face_collapse);
+    draw_ring(flash);
+    if (flash)
+        draw_sprite(BuddhaPictureX, picture_y(), -1, -1, &BuddhaPictureInverted, 0, 0, WhiteKey);
+    else
+        draw_sprite(BuddhaPictureX, picture_y(), -1, -1, &BuddhaPicture, 0, 0, BlackKey);
+    if (kind_flash(FlashBand))
+        invert_band();
     return 0;
 }

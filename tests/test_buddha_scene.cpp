@@ -1,0 +1,402 @@
+// The buddha scene on the generated data: advancing without drawing, the
+// random crossfade, the scroller, the pulse and collapse bounds, the glow
+// through the colour table and the kind-3 flash.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "data/archive.h"
+#include "data/startup.h"
+#include "engine/random.h"
+#include "frame_check.h"
+#include "raster/raster.h"
+#include "scenes/believe.h"
+#include "scenes/buddha.h"
+#include "scenes/image_ops.h"
+#include "scenes/scenes.h"
+#include "shell/sequencer.h"
+
+namespace {
+
+constexpr uint32_t White = 0xFFFFFF, Orange = 0xFF8000, Black = 0;
+constexpr uint32_t Marker = 0x00123456;
+
+std::vector<float> matrix_of(Mesh &mesh)
+{
+    return {mesh.objects[0].matrix, mesh.objects[0].matrix + 16};
+}
+
+class BuddhaScene : public BandTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        reset_startup_error();
+        ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
+        read_archive_directory();
+        load_believe_scene();
+        load_buddha_scene();
+        load_entry("coltab.dat", &ColourTable);
+        ASSERT_EQ(StartupError, 0) << StartupFailure;
+        ASSERT_TRUE(BuddhaSceneReady);
+    }
+
+    static void TearDownTestSuite()
+    {
+        release_buddha_scene();
+        free_image(&BelieveBackground);
+        free_image(&BelieveTexture);
+        free_mesh(&BelieveOsmaMesh);
+        free_mesh(&BelieveGulaMesh);
+        free(ColourTable);
+        ColourTable = nullptr;
+    }
+
+    void SetUp() override
+    {
+        BandTest::SetUp();
+        FadeValue = 0;
+        FadeKind = 0;
+        set_object_texture(&BuddhaBoxMesh.objects[0], &BuddhaBoxTexture);
+    }
+
+    // Everything a buddha call may advance.
+    struct State {
+        float phase;
+        double pulse;
+        int scroller;
+        std::vector<float> box, box2;
+        bool operator==(const State &) const = default;
+    };
+    static State state_now()
+    {
+        return {BuddhaPhase, PulsePhase, ScrollerRow, matrix_of(BuddhaBoxMesh), matrix_of(BuddhaBox2Mesh)};
+    }
+    static void restore(const State &s)
+    {
+        BuddhaPhase = s.phase;
+        PulsePhase = s.pulse;
+        ScrollerRow = s.scroller;
+        std::memcpy(BuddhaBoxMesh.objects[0].matrix, s.box.data(), sizeof(Matrix));
+        std::memcpy(BuddhaBox2Mesh.objects[0].matrix, s.box2.data(), sizeof(Matrix));
+    }
+
+    std::vector<uint32_t> band_copy() const { return target.storage; }
+};
+
+TEST_F(BuddhaScene, AdvanceOnlyWritesNoPixelYetAdvancesEverything)
+{
+    use_band(704, 0);  // the columns past 639 must stay untouched too
+    buddha_scene_handler(1, 0, 0);
+    for (size_t i = 0; i < target.storage.size(); i++)
+        target.storage[i] = Marker + static_cast<uint32_t>(i % 977);
+    const std::vector<uint32_t> before = band_copy();
+    const State start = state_now();
+
+    for (int flags : {1, 3}) {
+        restore(start);
+        buddha_scene_handler(0, 9, flags);
+        EXPECT_EQ(band_copy(), before) << "flags " << flags << " drew";
+    }
+    const State advanced = state_now();
+    restore(start);
+    buddha_scene_handler(0, 9, 0);
+    EXPECT_TRUE(state_now() == advanced) << "advancing differs from a drawing call";
+    EXPECT_NE(band_copy(), before);
+    EXPECT_NE(advanced.box, start.box);
+    EXPECT_NE(advanced.box2, start.box2);
+    EXPECT_EQ(advanced.scroller, (start.scroller + 9) % BuddhaScroller.height);
+    EXPECT_NEAR(advanced.pulse, start.pulse + 9 * 0.0051, 1e-12);
+}
+
+// The believe scene's frame drawn alone from the believe state `from`,
+// leaving the believe state as it was found.
+std::vector<uint32_t> believe_alone(float phase, const std::vector<float> &osma, const std::vector<float> &gula)
+{
+    const float saved_phase = BelievePhase;
+    std::vector<float> saved_osma = matrix_of(BelieveOsmaMesh), saved_gula = matrix_of(BelieveGulaMesh);
+    std::vector<uint32_t> band(640 * 320, Marker);
+    uint32_t *saved_pixels = RenderTarget.pixels;
+    int saved_pitch = RenderTarget.pitch;
+    RenderTarget.pixels = band.data();
+    RenderTarget.pitch = 640;
+    BelievePhase = phase;
+    std::memcpy(BelieveOsmaMesh.objects[0].matrix, osma.data(), sizeof(Matrix));
+    std::memcpy(BelieveGulaMesh.objects[0].matrix, gula.data(), sizeof(Matrix));
+    believe_scene_handler(0, 1, 0);
+    RenderTarget.pixels = saved_pixels;
+    RenderTarget.pitch = saved_pitch;
+    BelievePhase = saved_phase;
+    std::memcpy(BelieveOsmaMesh.objects[0].matrix, saved_osma.data(), sizeof(Matrix));
+    std::memcpy(BelieveGulaMesh.objects[0].matrix, saved_gula.data(), sizeof(Matrix));
+    return band;
+}
+
+uint32_t next_random_state(uint32_t state)
+{
+    return state * 214013u + 2531011u;
+}
+
+TEST_F(BuddhaScene, CrossfadeDrawsOneNumberPerCallAndFollowsTheColumnOfTheFadeValue)
+{
+    for (int r = 0; r < 64; r++)
+        ASSERT_EQ(BuddhaCrossfade.pixels[r * 256], 0) << "column 0 must be all zero";
+    believe_scene_handler(1, 0, 0);
+    uint32_t expected = next_random_state(RandomState);
+    buddha_crossfade_handler(1, 0, 0);
+    EXPECT_EQ(RandomState, expected) << "the init call must draw exactly one number";
+
+    // Fade values below 0 count as column 0: always the believe scene.
+    for (int fade : {0, -5}) {
+        FadeValue = fade;
+        for (int frame = 0; frame < 12; frame++) {
+            const float phase = BelievePhase;
+            const std::vector<float> osma = matrix_of(BelieveOsmaMesh), gula = matrix_of(BelieveGulaMesh);
+            const State buddha = state_now();
+            expected = next_random_state(RandomState);
+            buddha_crossfade_handler(0, 1, 0);
+            EXPECT_EQ(RandomState, expected);
+            ASSERT_EQ(std::vector<uint32_t>(target.storage), believe_alone(phase, osma, gula))
+                << "fade " << fade << ", frame " << frame << " is not the believe scene alone";
+            EXPECT_NE(state_now().phase, buddha.phase) << "the buddha scene must advance too";
+        }
+    }
+    // Column 255 is all set, and values past it count as 255: always the buddha scene.
+    const Image &pic = BuddhaPicture;
+    for (int fade : {255, 300}) {
+        FadeValue = fade;
+        for (int frame = 0; frame < 12; frame++) {
+            fill_band(target, Marker);
+            const float believe_phase = BelievePhase;
+            buddha_crossfade_handler(0, 1, 0);
+            EXPECT_GT(BelievePhase, believe_phase) << "the believe scene must advance";
+            const int top = static_cast<int>(16 * std::sin(double(BuddhaPhase)) + 80);
+            const uint32_t *words = image_words(&pic);
+            int shown = 0, opaque = 0;
+            for (int y = 0; y < pic.height; y++)
+                for (int x = 0; x < pic.width; x++)
+                    if (words[y * pic.width + x] != 0) {
+                        opaque++;
+                        shown += pixel(BuddhaPictureX + x, top + y) == words[y * pic.width + x];
+                    }
+            ASSERT_EQ(shown, opaque) << "fade " << fade << ": the picture is not on top";
+            ASSERT_GT(count_pixels(Marker), 0) << "the buddha frame must not clear the band";
+        }
+    }
+}
+
+TEST_F(BuddhaScene, ScrollerWrapsWithinAFrameAndKeepsToItsColumns)
+{
+    const Image &s = BuddhaScroller;
+    buddha_scene_handler(1, 0, 0);  // BuddhaPhase 0: 90 rows, the picture from row 80
+    constexpr int Rows = 90, Wrap = 30;
+    ScrollerRow = s.height - Wrap;
+    buddha_scene_handler(0, 0, BuddhaReveal);
+    EXPECT_EQ(ScrollerRow, s.height - Wrap) << "drawing moved the scroller";
+
+    // Right of the picture only the scroller lies over the boxes.
+    const int free_column = BuddhaPictureX + BuddhaPicture.width - ScrollerLeft;
+    int lit = 0;
+    for (int j = 0; j < Rows; j++) {
+        const int i = (s.height - Wrap + j) % s.height;
+        for (int k = free_column; k < s.width; k++)
+            if (s.pixels[i * s.width + k] != 0) {
+                ASSERT_EQ(pixel(ScrollerLeft + k, j), White) << "row " << j << ", column " << k;
+                lit++;
+            }
+    }
+    EXPECT_GT(lit, 100) << "the wrapped rows show no text";
+    for (int j = 0; j < Rows + 10; j++) {
+        for (int x = 0; x < 640; x++) {
+            const bool inside = x >= ScrollerLeft && x < ScrollerLeft + s.width && j < Rows;
+            if (!inside && (x >= BuddhaPictureX + BuddhaPicture.width || j < 80)) {
+                ASSERT_NE(pixel(x, j), White) << "white outside the scroller at " << x << ", " << j;
+            }
+        }
+    }
+}
+
+TEST_F(BuddhaScene, ScrollerWiderThanTheBandIsCutAtItsEdge)
+{
+    use_band(640, 4);
+    std::vector<uint8_t> ink(400 * 2, 1);
+    const Image saved = BuddhaScroller;
+    BuddhaScroller = {1, 400, 2, ink.data(), nullptr, nullptr};
+    ScrollerRow = 1;
+    buddha_scene_handler(1, 0, BuddhaReveal);
+    BuddhaScroller = saved;
+    EXPECT_TRUE(guard_intact(target)) << "the scroller wrote past the band";
+    EXPECT_EQ(pixel(639, 0), White);
+    EXPECT_EQ(pixel(ScrollerLeft, 1), White);
+}
+
+// A hand-made face on a black band, to look at the callbacks alone.
+class BuddhaFace : public BuddhaScene {
+protected:
+    Vertex corners[3] = {};
+    Face face = {};
+
+    void SetUp() override
+    {
+        BuddhaScene::SetUp();
+        const int xy[3][2] = {{100, 200}, {220, 220}, {150, 300}};
+        const float uv[3][2] = {{0.1f, 0.1f}, {0.9f, 0.2f}, {0.4f, 0.9f}};
+        for (int i = 0; i < 3; i++) {
+            corners[i].sx = xy[i][0];
+            corners[i].sy = xy[i][1];
+            corners[i].vz = 100.0f;
+            corners[i].u = uv[i][0];
+            corners[i].v = uv[i][1];
+            face.v[i] = &corners[i];
+        }
+        face.texture = &BuddhaBoxTexture;
+        fill_band(target, Marker);
+    }
+};
+
+TEST_F(BuddhaFace, PulseHidesScalesOrOutlinesTheFaceAtItsBounds)
+{
+    struct Case {
+        double b;
+        bool any, corner;
+    };
+    // Below 0.002 nothing; above 0.989 the face's own corners; between, a
+    // copy shrunk about the centroid.
+    for (const Case c : {Case{0.0019, false, false}, Case{0.0021, true, false}, Case{0.5, true, false},
+                         Case{0.9889, true, false}, Case{0.9891, true, true}}) {
+        fill_band(target, Marker);
+        PulsePhase = std::asin(2 * c.b - 1);
+        buddha_face_pulse_wire(&face);
+        EXPECT_EQ(count_pixels(Orange) > 0, c.any) << "b = " << c.b;
+        EXPECT_EQ(pixel(150, 300) == Orange, c.corner) << "b = " << c.b;
+    }
+}
+
+TEST_F(BuddhaFace, CollapseDrawsWholeAtOneNothingAtZeroAndLinesBetween)
+{
+    BuddhaPhase = 0.0f;  // lines run toward (320, 80)
+    const int cx = (100 + 220 + 150) / 3, cy = (200 + 220 + 300) / 3;
+
+    CollapseScale = 0.0;
+    buddha_face_collapse(&face);
+    EXPECT_EQ(count_pixels(Marker), 640 * 320) << "a scale of 0 drew";
+
+    CollapseScale = 1.0;
+    buddha_face_collapse(&face);
+    EXPECT_EQ(pixel(100, 200), Black);
+    EXPECT_NE(pixel(cx, cy), Black) << "a scale of 1 drew a line";
+    EXPECT_EQ(count_pixels(Black) + count_pixels(Marker) < 640 * 320, true) << "no texels";
+    EXPECT_EQ(pixel(320, 80), Marker);
+
+    fill_band(target, Marker);
+    CollapseScale = 0.5;
+    buddha_face_collapse(&face);
+    EXPECT_NE(pixel(100, 200), Black) << "the face was not shrunk";
+    EXPECT_EQ(pixel(cx, cy), Black) << "no line from the centroid";
+    EXPECT_EQ(pixel((cx + 320) / 2, (cy + 80) / 2), Black) << "the line should reach halfway";
+    EXPECT_EQ(pixel(320, 80), Marker);
+
+    // At the end the faces are points and the lines meet at the target.
+    fill_band(target, Marker);
+    CollapseScale = 0.001;
+    buddha_face_collapse(&face);
+    int near_target = 0;
+    for (int dy = -1; dy <= 1; dy++)
+        for (int dx = -1; dx <= 1; dx++)
+            near_target += pixel(320 + dx, 80 + dy) == Black;
+    EXPECT_GT(near_target, 0);
+
+    // During a kind-3 flash the outline turns white.
+    fill_band(target, Marker);
+    FadeKind = 3;
+    FadeValue = 20;
+    CollapseScale = 1.0;
+    buddha_face_collapse(&face);
+    EXPECT_EQ(pixel(100, 200), White);
+}
+
+TEST_F(BuddhaScene, CollapseFallsOnlyWithBitOneAndStopsJustBelowZero)
+{
+    buddha_glow_handler(1, 0, 0);
+    buddha_glow_handler(0, 100, 1);
+    EXPECT_EQ(CollapseScale, 1.0);
+    for (int frame = 0; frame < 400; frame++)
+        buddha_glow_handler(0, 2, 3);
+    EXPECT_LT(CollapseScale, 0.0);
+    EXPECT_GT(CollapseScale, -0.0013);
+    EXPECT_EQ(GlowTicks, 900);
+    // The band was filled white before each frame was drawn.
+    EXPECT_EQ(pixel(5, 315), 0xFFFFFFFFu);
+}
+
+TEST_F(BuddhaScene, GlowLightsTheColourBytesAndKeepsTheTopByteTheWarpWrote)
+{
+    // A warp source whose top bytes carry a pattern of their own.
+    const size_t texels = size_t(BuddhaWarpSource.width) * BuddhaWarpSource.height;
+    uint32_t *source = image_words(&BuddhaWarpSource);
+    std::vector<uint32_t> original(source, source + texels);
+    for (size_t i = 0; i < texels; i++)
+        source[i] = (source[i] & 0x00FFFFFFu) | static_cast<uint32_t>((i * 37 + 11) & 255) << 24;
+
+    for (int param : {0, 1}) {
+        buddha_glow_handler(1, 0, param);
+        buddha_glow_handler(0, 5, param);
+        std::vector<uint32_t> warped(256 * 256);
+        warp_texture(warped.data(), BuddhaMapX.pixels, BuddhaMapY.pixels, source, 10, 5);
+        const uint8_t *levels = (param & 1) ? BuddhaGlow2.pixels : BuddhaGlow1.pixels;
+        const uint32_t *glow = image_words(&GlowTexture);
+        int wrong = 0;
+        for (int i = 0; i < 256 * 256; i++) {
+            const uint8_t *lit = ColourTable + 256 * levels[i];
+            uint32_t w = warped[i];
+            uint32_t want = (w & 0xFF000000u) | uint32_t(lit[(w >> 16) & 255]) << 16 |
+                            uint32_t(lit[(w >> 8) & 255]) << 8 | lit[w & 255];
+            wrong += glow[i] != want;
+        }
+        EXPECT_EQ(wrong, 0) << "param " << param;
+    }
+    std::memcpy(source, original.data(), texels * sizeof(uint32_t));
+}
+
+TEST_F(BuddhaScene, ColourTableKeepsLevel128DarkensBelowAndLightsTowardWhiteAbove)
+{
+    for (int value = 0; value < 256; value++) {
+        ASSERT_EQ(ColourTable[128 * 256 + value], value);
+        ASSERT_EQ(ColourTable[value], 0);
+        ASSERT_EQ(ColourTable[255 * 256 + value], 255);
+        ASSERT_LE(ColourTable[64 * 256 + value], value);
+        ASSERT_GE(ColourTable[192 * 256 + value], value);
+    }
+    EXPECT_LT(ColourTable[64 * 256 + 200], 200);
+    EXPECT_GT(ColourTable[192 * 256 + 100], 100);
+}
+
+TEST_F(BuddhaScene, KindThreeFlashShowsTheInvertedPictureWithWhiteAsKey)
+{
+    const Image &pic = BuddhaPicture;
+    const uint32_t *words = image_words(&pic);
+    for (int kind : {0, 3}) {
+        FadeKind = static_cast<uint8_t>(kind);
+        FadeValue = 24;
+        buddha_glow_handler(1, 0, 0);
+        CollapseScale = 0.0;  // no box: only the ring lies under the picture
+        fill_band(target, Marker);
+        buddha_glow_handler(0, 0, 0);
+        const int top = static_cast<int>(16 * std::sin(double(BuddhaPhase)) + 80);
+        int wrong = 0, white_background = 0;
+        for (int y = 0; y < pic.height; y++) {
+            for (int x = 0; x < pic.width; x++) {
+                const uint32_t p = words[y * pic.width + x], shown = pixel(BuddhaPictureX + x, top + y);
+                if (p != 0)
+                    wrong += shown != (kind == 3 ? p ^ 0x00FFFFFFu : p);
+                else
+                    white_background += shown == White;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "kind " << kind;
+        EXPECT_EQ(white_background, 0) << "kind " << kind << ": the background was drawn";
+    }
+}
+
+}  // namespace
