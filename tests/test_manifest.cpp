@@ -68,6 +68,17 @@ const ManifestRow Manifest[] = {
     {"buddha", "buddha\\buddha_glow1.tga", Entry::Grey, 256, 256},
     {"buddha", "buddha\\buddha_glow2.tga", Entry::Grey, 256, 256},
     {"buddha", "buddha\\buddha_null.tga", Entry::Words, 26, 26},
+    {"system", "system\\system.3d", Entry::Mesh, 0, 0},
+    {"system", "system\\system_txt.tga", Entry::Words, 256, 286},
+    {"system", "system\\system_plane.3d", Entry::Mesh, 0, 0},
+    {"system", "system\\system_high.tga", Entry::Grey, 50, 50},
+    {"system", "believe\\gula.3d", Entry::Mesh, 0, 0},
+    {"credits", "credits\\credits_back.tga", Entry::Words, 640, 320},
+    {"credits", "credits\\credits_text.tga", Entry::Words, 256, 320},
+    {"credits", "credits\\credits_mask.tga", Entry::Grey, 256, 320},
+    {"credits", "credits\\credits_txt.tga", Entry::Words, 256, 768},
+    {"credits", "credits\\credits.3d", Entry::Mesh, 0, 0},
+    {"credits", "credits\\credits_fade.tga", Entry::Grey, 640, 320},
 };
 
 class ManifestTest : public ::testing::Test {
@@ -424,4 +435,31 @@ TEST_F(ManifestTest, BuddhaBoxesKeepEveryFaceAndTheCrossfadeGrowsAcrossItsColumn
     free_mesh(&box);
     free_mesh(&box2);
     free_image(&crossfade);
+}
+
+TEST_F(ManifestTest, SystemAndCreditsDataFitTheirCamerasAndTheDiscTextureRepeats)
+{
+    // The copies are culled as if 300 in front against a near distance of
+    // 250; the gem as if 512 in front against 500, at any turn.
+    Mesh disc{}, gem{}, grid{};
+    Image texture{};
+    load_mesh("system\\system.3d", &disc);
+    load_mesh("credits\\credits.3d", &gem);
+    load_mesh("system\\system_plane.3d", &grid);
+    load_image("system\\system_txt.tga", &texture);
+    ASSERT_EQ(StartupError, 0) << StartupFailure;
+    EXPECT_LT(extent_of(disc.objects[0]).max_z, 300.0 - 250.0);
+    EXPECT_LT(extent_of(gem.objects[0]).radius, 512.0 - 500.0);
+    EXPECT_EQ(grid.objects[0].vertex_count - grid.objects[0].face_count, 2500);
+
+    // The window jumps from row 30 back to row 0: rows 32 apart must match.
+    const uint32_t *words = image_words(&texture);
+    for (int r = 0; r + 32 < texture.height; r++)
+        for (int c = 0; c < 256; c++)
+            ASSERT_EQ(words[r * 256 + c], words[(r + 32) * 256 + c]) << "row " << r << ", column " << c;
+    EXPECT_GT(std::count(words, words + 256 * 32, 0u), 0) << "the copies need clear texels";
+    free_mesh(&disc);
+    free_mesh(&gem);
+    free_mesh(&grid);
+    free_image(&texture);
 }

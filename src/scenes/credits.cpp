@@ -1,9 +1,180 @@
-// The credits scene. Placeholder: loads nothing and draws nothing until the scene is built.
+// The credits scene: text scrolling up through a mask over a fixed
+// background, a small textured gem turning on the right, flashes that
+// invert the band and the closing dissolve to black.
+#include "scenes/credits.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "engine/view.h"
+#include "raster/raster.h"
+#include "raster/raster_util.h"
+#include "scenes/image_ops.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "shell/render_target.h"
+#include "shell/sequencer.h"
 
-void load_credits_scene() {}
+float TextScroll = 0.0f;
+float WindowPhase = 0.0f;
+Matrix CreditsCamera;
 
-int credits_scene_handler(int, int, int)
+Image CreditsBackground;
+Image CreditsText;
+Image CreditsMask;
+Image CreditsTexture;
+Image CreditsWindow;
+Image CreditsDissolve;
+Mesh CreditsMesh;
+bool CreditsSceneReady = false;
+
+namespace {
+
+const char *const BackgroundName = "credits\\credits_back.tga";
+const char *const TextName = "credits\\credits_text.tga";
+const char *const MaskName = "credits\\credits_mask.tga";
+const char *const TextureName = "credits\\credits_txt.tga";
+const char *const MeshName = "credits\\credits.3d";
+const char *const DissolveName = "credits\\credits_fade.tga";
+
+constexpr int BandWidth = 640, BandRows = 320;
+constexpr int TextureSide = 256;
+constexpr int WindowSwing = 256;  // the window's first row runs from 0 to 512
+constexpr int TextureMinRows = 2 * WindowSwing + TextureSide;
+constexpr size_t TextPixels = size_t{CreditsTextWidth} * CreditsTextRows;
+
+constexpr float ScrollStep = 0.25f;
+constexpr float WindowStep = 0.005f;
+constexpr float TurnY = 0.01f, TurnX = 0.005f;  // radians per tick
+constexpr float ObjectScaleW = 0.2f;            // shown at five times its stored size
+constexpr float CameraX = -300.0f, CameraZ = -512.0f;  // the camera stands to the object's left
+constexpr int CreditsNear = 500;
+
+constexpr int FlashKind = 3, DissolveKind = 11;
+
+const Rgb White = {255, 255, 255};
+
+Object3D *credits_object()
 {
+    return CreditsMesh.object_count > 0 && CreditsMesh.objects != nullptr ? &CreditsMesh.objects[0] : nullptr;
+}
+
+void draw_text()
+{
+    const uint32_t *text = image_words(&CreditsText);
+    const uint8_t *mask = CreditsMask.pixels;
+    size_t q = static_cast<size_t>(TextScroll) * CreditsTextWidth;
+    for (int j = 0; j < BandRows; j++) {
+        uint32_t *row = RenderTarget.pixels + static_cast<size_t>(j) * RenderTarget.pitch + CreditsTextLeft;
+        const uint8_t *open = mask + static_cast<size_t>(j) * CreditsTextWidth;
+        for (int k = 0; k < CreditsTextWidth; k++)
+            if (open[k])
+                row[k] = text[q + k];
+        q = (q + CreditsTextWidth) % TextPixels;
+    }
+}
+
+void dissolve_band(int level)
+{
+    const uint8_t *order = CreditsDissolve.pixels;
+    for (int r = 0; r < BandRows; r++) {
+        uint32_t *row = RenderTarget.pixels + static_cast<size_t>(r) * RenderTarget.pitch;
+        const uint8_t *levels = order + static_cast<size_t>(r) * BandWidth;
+        for (int c = 0; c < BandWidth; c++)
+            if (levels[c] >= level)
+                row[c] = 0;
+    }
+}
+
+}  // namespace
+
+void load_credits_scene()
+{
+    CreditsSceneReady = false;
+    load_image(BackgroundName, &CreditsBackground);
+    load_image(TextName, &CreditsText);
+    load_image(MaskName, &CreditsMask);
+    load_image(TextureName, &CreditsTexture);
+    CreditsWindow = CreditsTexture;
+    load_mesh(MeshName, &CreditsMesh);
+    if (Object3D *object = credits_object()) {
+        matrix_scale_w(object->matrix, ObjectScaleW);
+        set_object_texture(object, &CreditsWindow);
+    }
+    load_image(DissolveName, &CreditsDissolve);
+
+    bool ok = require_picture(BackgroundName, &CreditsBackground, PictureWords, BandWidth, BandRows);
+    ok = require_picture(TextName, &CreditsText, PictureWords, CreditsTextWidth, CreditsTextRows) && ok;
+    ok = require_picture(MaskName, &CreditsMask, PictureGrey, CreditsTextWidth, BandRows) && ok;
+    ok = require_picture(TextureName, &CreditsTexture, PictureWords, TextureSide, TextureMinRows) && ok;
+    ok = require_mesh(MeshName, &CreditsMesh) && ok;
+    ok = require_picture(DissolveName, &CreditsDissolve, PictureGrey, BandWidth, BandRows) && ok;
+    CreditsSceneReady = ok;
+}
+
+void release_credits_scene()
+{
+    free_image(&CreditsBackground);
+    free_image(&CreditsText);
+    free_image(&CreditsMask);
+    free_image(&CreditsTexture);
+    CreditsWindow = Image{};  // it only ever points into CreditsTexture
+    free_image(&CreditsDissolve);
+    free_mesh(&CreditsMesh);
+    CreditsSceneReady = false;
+}
+
+void credits_face(Face *face)
+{
+    draw_face_textured(face, 0);
+    draw_face_wire(face, &White);
+}
+
+// The parameter is not used.
+int credits_scene_handler(int init, int ticks, int)
+{
+    if (init) {
+        matrix_identity(CreditsCamera);
+        matrix_translate(CreditsCamera, CameraX, 0.0f, CameraZ);
+        TextScroll = 0.0f;
+        set_draw_callback(credits_face);
+        // The far distance stays as the scene before left it.
+        set_near_plane(CreditsNear);
+    }
+    for (int t = 0; t < ticks; t++) {
+        TextScroll += ScrollStep;
+        if (TextScroll >= static_cast<float>(CreditsTextRows))
+            TextScroll -= static_cast<float>(CreditsTextRows);
+        WindowPhase += WindowStep;
+    }
+    Object3D *object = credits_object();
+    if (object != nullptr) {
+        matrix_rotate_y(object->matrix, static_cast<float>(ticks) * TurnY);
+        matrix_rotate_x(object->matrix, static_cast<float>(ticks) * TurnX);
+    }
+    // Drawing needs every asset in its shape; start-up never runs a failed load.
+    if (!CreditsSceneReady)
+        return 0;
+
+    int first_row = WindowSwing + truncate_to_int(WindowSwing * std::sin(WindowPhase));
+    CreditsWindow.pixels = CreditsTexture.pixels + static_cast<size_t>(first_row) * TextureSide * 4;
+    CreditsWindow.height = CreditsTexture.height - first_row;  // rows left below the window
+
+    copy_band(image_words(&CreditsBackground));
+    draw_text();
+
+    // The callback is global: set again in case anything drew since the init call.
+    set_draw_callback(credits_face);
+    cull_object(object, CreditsCamera);
+    transform_object(object, CreditsCamera);
+    project_object(object);
+    draw_object(object);
+
+    if (FadeKind == FlashKind) {
+        if (FadeValue != 0)
+            invert_band();
+    } else if (FadeKind == DissolveKind) {
+        dissolve_band(FadeValue);
+    }
     return 0;
 }

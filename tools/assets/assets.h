@@ -17,6 +17,8 @@ void make_believe_data(AssetList &entries);  // "believe\\..." background, textu
 void make_tunnel_data(AssetList &entries);   // "tunel\\..." tunel.3d, textures, flash picture
 void make_ball_data(AssetList &entries);   // "ball\\..." maps, vortex source, ball.3d
 void make_plane_data(AssetList &entries);  // "plane\\..." maps, vortex source, plane.3d
+void make_system_data(AssetList &entries);   // "system\\..." disc mesh and texture, grid plane, height picture
+void make_credits_data(AssetList &entries);  // "credits\\..." background, page, mask, gem texture and mesh, dissolve
 void make_buddha_data(AssetList &entries);  // "buddha\\..." figure, scroller, box textures and boxes, maps, ring sprite
 
 // "orvanti.xm", the music; empty until the composition exists.

@@ -80,6 +80,8 @@ int main(int argc, char **argv)
     make_tunnel_data(entries);
     make_ball_data(entries);
     make_plane_data(entries);
+    make_system_data(entries);
+    make_credits_data(entries);
     make_buddha_data(entries);
 
     std::string failure = write_archive((outdir / "orvanti.dat").string(), entries);

@@ -1,0 +1,160 @@
+// The system scene's data: the zooming disc and its scrolling circuit
+// texture, the 50 by 50 landscape grid and the height picture whose high
+// ground becomes the red strokes.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "assets.h"
+#include "mesh_writer.h"
+#include "paint.h"
+#include "tga_writer.h"
+
+namespace {
+
+// ---- the disc ------------------------------------------------------------
+
+// The texture's window scrolls two rows a tick and jumps back every 32 rows,
+// so the picture is one 32-row period repeated: the jump shows no seam. One
+// lane of tiles per period, with clear gaps (0, not drawn) between lanes and
+// between tiles.
+constexpr int TextureSide = 256;
+constexpr int TexturePeriod = 32;
+constexpr int TextureRows = 288;  // the window starts at most 30 rows down
+constexpr int TileWidth = 32;
+constexpr int LaneTop = 4, LaneBottom = 27;  // rows of the lane within a period
+
+// A flat ring of tiles. Every copy is culled as if 300 in front of a camera
+// whose near distance is 250, so nothing may stand 50 or more toward it; the
+// outer radius makes the nearest copy fill the band.
+constexpr int DiscRings = 5;
+constexpr int DiscSegments = 28;
+constexpr double DiscInner = 9.0, DiscOuter = 48.0;
+constexpr double DiscRipple = 3.0;  // the tiles step up and down a little in depth
+constexpr double DiscLaps = 2.0;    // the texture runs twice round the ring
+
+MeshObjectSource make_disc()
+{
+    MeshObjectSource object;
+    for (int ring = 0; ring <= DiscRings; ring++) {
+        double t = double(ring) / DiscRings;
+        double radius = DiscInner + (DiscOuter - DiscInner) * t;
+        for (int s = 0; s <= DiscSegments; s++) {
+            double angle = TwoPi * s / DiscSegments;
+            MeshVertexSource v;
+            v.x = static_cast<float>(radius * std::cos(angle));
+            v.y = static_cast<float>(radius * std::sin(angle));
+            v.z = static_cast<float>(DiscRipple * ((ring + s) % 2 == 0 ? 1 : -1));
+            v.u = static_cast<float>(DiscLaps * s / DiscSegments);
+            v.v = static_cast<float>(double(ring) * TexturePeriod / TextureSide);  // a lane per ring
+            object.vertices.push_back(v);
+        }
+    }
+    auto index = [](int ring, int s) { return static_cast<uint16_t>(ring * (DiscSegments + 1) + s); };
+    for (int ring = 0; ring < DiscRings; ring++)
+        for (int s = 0; s < DiscSegments; s++) {
+            object.faces.push_back({index(ring, s), index(ring + 1, s), index(ring + 1, s + 1)});
+            object.faces.push_back({index(ring, s), index(ring + 1, s + 1), index(ring, s + 1)});
+        }
+    return object;
+}
+
+
+uint32_t circuit_texel(int x, int y)
+{
+    int row = y % TexturePeriod;
+    bool gap = row < LaneTop || row > LaneBottom || x % TileWidth == 0;
+    if (gap)
+        return 0;
+    // Across the lane: dark edges, a bright core; along it the hue drifts
+    // between blue and violet and back once per 256 columns.
+    double across = std::fabs(row - (LaneTop + LaneBottom) / 2.0) / ((LaneBottom - LaneTop) / 2.0);
+    double hue = 0.62 + 0.1 * std::sin(TwoPi * x / TextureSide);
+    Colour colour = hsv_colour(hue, 0.85 - 0.5 * (1 - across), 1.0 - 0.65 * across);
+    int in_tile = x % TileWidth;
+    if (in_tile >= TileWidth / 2 - 2 && in_tile <= TileWidth / 2 + 1 && (row == LaneTop + 3 || row == LaneBottom - 3))
+        colour = {255, 150, 40};  // a warm pin at both edges of every tile
+    uint32_t word = pack_colour(colour);
+    return word != 0 ? word : 0x010101u;  // only the gaps may be clear
+}
+
+std::vector<uint32_t> paint_circuit()
+{
+    std::vector<uint32_t> period(TextureSide * TexturePeriod);
+    for (int y = 0; y < TexturePeriod; y++)
+        for (int x = 0; x < TextureSide; x++)
+            period[y * TextureSide + x] = circuit_texel(x, y);
+    return repeat_rows(period, TextureSide, TexturePeriod, TextureRows);
+}
+
+// ---- the landscape ---------------------------------------------------------
+
+constexpr int GridSide = 50;
+constexpr double GridSpacing = 80.0;  // the grid reaches about 2000 in every direction
+
+// Vertex k lies in grid row k / 50 and column k % 50; the scene finds each
+// vertex's height byte by that index, so the order is fixed.
+MeshObjectSource make_grid()
+{
+    MeshObjectSource object;
+    const double half = (GridSide - 1) / 2.0;
+    for (int n = 0; n < GridSide; n++)
+        for (int j = 0; j < GridSide; j++) {
+            MeshVertexSource v;
+            v.x = static_cast<float>((j - half) * GridSpacing);
+            v.y = static_cast<float>((n - half) * GridSpacing);
+            v.z = 0.0f;
+            v.u = static_cast<float>(j / double(GridSide - 1));
+            v.v = static_cast<float>(n / double(GridSide - 1));
+            object.vertices.push_back(v);
+        }
+    for (int n = 0; n + 1 < GridSide; n++)
+        for (int j = 0; j + 1 < GridSide; j++) {
+            auto k = static_cast<uint16_t>(n * GridSide + j);
+            auto right = static_cast<uint16_t>(k + 1), below = static_cast<uint16_t>(k + GridSide),
+                 across = static_cast<uint16_t>(k + GridSide + 1);
+            object.faces.push_back({k, right, below});
+            object.faces.push_back({right, across, below});
+        }
+    return object;
+}
+
+// A walled crater: the camera, always close to the grid's middle, looks out
+// over the inner plain toward a rampart of strokes whose crest bulges out
+// into five bastions, with foothills beyond it. Bytes above 80 are strokes.
+std::vector<uint8_t> paint_heights()
+{
+    constexpr double Centre = (GridSide - 1) / 2.0;
+    constexpr double WallRadius = 12.5, WallBulge = 2.5, WallWidth = 1.3;
+    constexpr int Bastions = 5;
+    constexpr uint32_t Seed = 0x5E57A;
+    std::vector<uint8_t> heights(GridSide * GridSide);
+    for (int n = 0; n < GridSide; n++)
+        for (int j = 0; j < GridSide; j++) {
+            double dx = j - Centre, dy = n - Centre;
+            double r = std::sqrt(dx * dx + dy * dy);
+            double angle = std::atan2(dy, dx);
+            double crest = WallRadius + WallBulge * std::cos(Bastions * angle);
+            double wall = std::exp(-(r - crest) * (r - crest) / (2 * WallWidth * WallWidth));
+            // Foothills: rolling noise that only rises above the plain far out.
+            double hills = tile_fbm(j / 6.0, n / 6.0, 9, 9, 3, Seed) * smoothstep(crest + 4, crest + 9, r);
+            double plain = 0.15 * tile_noise(j / 4.0, n / 4.0, 13, 13, Seed + 1);
+            double height = std::max({wall, 1.2 * hills - 0.4, plain});
+            heights[n * GridSide + j] = clamp_byte(255 * std::clamp(height, 0.0, 1.0));
+        }
+    return heights;
+}
+
+}  // namespace
+
+void make_system_data(AssetList &entries)
+{
+    MeshObjectSource disc = make_disc();
+    entries.push_back({"system\\system.3d", encode_mesh({disc})});
+    std::vector<uint32_t> texture = paint_circuit();
+    entries.push_back({"system\\system_txt.tga", encode_tga_true_colour(TextureSide, TextureRows, texture.data())});
+    entries.push_back({"system\\system_plane.3d", encode_mesh({make_grid()})});
+    std::vector<uint8_t> heights = paint_heights();
+    entries.push_back({"system\\system_high.tga", encode_tga_grey(GridSide, GridSide, heights.data())});
+}
