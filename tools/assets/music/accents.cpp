@@ -1,20 +1,13 @@
-// The positions at which the show's fade track starts a new ramp: each one
-// gets a hit in the score.
+// The positions at which the show's fade track starts a new ramp, read from
+// the sequencer's own table: each one gets a hit in the score.
 #include "music/score.h"
+#include "shell/sequencer.h"
 
 std::vector<MusicPosition> music_accent_positions()
 {
-    return {
-        {6, 62},  {7, 5},   {7, 15},  {7, 21},  {7, 31},  {7, 37},  {7, 47},  {7, 53},  {8, 0},   {8, 5},
-        {8, 15},  {8, 21},  {8, 31},  {8, 37},  {8, 47},  {8, 53},  {8, 62},  {9, 9},   {9, 21},  {9, 31},
-        {9, 37},  {9, 41},  {9, 52},  {9, 62},  {10, 9},  {10, 21}, {10, 31}, {10, 37}, {10, 41}, {10, 52},
-        {11, 22}, {11, 26}, {11, 54}, {11, 58}, {12, 22}, {12, 26}, {12, 54}, {12, 58}, {13, 54}, {13, 58},
-        {14, 48}, {14, 52}, {14, 58}, {15, 54}, {15, 58}, {16, 48}, {16, 52}, {16, 58}, {17, 24}, {18, 22},
-        {18, 26}, {18, 52}, {18, 58}, {19, 22}, {19, 26}, {19, 52}, {19, 58}, {20, 22}, {20, 26}, {20, 52},
-        {20, 58}, {21, 48}, {21, 50}, {21, 52}, {21, 60}, {23, 32}, {24, 48}, {27, 56}, {28, 6},  {28, 22},
-        {28, 38}, {28, 54}, {29, 6},  {29, 22}, {29, 38}, {29, 54}, {30, 6},  {30, 22}, {30, 38}, {30, 54},
-        {31, 6},  {31, 22}, {31, 38}, {31, 54}, {32, 24}, {33, 32}, {34, 32}, {35, 32}, {36, 32}, {37, 24},
-        {38, 22}, {38, 26}, {38, 52}, {38, 58}, {39, 22}, {39, 26}, {39, 52}, {39, 58}, {40, 22}, {40, 26},
-        {40, 52}, {40, 58}, {41, 48}, {41, 50}, {41, 52}, {41, 60}, {44, 24},
-    };
+    std::vector<MusicPosition> positions;
+    for (const FadeKey &key : FadeTrack)
+        if (key.order != FadeTrackEndOrder)
+            positions.push_back({key.order, key.row});
+    return positions;
 }

@@ -13,5 +13,6 @@ struct MusicPosition {
     int row;
 };
 
-// The positions at which the fade track moves to its next row, in order.
+// The positions at which the fade track moves to its next row, in order
+// (every row but the last, which is never left).
 std::vector<MusicPosition> music_accent_positions();
