@@ -4,9 +4,6 @@
 #include <cstdint>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
@@ -122,8 +119,10 @@ uint32_t to_fixed_8_24(double value)
     return static_cast<uint32_t>(static_cast<int64_t>(std::fmod(scaled, 4294967296.0)));
 }
 
+// Orders the ends, clips the span to the view and converts its start values
+// and steps to 8.24; false when no pixel is to be drawn.
 static bool span_extent(double &xl, double &xr, double &ul, double &ur, double &vl, double &vr,
-                 double &wl, double &wr, TexturedSpanSetup &s)
+                        double &wl, double &wr, TexturedSpanSetup &s)
 {
     if (xl > xr) {
         std::swap(xl, xr);
@@ -163,31 +162,25 @@ static bool span_extent(double &xl, double &xr, double &ul, double &ur, double &
 
 namespace {
 
-// The pixels of one span. Integer quotients of 32-bit operands taken in double
-// precision are exact (the rounding error of the quotient stays below its gap
-// to the next integer), and double divisions are much cheaper than integer
-// ones. The only quotients outside the int range, a zero W and INT_MIN / -1,
-// truncate to 0x80000000, whose low 8 bits (all the texel address uses) are
-// those of the integer definition: 0.
-void span_pixels_portable(uint32_t *out, int count, const TexturedSpanSetup &s, int transparent,
-                          const uint32_t *texels)
+// Integer quotient, defined where C++ leaves it undefined: a zero divisor
+// gives 0 and INT_MIN / -1 gives 2^31 (only the low 8 bits are used).
+inline int64_t quotient(int32_t a, int32_t b)
+{
+    if (b == 0) return 0;
+    if (b == -1) return -int64_t{a};
+    return a / b;
+}
+
+// The pixels of one span, one at a time: for short spans, the ends of long
+// ones and processors without the four-pixel loop.
+void span_pixels_single(uint32_t *out, int count, const TexturedSpanSetup &s, int transparent,
+                        const uint32_t *texels)
 {
     uint32_t U = s.u, V = s.v, W = s.w;
     for (int x = 0; x < count; ++x) {
         const int32_t w = static_cast<int32_t>(W);
-        int64_t column = 0, row = 0;
-#if defined(__SSE2__)
-        const __m128d num = _mm_set_pd(static_cast<int32_t>(V), static_cast<int32_t>(U));
-        const __m128i q = _mm_cvttpd_epi32(_mm_div_pd(num, _mm_set1_pd(w)));
-        column = _mm_cvtsi128_si32(q);
-        row = _mm_cvtsi128_si32(_mm_srli_si128(q, 4));
-#else
-        if (w != 0) {
-            column = static_cast<int64_t>(static_cast<double>(static_cast<int32_t>(U)) / w);
-            row = static_cast<int64_t>(static_cast<double>(static_cast<int32_t>(V)) / w);
-        }
-#endif
-        const uint32_t texel = texels[texel_index(column, row)];
+        const uint32_t texel = texels[texel_index(quotient(static_cast<int32_t>(U), w),
+                                                  quotient(static_cast<int32_t>(V), w))];
         if (!transparent || texel != 0) out[x] = texel;
         U += s.du;
         V += s.dv;
@@ -201,6 +194,10 @@ void span_pixels_portable(uint32_t *out, int count, const TexturedSpanSetup &s, 
 // Four pixels at a time: U, V and W of the four lanes step by four times
 // their increments (wrapping like the one-pixel additions), four divisions
 // per instruction, one gather of the texels and a masked store for holes.
+// Quotients of 32-bit integers taken in double precision are exact (the
+// rounding error stays below the quotient's gap to the next integer), and the
+// only ones outside the int range, from a zero W or INT_MIN / -1, truncate to
+// 0x80000000, whose low 8 bits are those of the integer definition: 0.
 __attribute__((target("avx2"))) void span_pixels_avx2(uint32_t *out, int count,
                                                       const TexturedSpanSetup &s,
                                                       int transparent, const uint32_t *texels)
@@ -241,11 +238,17 @@ __attribute__((target("avx2"))) void span_pixels_avx2(uint32_t *out, int count,
         rest.u = static_cast<uint32_t>(_mm_cvtsi128_si32(u));
         rest.v = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
         rest.w = static_cast<uint32_t>(_mm_cvtsi128_si32(w));
-        span_pixels_portable(out + x, count - x, rest, transparent, texels);
+        span_pixels_single(out + x, count - x, rest, transparent, texels);
     }
 }
 
-const bool HasAvx2 = __builtin_cpu_supports("avx2");
+const bool HasAvx2 = [] {
+    __builtin_cpu_init();  // may run before the runtime's own detection
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+// Shorter spans cost less in the one-pixel loop than in setting up the lanes
+// (measured on small faces).
+constexpr int WideSpanMinimum = 8;
 #endif
 
 }  // namespace
@@ -262,12 +265,12 @@ void draw_textured_span(double xl, double xr, double ul, double ur, double vl, d
     uint32_t *out = RenderTarget.pixels + row_offset + s.first;
     const int count = s.last - s.first + 1;
 #if defined(ORVANTI_SPAN_AVX2)
-    if (HasAvx2 && SpanAllowWide) {
+    if (HasAvx2 && SpanAllowWide && count >= WideSpanMinimum) {
         span_pixels_avx2(out, count, s, transparent, texels);
         return;
     }
 #endif
-    span_pixels_portable(out, count, s, transparent, texels);
+    span_pixels_single(out, count, s, transparent, texels);
 }
 
 void draw_face_textured(Face *f, int transparent)
