@@ -211,8 +211,9 @@ void build_sphere(Object3D &obj, std::vector<Vertex> &vertices, std::vector<Face
 }
 
 void draw_opaque(Face *face) { draw_face_textured(face, 0); }
+void draw_opaque_reference(Face *face) { draw_face_textured_with(face, 0, reference_textured_span); }
 
-void BM_SphereFrame(benchmark::State &state)
+void sphere_frames(benchmark::State &state, DrawCallback draw)
 {
     band();
     std::vector<Vertex> vertices;
@@ -224,7 +225,7 @@ void BM_SphereFrame(benchmark::State &state)
     matrix_translate(camera, 0.0f, 0.0f, -165.0f);  // about 155 pixels of radius on screen
     set_near_plane(10);
     set_far_plane(2000);
-    set_draw_callback(draw_opaque);
+    set_draw_callback(draw);
     float angle = 0.0f;
     for (auto _ : state) {
         matrix_identity(sphere.matrix);
@@ -242,6 +243,10 @@ void BM_SphereFrame(benchmark::State &state)
     state.counters["visible"] = visible;
     state.counters["frames/s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
+
+void BM_SphereFrame(benchmark::State &state) { sphere_frames(state, draw_opaque); }
+void BM_SphereFrameReferenceSpan(benchmark::State &state) { sphere_frames(state, draw_opaque_reference); }
 BENCHMARK(BM_SphereFrame);
+BENCHMARK(BM_SphereFrameReferenceSpan);
 
 }  // namespace
