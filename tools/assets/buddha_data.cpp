@@ -392,7 +392,7 @@ std::vector<uint8_t> make_pool_glow()
         for (int x = 0; x < TextureSide; x++) {
             double dx = (x + 0.5) / TextureSide - 0.5, dy = (y + 0.5) / TextureSide - 0.5;
             double d2 = dx * dx + dy * dy;
-            double level = 60.0 + 195.0 * std::exp(-d2 * 9.0);
+            double level = 72.0 + 183.0 * std::exp(-d2 * 6.5);
             levels[y * TextureSide + x] = clamp_byte(level);
         }
     }
