@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 #include "data/archive.h"
 #include "data/startup.h"
