@@ -15,11 +15,6 @@
 const char *ArchivePath = "orvanti.dat";
 ArchiveDirectory Directory;
 
-namespace {
-
-constexpr int ArchiveMaxEntries = 255;
-constexpr int ArchiveNameBytes = 256;  // the masked name field of a record
-
 // Reads exactly `size` bytes at `position`; false on an error or a short file.
 bool read_at(int fd, uint64_t position, void *buffer, size_t size)
 {
@@ -36,6 +31,11 @@ bool read_at(int fd, uint64_t position, void *buffer, size_t size)
     }
     return true;
 }
+
+namespace {
+
+constexpr int ArchiveMaxEntries = 255;
+constexpr int ArchiveNameBytes = 256;  // the masked name field of a record
 
 // The length of a regular file; false for anything else (a folder opens too).
 bool file_length(int fd, uint64_t *length)

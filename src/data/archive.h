@@ -10,6 +10,7 @@
 // open_entry, load_entry and load_image before the lookup; the lookup itself
 // is byte-exact and takes the first equal name in directory order.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // "orvanti.dat" in the current folder; the archive tool and tests point it elsewhere.
@@ -50,3 +51,7 @@ void load_entry(const char *name, uint8_t **buffer);
 // Copies `name` into `copy` (256 bytes) with a to z turned into A to Z.
 // A name longer than 255 bytes raises StartupError and gives false.
 bool upper_case_entry_name(const char *name, char copy[ArchiveNameSlot]);
+
+// Reads exactly size bytes of an open archive at position; false on an error
+// or when the file ends first. Shared by the loaders that stream an entry.
+bool read_at(int fd, uint64_t position, void *buffer, size_t size);

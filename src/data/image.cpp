@@ -41,22 +41,6 @@ int fail(const char *format, ...)
     return -1;
 }
 
-bool read_at(int fd, uint64_t position, void *buffer, size_t size)
-{
-    uint8_t *out = static_cast<uint8_t *>(buffer);
-    while (size > 0) {
-        ssize_t got = pread(fd, out, size, static_cast<off_t>(position));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        out += got;
-        position += static_cast<uint64_t>(got);
-        size -= static_cast<size_t>(got);
-    }
-    return true;
-}
-
 // The colour map's entry i is (blue, green, red); both palettes are stored
 // under the inverted index 255 - i, matching the inverted pixel bytes.
 void build_palettes(const uint8_t *colour_map, uint8_t *planes, uint8_t *rgb)
