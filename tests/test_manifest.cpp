@@ -245,67 +245,12 @@ void expect_swirl(const char *map_x_name, const char *map_y_name, int width, dou
     free_image(&map_y);
 }
 
-// The warps sample 255 columns and rows that wrap: column 254 must meet
-// column 0 (and row 254 row 0) as smoothly as neighbours meet inside.
-void expect_tiles(const char *name, int min_red_range)
-{
-    SCOPED_TRACE(name);
-    Image source{};
-    load_image(name, &source);
-    ASSERT_EQ(StartupError, 0) << StartupFailure;
-    const uint32_t *p = image_words(&source);
-    auto difference = [](uint32_t a, uint32_t b) {
-        int sum = 0;
-        for (int shift = 0; shift <= 16; shift += 8)
-            sum += std::abs(int((a >> shift) & 255) - int((b >> shift) & 255));
-        return sum;
-    };
-    // Summed change across each column boundary and each row boundary.
-    auto across_columns = [&](int a, int b) {
-        double sum = 0;
-        for (int i = 0; i < 255; i++)
-            sum += difference(p[i * 256 + a], p[i * 256 + b]);
-        return sum;
-    };
-    auto across_rows = [&](int a, int b) {
-        double sum = 0;
-        for (int i = 0; i < 255; i++)
-            sum += difference(p[a * 256 + i], p[b * 256 + i]);
-        return sum;
-    };
-    double inside_x = 0, inside_y = 0;
-    for (int c = 0; c < 254; c++) {
-        inside_x = std::max(inside_x, across_columns(c, c + 1));
-        inside_y = std::max(inside_y, across_rows(c, c + 1));
-    }
-    // No sharper than the sharpest edge inside the picture (within rounding).
-    EXPECT_LE(across_columns(254, 0), 1.05 * inside_x) << "a seam where the columns wrap";
-    EXPECT_LE(across_rows(254, 0), 1.05 * inside_y) << "a seam where the rows wrap";
-    int red_low = 255, red_high = 0;
-    for (int i = 0; i < 255 * 256; i++) {
-        if (i % 256 == 255)
-            continue;
-        int red = (p[i] >> 16) & 255;
-        red_low = std::min(red_low, red);
-        red_high = std::max(red_high, red);
-    }
-    EXPECT_GE(red_high - red_low, min_red_range);
-    free_image(&source);
-}
-
 } // namespace
 
 TEST_F(ManifestTest, VortexMapsSwirlAboutTheirCentres)
 {
     expect_swirl("ball\\ball_vortex_x1.tga", "ball\\ball_vortex_y1.tga", 640, 320.0, 160.0);
     expect_swirl("plane\\plane_vortex_x.tga", "plane\\plane_vortex_y.tga", 256, 128.0, 128.0);
-}
-
-TEST_F(ManifestTest, VortexSourcesTileWithTheWarpsPeriod)
-{
-    // The ball wears the red channel alone: it must carry the pattern.
-    expect_tiles("ball\\ball_vortex_txt.tga", 200);
-    expect_tiles("plane\\plane_vortex_txt.tga", 100);
 }
 
 TEST_F(ManifestTest, BallIsARoundSphereThatStaysWholeAtTheStoppedCamera)
