@@ -6,8 +6,8 @@
 std::vector<MusicPosition> music_accent_positions()
 {
     std::vector<MusicPosition> positions;
-    for (const FadeKey &key : FadeTrack)
-        if (key.order != FadeTrackEndOrder)
-            positions.push_back({key.order, key.row});
+    for (int k = 0; k + 1 < FadeTrackRows; k++)
+        if (FadeTrack[k].order != FadeTrackEndOrder)
+            positions.push_back({FadeTrack[k].order, FadeTrack[k].row, FadeTrack[k + 1].kind});
     return positions;
 }

@@ -114,9 +114,9 @@ XmInstrument make_kick()
     double phase = 0.0;
     for (size_t i = 0; i < wave.size(); i++) {
         double t = double(i) / DrumRate;
-        double frequency = 47.0 + 120.0 * std::exp(-t / 0.04) + 380.0 * std::exp(-t / 0.005);
+        double frequency = 50.0 + 120.0 * std::exp(-t / 0.035) + 380.0 * std::exp(-t / 0.005);
         phase += 2.0 * Pi * frequency / DrumRate;
-        double body = std::sin(phase) * std::exp(-t / 0.3) * std::fmin(1.0, t / 0.0008);
+        double body = std::sin(phase) * std::exp(-t / 0.17) * std::fmin(1.0, t / 0.0008);
         double click = click_filter.lowpass(noise.next()) * std::exp(-t / 0.004);
         wave[i] = std::tanh(1.8 * (body + 0.5 * click));
     }
@@ -229,7 +229,7 @@ XmInstrument make_bass()
     sample.loop_start = uint32_t(attack_frames);
     sample.loop_length = uint32_t(LoopPeriods * Period);
     XmInstrument bass = make_instrument("bass", sample, 64);
-    set_envelope(bass, {{0, 64}, {8, 50}, {40, 40}, {46, 0}}, 2, 0x800);
+    set_envelope(bass, {{0, 64}, {4, 54}, {16, 44}, {40, 40}, {44, 0}}, 3, 0x1800);
     return bass;
 }
 
@@ -286,6 +286,14 @@ XmInstrument make_pad()
     XmInstrument pad = make_instrument("pad", looped_sample("pad", wave, rate, NoteC4), 64);
     set_envelope(pad, {{0, 0}, {30, 44}, {70, 60}, {100, 64}, {220, 0}}, 3, 0x100);
     return pad;
+}
+
+// The chord's voices spread across the stereo field.
+XmInstrument make_panned(XmInstrument instrument, const char *name, uint8_t panning)
+{
+    instrument.name = name;
+    instrument.samples[0].panning = panning;
+    return instrument;
 }
 
 XmInstrument make_arp()
@@ -421,9 +429,25 @@ XmInstrument make_bell()
 
 std::vector<XmInstrument> make_music_instruments()
 {
-    std::vector<XmInstrument> instruments = {make_kick(), make_snare(),  make_clap(),  make_closed_hat(),
-                                             make_open_hat(), make_crash(), make_bass(), make_pad(),
-                                             make_arp(),  make_arp_echo(), make_lead(),   make_stab(),  make_impact(),
-                                             make_riser(), make_tom(),   make_bell()};
+    std::vector<XmInstrument> instruments(MusicInstrumentCount);
+    auto slot = [&](MusicInstrument number) -> XmInstrument & { return instruments[number - 1]; };
+    slot(InstrumentKick) = make_kick();
+    slot(InstrumentSnare) = make_snare();
+    slot(InstrumentClap) = make_clap();
+    slot(InstrumentClosedHat) = make_closed_hat();
+    slot(InstrumentOpenHat) = make_open_hat();
+    slot(InstrumentCrash) = make_crash();
+    slot(InstrumentBass) = make_bass();
+    slot(InstrumentPad) = make_pad();
+    slot(InstrumentPadLeft) = make_panned(slot(InstrumentPad), "pad left", 72);
+    slot(InstrumentPadRight) = make_panned(slot(InstrumentPad), "pad right", 184);
+    slot(InstrumentArp) = make_arp();
+    slot(InstrumentArpEcho) = make_arp_echo();
+    slot(InstrumentLead) = make_lead();
+    slot(InstrumentStab) = make_stab();
+    slot(InstrumentImpact) = make_impact();
+    slot(InstrumentRiser) = make_riser();
+    slot(InstrumentTom) = make_tom();
+    slot(InstrumentBell) = make_bell();
     return instruments;
 }

@@ -13,7 +13,9 @@ enum MusicInstrument : uint8_t {
     InstrumentOpenHat,
     InstrumentCrash,
     InstrumentBass,
-    InstrumentPad,
+    InstrumentPad,       // the low voice of the chord, centred
+    InstrumentPadLeft,   // the same pad for the middle voice
+    InstrumentPadRight,  // and for the top voice
     InstrumentArp,
     InstrumentArpEcho,  // the arpeggio's sound, panned right for its echo
     InstrumentLead,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <iterator>
 
 #include "assets.h"
 #include "music/instruments.h"
@@ -153,9 +154,23 @@ void write_progressions(Score &score)
 
 // ---- Parts --------------------------------------------------------------
 
+// True when the channel's last event before `row` is a note still held.
+bool note_held(Score &score, int row, int channel)
+{
+    for (int earlier = row - 1; earlier >= 0; earlier--) {
+        uint8_t note = score.cell(earlier, channel).note;
+        if (note)
+            return note != XmKeyOff;
+    }
+    return false;
+}
+
 // Sustained pad chord at every chord change in [start, end); released at end.
+// A voice already sounding glides to its new note instead of striking again,
+// so the slow attack happens once and the chords change without a dip.
 void pads(Score &score, int start, int end, int from_volume, int to_volume)
 {
+    constexpr uint8_t GlideSpeed = 0xFF;  // a whole chord change within one tick
     const Chord *current = nullptr;
     for (int row = start; row < end; row++) {
         const Chord &chord = score.chord(row);
@@ -163,8 +178,13 @@ void pads(Score &score, int start, int end, int from_volume, int to_volume)
             continue;
         current = &chord;
         int volume = ramp(row, start, end, from_volume, to_volume);
-        for (int voice = 0; voice < 3; voice++)
-            play(score, row, ChannelPadLow + voice, chord.pad[voice], InstrumentPad, volume);
+        for (int voice = 0; voice < 3; voice++) {
+            int channel = ChannelPadLow + voice;
+            if (note_held(score, row, channel))
+                play(score, row, channel, chord.pad[voice], 0, volume, XmEffectPortamento, GlideSpeed);
+            else
+                play(score, row, channel, chord.pad[voice], uint8_t(InstrumentPad + voice), volume);
+        }
     }
     for (int voice = 0; voice < 3; voice++)
         release(score, end, ChannelPadLow + voice);
@@ -371,9 +391,9 @@ void write_beat(Score &score)
     accent(score, BeatStart, AccentBig);
     kicks(score, at(7, 0), TitleStart, 50, 54);
     hats(score, at(7, 0), TitleStart, false, true, 22, 28);
-    bassline(score, at(7, 0), TitleStart, BassOffbeat, 40, 44);
-    pads(score, BeatStart + 1, TitleStart, 26, 26);
-    arpeggio(score, at(7, 0), at(8, 54), ArpWide, 1, 24, 28);
+    bassline(score, BeatStart, TitleStart, BassOffbeat, 40, 44);
+    pads(score, BeatStart, TitleStart, 26, 26);
+    arpeggio(score, BeatStart, at(8, 54), ArpWide, 1, 24, 28);
     // Fill into the title: toms falling, then a snare run.
     const uint8_t toms[] = {n(XmA, 4), n(XmF, 4), n(XmD, 4), n(XmC, 4)};
     for (int i = 0; i < 4; i++)
@@ -388,9 +408,9 @@ void write_title(Score &score)
     kicks(score, at(9, 0), GrooveStart, 54, 54);
     backbeat(score, at(9, 0), GrooveStart, 40);
     hats(score, at(9, 0), GrooveStart, true, true, 24, 28);
-    bassline(score, at(9, 0), GrooveStart, BassOffbeat, 44, 44);
-    pads(score, TitleStart + 1, GrooveStart, 24, 24);
-    arpeggio(score, at(9, 0), GrooveStart, ArpBroken, 1, 26, 28);
+    bassline(score, TitleStart, GrooveStart, BassOffbeat, 44, 44);
+    pads(score, TitleStart, GrooveStart, 24, 24);
+    arpeggio(score, TitleStart, GrooveStart, ArpBroken, 1, 26, 28);
 }
 
 void write_groove(Score &score)
@@ -399,9 +419,9 @@ void write_groove(Score &score)
     kicks(score, at(11, 0), TunnelStart, 54, 54);
     backbeat(score, at(11, 0), at(16, 48), 42);
     hats(score, at(11, 0), TunnelStart, true, true, 26, 28);
-    bassline(score, at(11, 0), at(16, 48), BassRolling, 40, 40);
-    pads(score, GrooveStart + 1, PlaneStart, 22, 22);
-    arpeggio(score, at(11, 0), PlaneStart, ArpWide, 1, 24, 24);
+    bassline(score, GrooveStart, at(16, 48), BassRolling, 40, 40);
+    pads(score, GrooveStart, PlaneStart, 22, 22);
+    arpeggio(score, GrooveStart, PlaneStart, ArpWide, 1, 24, 24);
     melody(score, at(11, 0), PlaneStart, at(11, 0), LeadCall, ChannelLead, InstrumentLead, 30);
 
     // Plane: the lead rests, the arpeggio climbs an octave, bells answer.
@@ -464,8 +484,8 @@ void write_build(Score &score)
 void write_glow(Score &score)
 {
     // Half-time under the hits every sixteen rows.
-    pads(score, GlowStart + 1, SystemStart, 26, 26);
-    bassline(score, GlowStart + 1, SystemStart, BassHeld, 42, 42);
+    pads(score, GlowStart, SystemStart, 26, 26);
+    bassline(score, GlowStart, SystemStart, BassHeld, 42, 42);
     for (int row = at(28, 0); row < at(32, 24); row++) {
         int bar_row = row % RowsPerBar;
         if (bar_row == 0 || bar_row == 10)
@@ -475,7 +495,7 @@ void write_glow(Score &score)
         if (bar_row % 2 == 0 && bar_row != 6)
             play(score, row, ChannelHat, n(XmC, 4), InstrumentClosedHat, bar_row % 4 == 2 ? 26 : 16);
     }
-    arpeggio(score, at(28, 0), at(32, 24), ArpWide, 2, 22, 26);
+    arpeggio(score, GlowStart, at(32, 24), ArpWide, 2, 22, 26);
 }
 
 void write_system(Score &score)
@@ -505,7 +525,7 @@ void write_system(Score &score)
 void write_outro(Score &score)
 {
     accent(score, CreditsStart, AccentBig);
-    pads(score, CreditsStart + 1, FadeOutEnd, 28, 28);
+    pads(score, CreditsStart, FadeOutEnd, 28, 28);
     bassline(score, at(42, 0), FadeOutEnd, BassHeld, 36, 30);
     arpeggio(score, at(42, 0), FadeOutEnd, ArpRise, 1, 26, 18);
     kicks(score, at(42, 0), FadeOutStart, 46, 40);
@@ -522,20 +542,26 @@ void write_outro(Score &score)
     }
 }
 
-// Every flash of the show lands on a hit: which hit depends on the section.
+// Fade kinds whose flashes call for more than a stab.
+constexpr int KindBallPulse = 4;      // the ball's and the glow's strong flash
+constexpr int KindSnapshotFlash = 6;  // the believe snapshot over the tunnel's end
+constexpr int KindRampFirst = 5;      // long ramps (crossfades, system fades) ...
+constexpr int KindRampLast = 10;      // ... get a crash, which rings as long
+
+// Every flash of the show lands on a hit: scene changes get the full hit,
+// strong flashes the low impact, long ramps a crash, the rest a stab and clap.
 void write_accents(Score &score)
 {
+    const int scene_changes[] = {BeatStart, TitleStart, TunnelStart, GlowStart, SystemPeak, CreditsStart, FadeOutStart};
     for (const MusicPosition &position : music_accent_positions()) {
         int row = at(position.order, position.row);
         AccentStyle style = AccentStab;
-        if (row == BeatStart || row == TitleStart || row == GrooveStart || row == TunnelStart || row == BuildStart ||
-            row == GlowStart || row == CreditsStart || row == FadeOutStart || row == at(33, 32) ||
-            row == at(37, 24) || row == at(21, 48))
+        if (std::find(std::begin(scene_changes), std::end(scene_changes), row) != std::end(scene_changes))
             style = AccentBig;
-        else if (row < TitleStart || (row >= SystemKick && row < SystemPeak))
-            style = AccentCrash;
-        else if (row >= GlowStart && row < SystemStart)
+        else if (position.kind == KindBallPulse || position.kind == KindSnapshotFlash)
             style = AccentHit;
+        else if (position.kind != KindSnapshotFlash && position.kind >= KindRampFirst && position.kind <= KindRampLast)
+            style = AccentCrash;
         accent(score, row, style);
     }
 }
@@ -556,15 +582,19 @@ uint8_t volume_before(Score &score, int row, int channel)
     return 0;
 }
 
-// Every channel falls silent for the last tick before a hit and comes back on
-// the hit: the short breath makes each hit jump out of the mix.
+// The loud and low channels fall silent for the last tick before a hit and
+// come back on the hit: the short breath makes each hit jump out of the mix.
+// Closed hats and bells play through.
 void breathe_before_accents(Score &score)
 {
+    const Channel gated[] = {ChannelKick, ChannelSnare, ChannelOpenHat, ChannelBass,  ChannelPadLow,
+                             ChannelPadMid, ChannelPadHigh, ChannelArp, ChannelEcho, ChannelLead,
+                             ChannelStab, ChannelCrash, ChannelImpact, ChannelTom};
     for (const MusicPosition &position : music_accent_positions()) {
         int row = at(position.order, position.row);
         if (row < 1)
             continue;
-        for (int channel = 0; channel < Channels; channel++) {
+        for (int channel : gated) {
             XmCell &before = score.cell(row - 1, channel);
             if (before.effect || before.param)
                 continue;

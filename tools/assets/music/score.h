@@ -11,6 +11,7 @@ constexpr int MusicTempo = 125;  // 20 ms ticks: one order lasts 7.68 s
 struct MusicPosition {
     int order;
     int row;
+    int kind;  // the fade kind of the ramp that starts there
 };
 
 // The positions at which the fade track moves to its next row, in order
