@@ -192,13 +192,12 @@ void pads(Score &score, int start, int end, int from_volume, int to_volume)
 
 // Arpeggio over two octaves of the chord; `pattern` indexes chord tones
 // (0-2 the pad's tones an octave up, 3-5 another octave higher).
-void arpeggio(Score &score, int start, int end, const int (&pattern)[16], int step, int from_volume, int to_volume,
-              int octave_shift = 0)
+void arpeggio(Score &score, int start, int end, const int (&pattern)[16], int step, int from_volume, int to_volume)
 {
     for (int row = start; row < end; row += step) {
         const Chord &chord = score.chord(row);
         int index = pattern[(row / step) % 16];
-        uint8_t note = uint8_t(chord.pad[index % 3] + 12 * (1 + index / 3 + octave_shift));
+        uint8_t note = uint8_t(chord.pad[index % 3] + 12 * (1 + index / 3));
         int volume = ramp(row, start, end, from_volume, to_volume);
         play(score, row, ChannelArp, note, InstrumentArp, volume);
         // The echo answers three rows later, quieter, from the other side.
@@ -426,7 +425,7 @@ void write_groove(Score &score)
 
     // Plane: the lead rests, the arpeggio climbs an octave, bells answer.
     accent(score, PlaneStart, AccentCrash);
-    pads(score, PlaneStart + 1, BallAgainStart, 24, 24);
+    pads(score, PlaneStart, BallAgainStart, 24, 24);
     arpeggio(score, PlaneStart, BallAgainStart, ArpHigh, 1, 22, 24);
     melody(score, at(13, 0), BallAgainStart, at(13, 0), BreakBells, ChannelEffects, InstrumentBell, 26);
 
@@ -452,7 +451,7 @@ void write_tunnel(Score &score)
     hats(score, TunnelStart, end, true, true, 30, 32);
     bassline(score, TunnelStart, end, BassDriving, 42, 42);
     pads(score, TunnelStart, BreakStart, 20, 20);
-    arpeggio(score, TunnelStart, end, ArpBroken, 1, 24, 26, 1);
+    arpeggio(score, TunnelStart, end, ArpBroken, 1, 24, 26);
     melody(score, at(18, 0), end, at(18, 0), TunnelRiff, ChannelLead, InstrumentLead, 30);
     // The last bar before the breakdown: only the hits.
     release(score, end, ChannelArp);
@@ -518,7 +517,7 @@ void write_system(Score &score)
     // The peak.
     pads(score, SystemPeak, CreditsStart, 24, 24);
     bassline(score, SystemPeak, SystemHits, BassDriving, 42, 42);
-    arpeggio(score, SystemPeak, SystemHits, ArpWide, 1, 24, 26, 1);
+    arpeggio(score, SystemPeak, SystemHits, ArpHigh, 1, 24, 26);
     melody(score, at(38, 0), SystemHits, at(38, 0), PeakTheme, ChannelLead, InstrumentLead, 32);
 }
 
@@ -549,7 +548,8 @@ constexpr int KindRampFirst = 5;      // long ramps (crossfades, system fades) .
 constexpr int KindRampLast = 10;      // ... get a crash, which rings as long
 
 // Every flash of the show lands on a hit: scene changes get the full hit,
-// strong flashes the low impact, long ramps a crash, the rest a stab and clap.
+// strong flashes and the glow's pulses the low impact, long ramps a crash,
+// the rest a stab and clap.
 void write_accents(Score &score)
 {
     const int scene_changes[] = {BeatStart, TitleStart, TunnelStart, GlowStart, SystemPeak, CreditsStart, FadeOutStart};
@@ -558,7 +558,8 @@ void write_accents(Score &score)
         AccentStyle style = AccentStab;
         if (std::find(std::begin(scene_changes), std::end(scene_changes), row) != std::end(scene_changes))
             style = AccentBig;
-        else if (position.kind == KindBallPulse || position.kind == KindSnapshotFlash)
+        else if (position.kind == KindBallPulse || position.kind == KindSnapshotFlash ||
+                 (row > GlowStart && row < SystemStart))
             style = AccentHit;
         else if (position.kind != KindSnapshotFlash && position.kind >= KindRampFirst && position.kind <= KindRampLast)
             style = AccentCrash;
