@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <xmp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +46,14 @@ struct LoadedModule {
     int tempo = 0;
     double duration = 0.0;
     std::vector<int> pattern_rows;
+    std::vector<int> order_patterns;
+    std::vector<std::string> instrument_names;
+    // Instrument of each note cell, by order, row and channel (0 for none).
+    std::vector<int> instruments;
+    int instrument_at(int order, int row, int channel) const
+    {
+        return instruments[(size_t(order) * RowsPerOrder + size_t(row)) * size_t(channels) + size_t(channel)];
+    }
 };
 
 const LoadedModule &loaded()
@@ -66,6 +75,19 @@ const LoadedModule &loaded()
         m.duration = module.get_duration_seconds();
         for (int p = 0; p < m.patterns; p++)
             m.pattern_rows.push_back(module.get_pattern_num_rows(p));
+        m.instrument_names = module.get_instrument_names();
+        for (int order = 0; order < m.orders; order++) {
+            int pattern = module.get_order_pattern(order);
+            m.order_patterns.push_back(pattern);
+            for (int row = 0; row < RowsPerOrder; row++)
+                for (int channel = 0; channel < m.channels; channel++) {
+                    bool note = module.get_pattern_row_channel_command(pattern, row, channel,
+                                                                       openmpt::module::command_note) != 0;
+                    int instrument = module.get_pattern_row_channel_command(pattern, row, channel,
+                                                                            openmpt::module::command_instrument);
+                    m.instruments.push_back(note ? instrument : 0);
+                }
+        }
         return m;
     }();
     return result;
@@ -174,6 +196,46 @@ TEST(MusicModule, LoadsCleanlyAndBothPlayersAgree)
     EXPECT_EQ(xmp.info.mod->pat, r.patterns + 1);  // libxmp adds one empty pattern of its own
     EXPECT_EQ(xmp.info.mod->chn, r.channels);
     EXPECT_NEAR(xmp.info.seq_data[0].duration / 1000.0, r.duration, RowSeconds);
+}
+
+TEST(MusicModule, IntroBuildsWithoutDrumsUntilTheBeatEnters)
+{
+    const LoadedModule &r = loaded();
+    ASSERT_FALSE(r.bytes.empty());
+    ASSERT_EQ(r.instruments.size(), size_t(r.orders) * RowsPerOrder * size_t(r.channels));
+    // Drum instruments by name (numbered from 1 in the note cells).
+    std::vector<int> drums;
+    for (size_t i = 0; i < r.instrument_names.size(); i++)
+        for (const char *drum : {"kick", "snare", "clap", "closed hat", "open hat", "crash", "tom"})
+            if (r.instrument_names[i] == drum)
+                drums.push_back(int(i) + 1);
+    ASSERT_EQ(drums.size(), 7u);
+    auto drum_at = [&](int order, int row) {
+        for (int channel = 0; channel < r.channels; channel++)
+            if (std::find(drums.begin(), drums.end(), r.instrument_at(order, row, channel)) != drums.end())
+                return true;
+        return false;
+    };
+    auto scene_row = [](const char *handler) {
+        for (const TimelineEntry &entry : Timeline)
+            if (std::string(entry.name) == handler)
+                return entry;
+        return Timeline[TimelineRows - 1];
+    };
+    const TimelineEntry beat = scene_row("box_title_handler");  // where the beat comes in
+    const TimelineEntry breakdown = scene_row("believe_scene_handler");
+    ASSERT_LT(beat.order, breakdown.order);
+    for (int order = 0; order <= beat.order; order++)
+        for (int row = 0; row < (order == beat.order ? beat.row : RowsPerOrder); row++)
+            EXPECT_FALSE(drum_at(order, row)) << "drum in the intro at (" << order << ", " << row << ")";
+    EXPECT_TRUE(drum_at(beat.order, beat.row));
+    // From there on the groove does not stop for a whole order until the breakdown.
+    for (int order = beat.order + 1; order < breakdown.order; order++) {
+        bool any = false;
+        for (int row = 0; row < RowsPerOrder; row++)
+            any = any || drum_at(order, row);
+        EXPECT_TRUE(any) << "order " << order << " has no drums";
+    }
 }
 
 TEST(MusicModule, GeneratorWritesTheSameBytesEveryRun)

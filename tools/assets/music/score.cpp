@@ -303,6 +303,30 @@ void melody(Score &score, int start, int end, int phrase_start, const std::vecto
     release(score, end, channel);
 }
 
+bool accent_between(int first, int last)
+{
+    for (const MusicPosition &position : music_accent_positions()) {
+        int row = at(position.order, position.row);
+        if (row >= first && row <= last)
+            return true;
+    }
+    return false;
+}
+
+// A snare run over the last beat of every second order, where no flash
+// needs the space.
+void turnarounds(Score &score, int start, int end)
+{
+    constexpr int RunRows = 4;
+    for (int order = start / MusicRowsPerOrder; order <= end / MusicRowsPerOrder; order++) {
+        int first = at(order, MusicRowsPerOrder - RunRows);
+        if (order % 2 == 0 || first < start || first + RunRows > end || accent_between(first, first + RunRows + 1))
+            continue;
+        for (int i = 0; i < RunRows; i++)
+            play(score, first + i, ChannelTom, n(XmC, 4), InstrumentSnare, 28 + 6 * i);
+    }
+}
+
 // ---- Accents ------------------------------------------------------------
 
 enum AccentStyle { AccentCrash, AccentStab, AccentHit, AccentBig };
@@ -433,6 +457,7 @@ void write_groove(Score &score)
     pads(score, BallAgainStart, BallParamRow, 22, 22);
     arpeggio(score, BallAgainStart, BallParamRow, ArpWide, 1, 24, 24);
     melody(score, at(15, 0), BallParamRow, at(15, 0), LeadAnswer, ChannelLead, InstrumentLead, 30);
+    turnarounds(score, at(11, 0), BallParamRow);
 
     // Turn into the tunnel: driving bass, a tom run, a riser.
     bassline(score, BallParamRow, TunnelStart, BassDriving, 40, 44);
@@ -453,6 +478,7 @@ void write_tunnel(Score &score)
     pads(score, TunnelStart, BreakStart, 20, 20);
     arpeggio(score, TunnelStart, end, ArpBroken, 1, 24, 26);
     melody(score, at(18, 0), end, at(18, 0), TunnelRiff, ChannelLead, InstrumentLead, 30);
+    turnarounds(score, TunnelStart, end);
     // The last bar before the breakdown: only the hits.
     release(score, end, ChannelArp);
 }
@@ -519,6 +545,7 @@ void write_system(Score &score)
     bassline(score, SystemPeak, SystemHits, BassDriving, 42, 42);
     arpeggio(score, SystemPeak, SystemHits, ArpHigh, 1, 24, 26);
     melody(score, at(38, 0), SystemHits, at(38, 0), PeakTheme, ChannelLead, InstrumentLead, 32);
+    turnarounds(score, SystemClap, SystemHits);
 }
 
 void write_outro(Score &score)
