@@ -49,7 +49,7 @@ const PageLine Page[] = {
     {Style::Pair, "libjpeg-turbo", "IJG, BSD-style"},
     {Style::Pair, "libpng", "libpng licence"},
     {Style::Pair, "FreeType", "FreeType Licence (FTL)"},
-    {Style::Pair, "GLU", "SGI Free Software Licence B"},
+    {Style::Pair, "GLU", "SGI Free Software License B"},
     {Style::Pair, "DejaVu fonts", "free licence derived"},
     {Style::Body, "from the Bitstream Vera fonts", nullptr},
     {Style::Gap, nullptr, nullptr},
