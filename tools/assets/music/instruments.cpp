@@ -17,6 +17,8 @@ constexpr int NoteC5 = 61;
 constexpr double FrequencyA2 = 110.0;
 constexpr double FrequencyC4 = 261.6255653005986;
 constexpr double FrequencyC5 = 523.2511306011972;
+constexpr double PadTop = 18000.0;   // pads play within a fifth of their reference
+constexpr double LeadTop = 11000.0;  // arpeggio and lead climb up to an octave and a half
 
 // White noise from a fixed seed: the samples come out the same on every run.
 struct NoiseSource {
@@ -240,14 +242,16 @@ struct Voice {
     double level;
 };
 
+// Partials stop below `top` Hz, lower for sounds played far above their
+// reference note so that resampling them up does not fold partials back.
 std::vector<double> looped_voices(int loop_frames, const std::vector<Voice> &voices, double rate, double cutoff,
-                                  double odd_weight, double even_weight, uint32_t seed)
+                                  double top, double odd_weight, double even_weight, uint32_t seed)
 {
     std::vector<double> wave(size_t(loop_frames), 0.0);
     NoiseSource phases{seed};
     for (const Voice &voice : voices) {
         double fundamental = voice.cycles * rate / loop_frames;
-        for (int k = 1; k * fundamental < 0.42 * rate; k++) {
+        for (int k = 1; k * fundamental < top; k++) {
             double amplitude = voice.level * (k % 2 ? odd_weight : even_weight) / k * lowpass_gain(k * fundamental, cutoff);
             // A random start phase per partial keeps the sum smooth instead of spiky.
             double start = Pi * phases.next();
@@ -282,7 +286,7 @@ XmInstrument make_pad()
     double rate = FrequencyC4 * frames / Cycles;
     std::vector<Voice> voices = {{Cycles - 2, 0.8}, {Cycles - 1, 1.0}, {Cycles, 1.0}, {Cycles + 1, 1.0},
                                  {Cycles + 2, 0.8}, {Cycles / 2, 0.6}};
-    std::vector<double> wave = looped_voices(frames, voices, rate, 1900.0, 1.0, 1.0, 0x789ABCDu);
+    std::vector<double> wave = looped_voices(frames, voices, rate, 1900.0, PadTop, 1.0, 1.0, 0x789ABCDu);
     XmInstrument pad = make_instrument("pad", looped_sample("pad", wave, rate, NoteC4), 64);
     set_envelope(pad, {{0, 0}, {30, 44}, {70, 60}, {100, 64}, {220, 0}}, 3, 0x100);
     return pad;
@@ -302,7 +306,7 @@ XmInstrument make_arp()
     int frames = int(std::lround(44100.0 * Cycles / FrequencyC5));
     double rate = FrequencyC5 * frames / Cycles;
     std::vector<double> wave =
-        looped_voices(frames, {{Cycles, 1.0}, {Cycles + 1, 0.8}}, rate, 4200.0, 1.0, 0.45, 0x89ABCDEu);
+        looped_voices(frames, {{Cycles, 1.0}, {Cycles + 1, 0.8}}, rate, 4200.0, LeadTop, 1.0, 0.45, 0x89ABCDEu);
     XmInstrument arp = make_instrument("arp", looped_sample("arp", wave, rate, NoteC5), 64);
     set_envelope(arp, {{0, 64}, {3, 44}, {10, 22}, {24, 8}, {40, 0}}, -1, 0x800);
     arp.samples[0].panning = 80;
@@ -323,7 +327,7 @@ XmInstrument make_lead()
     int frames = int(std::lround(44100.0 * Cycles / FrequencyC5));
     double rate = FrequencyC5 * frames / Cycles;
     std::vector<double> wave = looped_voices(frames, {{Cycles - 1, 0.9}, {Cycles, 1.0}, {Cycles + 1, 0.9}}, rate,
-                                             5500.0, 1.0, 0.85, 0x9ABCDEFu);
+                                             5500.0, LeadTop, 1.0, 0.85, 0x9ABCDEFu);
     XmInstrument lead = make_instrument("lead", looped_sample("lead", wave, rate, NoteC5), 64);
     set_envelope(lead, {{0, 0}, {2, 64}, {12, 52}, {30, 0}}, 2, 0x400);
     lead.vibrato_type = 0;

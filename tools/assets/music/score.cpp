@@ -486,7 +486,8 @@ void write_tunnel(Score &score)
 void write_breakdown(Score &score)
 {
     pads(score, BreakStart, BuildStart, 30, 34);
-    bassline(score, BreakStart, BuildStart, BassHeld, 34, 34);
+    // The bass steps back: a soft held root only from the second chord on.
+    bassline(score, at(22, 32), BuildStart, BassHeld, 22, 28);
     melody(score, at(22, 0), BuildStart, at(22, 0), BreakBells, ChannelEffects, InstrumentBell, 34);
     arpeggio(score, at(22, 32), BuildStart, ArpRise, 2, 10, 18);
 }
