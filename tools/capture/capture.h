@@ -1,13 +1,25 @@
 // orvanti-capture: the show played offline and deterministically, with the
 // memory display, the module rendered into memory and the clock driven by
-// the frame number; chosen frames saved as PNG and a per-frame trace.
+// the frame number; chosen frames saved as PNG, a per-frame trace, the
+// sound as a WAV file and the whole as a video encoded by ffmpeg.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 struct CapturePosition {
     int order, row;
+};
+
+// Where a video or sound capture starts or ends: a music position, reached
+// once the position is at or past it (order first, then row), or a time
+// into the show.
+struct CaptureMark {
+    enum Kind { Unset, Position, Time } kind = Unset;
+    CapturePosition position = {0, 0};
+    int64_t milliseconds = 0;
 };
 
 struct CaptureOptions {
@@ -22,7 +34,17 @@ struct CaptureOptions {
     int64_t every = 0;
     std::vector<CapturePosition> positions;
     bool progress = true;
+    std::string video_path;            // "" for no video; ".mp4" or ".mkv"
+    std::string wav_path;              // "" for no sound file
+    int scale = 2;                     // whole-pixel enlargement of the video
+    CaptureMark start, end;            // the video and sound span this
 };
+
+// Exit statuses of the tool beyond the program's own (shell/exit_status.h).
+constexpr int CaptureExitUsage = 2;
+constexpr int CaptureExitNoEncoder = 6;      // ffmpeg is not installed
+constexpr int CaptureExitOutputFailed = 7;   // ffmpeg failed or a file could not be written
+constexpr int CaptureExitInterrupted = 130;  // SIGINT or SIGTERM; partial files removed
 
 // Fills options from the command line; returns "" or a one-line error.
 std::string parse_capture_options(int argc, char **argv, CaptureOptions *options);
@@ -31,7 +53,83 @@ const char *capture_usage();
 // Plays the whole show; returns the process exit status.
 int run_capture(const CaptureOptions &options);
 
-// Audio rendered in the same pass as the frames: each block of interleaved
-// 16-bit stereo frames at 44,100 Hz is handed here, in order. The capture
-// itself has no use for it yet; a writer of sound or video can take it.
-using CaptureAudioSink = void (*)(const int16_t *stereo, size_t frames, void *context);
+// True once SIGINT or SIGTERM asked the capture to stop.
+bool capture_interrupted();
+// Catches SIGINT and SIGTERM into capture_interrupted() and ignores SIGPIPE,
+// so that a dead encoder shows up as a failed write.
+void catch_capture_signals();
+
+// --- WAV file: 16-bit stereo PCM at 44,100 Hz, sizes filled in at the end.
+struct WavFile {
+    FILE *file;
+    std::string path;
+    uint64_t frames;  // stereo frames written so far
+    std::string problem;  // first failed write, "" while all is well
+};
+
+// Creates the file with a provisional header; false with a message in error.
+bool open_wav(WavFile *wav, const std::string &path, std::string *error);
+void write_wav(WavFile *wav, const int16_t *stereo, size_t frames);
+// Patches the sizes and closes; false (file removed) if anything failed.
+bool close_wav(WavFile *wav, std::string *error);
+// Closes and removes the file.
+void discard_wav(WavFile *wav);
+
+// --- Video through the ffmpeg program. Frames go down a pipe as raw video
+// into a first ffmpeg that encodes H.264 into a hidden file beside the
+// output; the sound is kept in a second hidden file; once the show is over a
+// second ffmpeg joins both with AAC sound and the result is renamed into
+// place. The output path only ever holds a finished video.
+struct VideoEncoder {
+    std::string ffmpeg;        // full path of the program
+    std::string output;        // the finished video
+    std::string container;     // "mp4" or "matroska"
+    std::string video_part;    // hidden H.264-only file
+    std::string audio_part;    // hidden raw 16-bit stereo sound
+    std::string joined_part;   // hidden result of the second step
+    std::string log_path;      // ffmpeg's messages, shown when it fails
+    int pipe_fd;               // write end of the frame pipe, -1 when closed
+    int pid;                   // first ffmpeg, 0 when not running
+    FILE *audio;
+    uint64_t audio_frames;
+    int64_t frames;            // frames sent
+    int width, height, bits_per_pixel, fps, scale;
+    std::vector<uint8_t> row_buffer;
+    std::string error;         // first failure, one line
+};
+
+// "" when `program` is found on PATH, else a one-line error saying how to
+// get it; `found` receives the full path.
+std::string find_ffmpeg(std::string *found);
+// Checks the output name and the folder, creates the hidden files; false
+// with encoder->error set.
+bool prepare_video(VideoEncoder *encoder, const std::string &ffmpeg, const std::string &output, int fps,
+                   int scale);
+// Starts the first ffmpeg for frames of the given size and depth.
+bool start_video(VideoEncoder *encoder, int width, int height, int bits_per_pixel);
+// Sends one frame (rows top to bottom, `pitch` bytes apart).
+bool send_video_frame(VideoEncoder *encoder, const uint8_t *pixels, int pitch);
+void send_video_audio(VideoEncoder *encoder, const int16_t *stereo, size_t frames);
+// Ends the first ffmpeg, joins picture and sound and renames the result
+// into place; false with encoder->error set and nothing left behind.
+bool finish_video(VideoEncoder *encoder);
+// Stops ffmpeg if it runs and removes every file the encoder made.
+void abandon_video(VideoEncoder *encoder);
+
+// --- Progress on standard error: a bar redrawn in place when it is a
+// terminal, otherwise nothing until the one summary line.
+struct CaptureProgress {
+    bool bar;              // draw the bar (a terminal and not --quiet)
+    bool shown;            // the bar is the last thing on the line
+    int64_t total_frames;  // expected frames, 0 when unknown
+    double started, last_drawn;  // seconds on a monotonic clock
+};
+
+double monotonic_seconds();
+void begin_progress(CaptureProgress *progress, bool wanted, int64_t total_frames);
+// Redraws the bar at most a few times a second.
+void update_progress(CaptureProgress *progress, int64_t frames_done, int order, int row);
+// Clears the bar so that a message can take the line.
+void clear_progress(CaptureProgress *progress);
+// "1234 frames (0:24.68 of show) in 3.1 s: 398.1 fps, 7.96x real time"
+std::string progress_summary(const CaptureProgress *progress, int64_t frames, int fps);

@@ -1,4 +1,5 @@
 // Command line of orvanti-capture.
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,8 +16,14 @@ const char *capture_usage()
            "  --frames A-B      save frames A to B (frame numbers from 0)\n"
            "  --every N         save every Nth frame (0, N, 2N, ...)\n"
            "  --at O:R[,O:R]    save the first frame at each music order:row\n"
+           "  --png             save every frame\n"
            "  --trace FILE      write one CSV line per frame\n"
-           "  --quiet           no progress line\n";
+           "  --video FILE      encode picture and sound with ffmpeg (.mp4 or .mkv)\n"
+           "  --wav FILE        write the sound as 16-bit stereo WAV at 44,100 Hz\n"
+           "  --scale N         enlarge the video N times, sharp pixels (default: 2)\n"
+           "  --start WHERE     video and sound start at ORDER:ROW or at SECONDS (default: 0)\n"
+           "  --end WHERE       stop before ORDER:ROW or SECONDS (default: order 46, the show's end)\n"
+           "  --quiet           no progress bar\n";
 }
 
 static bool parse_integer(const char *text, int64_t low, int64_t high, int64_t *value)
@@ -54,6 +61,47 @@ static bool parse_positions(const char *text, std::vector<CapturePosition> *posi
     return true;
 }
 
+// "ORDER:ROW", or seconds with up to three decimals ("4", "12.25", "4s").
+static bool parse_mark(const char *text, CaptureMark *mark)
+{
+    std::string value = text;
+    size_t colon = value.find(':');
+    if (colon != std::string::npos) {
+        int64_t order = 0, row = 0;
+        if (!parse_integer(value.substr(0, colon).c_str(), 0, 65535, &order) ||
+            !parse_integer(value.substr(colon + 1).c_str(), 0, 65535, &row))
+            return false;
+        mark->kind = CaptureMark::Position;
+        mark->position = {static_cast<int>(order), static_cast<int>(row)};
+        return true;
+    }
+    if (!value.empty() && value.back() == 's')
+        value.pop_back();
+    size_t dot = value.find('.');
+    std::string whole = value.substr(0, dot), fraction = dot == std::string::npos ? "" : value.substr(dot + 1);
+    constexpr int64_t MaxSeconds = INT64_C(1) << 31;
+    int64_t seconds = 0, thousandths = 0;
+    if (!parse_integer(whole.c_str(), 0, MaxSeconds, &seconds) || fraction.size() > 3)
+        return false;
+    if (!fraction.empty()) {
+        if (fraction.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        fraction.resize(3, '0');
+        thousandths = strtoll(fraction.c_str(), nullptr, 10);
+    }
+    mark->kind = CaptureMark::Time;
+    mark->milliseconds = seconds * 1000 + thousandths;
+    return true;
+}
+
+static bool ends_with(std::string text, const char *suffix)
+{
+    for (char &c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    size_t length = strlen(suffix);
+    return text.size() > length && text.compare(text.size() - length, length, suffix) == 0;
+}
+
 std::string parse_capture_options(int argc, char **argv, CaptureOptions *options)
 {
     constexpr int64_t MaxFrame = INT64_C(1) << 40;
@@ -61,6 +109,10 @@ std::string parse_capture_options(int argc, char **argv, CaptureOptions *options
         std::string option = argv[i];
         if (option == "--quiet") {
             options->progress = false;
+            continue;
+        }
+        if (option == "--png") {
+            options->every = 1;
             continue;
         }
         if (i + 1 >= argc)
@@ -95,6 +147,23 @@ std::string parse_capture_options(int argc, char **argv, CaptureOptions *options
                 return std::string("--frames: ") + value + ": expected A-B with A <= B";
             options->first_frame = first;
             options->last_frame = last;
+        } else if (option == "--video") {
+            if (!ends_with(value, ".mp4") && !ends_with(value, ".mkv"))
+                return std::string("--video: ") + value + ": the name must end in .mp4 or .mkv";
+            options->video_path = value;
+        } else if (option == "--wav") {
+            if (!*value)
+                return "--wav: missing file name";
+            options->wav_path = value;
+        } else if (option == "--scale") {
+            constexpr int MaxScale = 8;
+            if (!parse_integer(value, 1, MaxScale, &number))
+                return std::string("--scale: ") + value + ": must be 1 to 8";
+            options->scale = static_cast<int>(number);
+        } else if (option == "--start" || option == "--end") {
+            CaptureMark *mark = option == "--start" ? &options->start : &options->end;
+            if (!parse_mark(value, mark))
+                return option + ": " + value + ": expected ORDER:ROW or SECONDS";
         } else if (option == "--at") {
             if (!parse_positions(value, &options->positions))
                 return std::string("--at: ") + value + ": expected ORDER:ROW[,ORDER:ROW...]";
@@ -102,5 +171,12 @@ std::string parse_capture_options(int argc, char **argv, CaptureOptions *options
             return option + ": unknown option";
         }
     }
+    const CaptureMark &start = options->start, &end = options->end;
+    bool both_times = start.kind == CaptureMark::Time && end.kind == CaptureMark::Time;
+    bool both_positions = start.kind == CaptureMark::Position && end.kind == CaptureMark::Position;
+    if ((both_times && start.milliseconds >= end.milliseconds) ||
+        (both_positions && (start.position.order > end.position.order ||
+                            (start.position.order == end.position.order && start.position.row >= end.position.row))))
+        return "--start must come before --end";
     return "";
 }

@@ -1,0 +1,123 @@
+// The captured sound as a WAV file: 16-bit stereo PCM at 44,100 Hz.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "capture.h"
+#include "shell/music.h"
+
+constexpr int WavChannels = 2;
+constexpr int WavBitsPerSample = 16;
+constexpr int WavBytesPerFrame = WavChannels * WavBitsPerSample / 8;
+constexpr size_t WavHeaderBytes = 44;
+// The RIFF size field counts everything after its own eight bytes.
+constexpr uint64_t WavMaxDataBytes = UINT64_C(0xFFFFFFFF) - (WavHeaderBytes - 8);
+
+static void put_u16(uint8_t *at, uint32_t value)
+{
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+static void put_u32(uint8_t *at, uint32_t value)
+{
+    put_u16(at, value & 0xFFFF);
+    put_u16(at + 2, value >> 16);
+}
+
+static void fill_header(uint8_t *header, uint32_t data_bytes)
+{
+    memcpy(header, "RIFF", 4);
+    put_u32(header + 4, static_cast<uint32_t>(WavHeaderBytes - 8 + data_bytes));
+    memcpy(header + 8, "WAVEfmt ", 8);
+    put_u32(header + 16, 16);  // size of the format chunk
+    put_u16(header + 20, 1);   // integer PCM
+    put_u16(header + 22, WavChannels);
+    put_u32(header + 24, MusicRate);
+    put_u32(header + 28, MusicRate * WavBytesPerFrame);
+    put_u16(header + 32, WavBytesPerFrame);
+    put_u16(header + 34, WavBitsPerSample);
+    memcpy(header + 36, "data", 4);
+    put_u32(header + 40, data_bytes);
+}
+
+bool open_wav(WavFile *wav, const std::string &path, std::string *error)
+{
+    *wav = {};
+    FILE *file = fopen(path.c_str(), "wb");
+    if (!file) {
+        *error = path + ": " + strerror(errno);
+        return false;
+    }
+    // From here on the file is ours to remove if it cannot be finished.
+    wav->file = file;
+    wav->path = path;
+    uint8_t header[WavHeaderBytes];
+    fill_header(header, 0);
+    if (fwrite(header, 1, sizeof header, wav->file) != sizeof header) {
+        *error = path + ": " + strerror(errno);
+        discard_wav(wav);
+        return false;
+    }
+    return true;
+}
+
+void write_wav(WavFile *wav, const int16_t *stereo, size_t frames)
+{
+    if (!wav->file || !wav->problem.empty())
+        return;
+    if ((wav->frames + frames) * WavBytesPerFrame > WavMaxDataBytes) {
+        wav->problem = "too long for a WAV file";
+        return;
+    }
+    // Samples are stored little-endian whatever the machine.
+    uint8_t bytes[4096];
+    size_t samples = frames * WavChannels;
+    for (size_t done = 0; done < samples;) {
+        size_t count = std::min(samples - done, sizeof bytes / 2);
+        for (size_t i = 0; i < count; i++)
+            put_u16(bytes + 2 * i, static_cast<uint16_t>(stereo[done + i]));
+        if (fwrite(bytes, 2, count, wav->file) != count) {
+            wav->problem = strerror(errno);
+            return;
+        }
+        done += count;
+    }
+    wav->frames += frames;
+}
+
+bool close_wav(WavFile *wav, std::string *error)
+{
+    if (!wav->file) {
+        *error = wav->path + ": not open";
+        return false;
+    }
+    uint8_t header[WavHeaderBytes];
+    fill_header(header, static_cast<uint32_t>(wav->frames * WavBytesPerFrame));
+    errno = 0;
+    bool ok = wav->problem.empty() && fflush(wav->file) == 0 && fseek(wav->file, 0, SEEK_SET) == 0 &&
+              fwrite(header, 1, sizeof header, wav->file) == sizeof header;
+    if (!ok && wav->problem.empty())
+        wav->problem = errno ? strerror(errno) : "write failed";
+    errno = 0;
+    if (fclose(wav->file) != 0 && wav->problem.empty())
+        wav->problem = errno ? strerror(errno) : "write failed";
+    wav->file = nullptr;
+    if (!wav->problem.empty()) {
+        *error = wav->path + ": " + wav->problem;
+        std::error_code ignored;
+        std::filesystem::remove(wav->path, ignored);
+    }
+    return wav->problem.empty();
+}
+
+void discard_wav(WavFile *wav)
+{
+    if (wav->file)
+        fclose(wav->file);
+    wav->file = nullptr;
+    if (!wav->path.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(wav->path, ignored);
+    }
+}
