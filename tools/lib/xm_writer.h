@@ -119,6 +119,7 @@ struct XmCell {
     uint8_t volume = 0;
     uint8_t effect = 0;
     uint8_t param = 0;
+    bool operator==(const XmCell &) const = default;
 };
 
 struct XmPattern {

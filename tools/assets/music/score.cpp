@@ -35,7 +35,7 @@ enum Channel {
     ChannelCrash,
     ChannelImpact,
     ChannelEffects,  // riser, bell
-    ChannelTom,      // toms and claps of fills; its effect column carries the master fade
+    ChannelTom,      // toms and snare runs of fills; its effect column carries the master fade
 };
 
 constexpr int at(int order, int row)
@@ -86,27 +86,35 @@ const Chord G = {{n(XmG, 3), n(XmB, 3), n(XmD, 4)}, n(XmG, 1), n(XmE, 4)};
 const Chord Dm = {{n(XmA, 3), n(XmD, 4), n(XmF, 4)}, n(XmD, 2), n(XmD, 4)};
 const Chord E = {{n(XmGs, 3), n(XmB, 3), n(XmE, 4)}, n(XmE, 2), n(XmCs, 4)};
 
+// The whole song as one long pattern, and the chord of every bar.
 struct Score {
     std::vector<XmCell> cells = std::vector<XmCell>(size_t(SongEnd) * Channels);
     const Chord *bars[SongBars] = {};
-
-    XmCell &cell(int row, int channel) { return cells[size_t(row) * Channels + size_t(channel)]; }
-    const Chord &chord(int row) const { return *bars[std::clamp(row / RowsPerBar, 0, SongBars - 1)]; }
 };
+
+XmCell &cell_at(Score &score, int row, int channel)
+{
+    return score.cells[size_t(row) * Channels + size_t(channel)];
+}
+
+const Chord &chord_at(const Score &score, int row)
+{
+    return *score.bars[std::clamp(row / RowsPerBar, 0, SongBars - 1)];
+}
 
 void play(Score &score, int row, int channel, uint8_t note, uint8_t instrument, int volume, uint8_t effect = 0,
           uint8_t param = 0)
 {
     if (row < 0 || row >= SongEnd)
         return;
-    score.cell(row, channel) = {note, instrument, xm_volume(volume), effect, param};
+    cell_at(score, row, channel) = {note, instrument, xm_volume(volume), effect, param};
 }
 
 void release(Score &score, int row, int channel)
 {
-    if (row < 0 || row >= SongEnd || score.cell(row, channel).note)
+    if (row < 0 || row >= SongEnd || cell_at(score, row, channel).note)
         return;
-    score.cell(row, channel) = {XmKeyOff, 0, 0, 0, 0};
+    cell_at(score, row, channel) = {XmKeyOff, 0, 0, 0, 0};
 }
 
 // A volume that grows from `from` to `to` across [start, end).
@@ -158,7 +166,7 @@ void write_progressions(Score &score)
 bool note_held(Score &score, int row, int channel)
 {
     for (int earlier = row - 1; earlier >= 0; earlier--) {
-        uint8_t note = score.cell(earlier, channel).note;
+        uint8_t note = cell_at(score, earlier, channel).note;
         if (note)
             return note != XmKeyOff;
     }
@@ -173,7 +181,7 @@ void pads(Score &score, int start, int end, int from_volume, int to_volume)
     constexpr uint8_t GlideSpeed = 0xFF;  // a whole chord change within one tick
     const Chord *current = nullptr;
     for (int row = start; row < end; row++) {
-        const Chord &chord = score.chord(row);
+        const Chord &chord = chord_at(score, row);
         if (&chord == current)
             continue;
         current = &chord;
@@ -195,7 +203,7 @@ void pads(Score &score, int start, int end, int from_volume, int to_volume)
 void arpeggio(Score &score, int start, int end, const int (&pattern)[16], int step, int from_volume, int to_volume)
 {
     for (int row = start; row < end; row += step) {
-        const Chord &chord = score.chord(row);
+        const Chord &chord = chord_at(score, row);
         int index = pattern[(row / step) % 16];
         uint8_t note = uint8_t(chord.pad[index % 3] + 12 * (1 + index / 3));
         int volume = ramp(row, start, end, from_volume, to_volume);
@@ -213,7 +221,7 @@ void bassline(Score &score, int start, int end, BassStyle style, int from_volume
 {
     const Chord *held = nullptr;
     for (int row = start; row < end; row++) {
-        const Chord &chord = score.chord(row);
+        const Chord &chord = chord_at(score, row);
         int beat_row = row % 4;
         int volume = ramp(row, start, end, from_volume, to_volume);
         switch (style) {
@@ -335,7 +343,7 @@ enum AccentStyle { AccentCrash, AccentStab, AccentHit, AccentBig };
 // in a bar's last two rows) with a crash, a clap or the low impact.
 void accent(Score &score, int row, AccentStyle style)
 {
-    const Chord &chord = score.chord(row % RowsPerBar >= RowsPerBar - 2 ? row + 2 : row);
+    const Chord &chord = chord_at(score, row % RowsPerBar >= RowsPerBar - 2 ? row + 2 : row);
     play(score, row, ChannelStab, chord.stab, InstrumentStab, style == AccentCrash ? 40 : 52);
     switch (style) {
     case AccentBig:
@@ -563,7 +571,7 @@ void write_outro(Score &score)
     for (int row = FadeOutStart; row <= FadeOutEnd; row++) {
         double left = double(FadeOutEnd - row) / double(FadeOutEnd - FadeOutStart);
         int volume = int(MasterVolume * left * left);
-        XmCell &cell = score.cell(row, ChannelTom);
+        XmCell &cell = cell_at(score, row, ChannelTom);
         cell.effect = XmEffectGlobalVolume;
         cell.param = uint8_t(volume);
     }
@@ -589,7 +597,7 @@ void write_accents(Score &score)
         else if (position.kind == KindBallPulse || position.kind == KindSnapshotFlash ||
                  (row > GlowStart && row < SystemStart))
             style = AccentHit;
-        else if (position.kind != KindSnapshotFlash && position.kind >= KindRampFirst && position.kind <= KindRampLast)
+        else if (position.kind >= KindRampFirst && position.kind <= KindRampLast)
             style = AccentCrash;
         accent(score, row, style);
     }
@@ -600,7 +608,7 @@ void write_accents(Score &score)
 uint8_t volume_before(Score &score, int row, int channel)
 {
     for (int earlier = row - 1; earlier >= 0; earlier--) {
-        const XmCell &cell = score.cell(earlier, channel);
+        const XmCell &cell = cell_at(score, earlier, channel);
         if (cell.note == XmKeyOff)
             return 0;
         if (cell.volume)
@@ -624,7 +632,7 @@ void breathe_before_accents(Score &score)
         if (row < 1)
             continue;
         for (int channel : gated) {
-            XmCell &before = score.cell(row - 1, channel);
+            XmCell &before = cell_at(score, row - 1, channel);
             if (before.effect || before.param)
                 continue;
             uint8_t volume = volume_before(score, row, channel);
@@ -632,7 +640,7 @@ void breathe_before_accents(Score &score)
                 continue;
             before.effect = XmEffectExtended;
             before.param = XmNoteCut | LastTick;
-            XmCell &hit = score.cell(row, channel);
+            XmCell &hit = cell_at(score, row, channel);
             if (!hit.note && !hit.volume)
                 hit.volume = volume;
         }
@@ -655,8 +663,8 @@ XmModule arrange()
     write_outro(score);
     write_accents(score);
     breathe_before_accents(score);
-    score.cell(0, ChannelTom).effect = XmEffectGlobalVolume;
-    score.cell(0, ChannelTom).param = MasterVolume;
+    cell_at(score, 0, ChannelTom).effect = XmEffectGlobalVolume;
+    cell_at(score, 0, ChannelTom).param = MasterVolume;
 
     XmModule module;
     module.name = "orvanti";
@@ -670,13 +678,7 @@ XmModule arrange()
         std::copy_n(score.cells.begin() + std::ptrdiff_t(order) * MusicRowsPerOrder * Channels, pattern.cells.size(),
                     pattern.cells.begin());
         size_t index = 0;
-        while (index < module.patterns.size() && !std::equal(pattern.cells.begin(), pattern.cells.end(),
-                                                              module.patterns[index].cells.begin(),
-                                                              [](const XmCell &a, const XmCell &b) {
-                                                                  return a.note == b.note && a.instrument == b.instrument &&
-                                                                         a.volume == b.volume && a.effect == b.effect &&
-                                                                         a.param == b.param;
-                                                              }))
+        while (index < module.patterns.size() && module.patterns[index].cells != pattern.cells)
             index++;
         if (index == module.patterns.size())
             module.patterns.push_back(std::move(pattern));
