@@ -1,13 +1,17 @@
 // orvanti-capture: identical output from identical runs, the stop at order
-// 46, frames chosen by music position, and its option errors.
+// 46, frames chosen by music position, the sound file against the module's
+// own render, start and end marks, progress output, and its option errors.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <libopenmpt/libopenmpt.h>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "archive_fixture.h"
+#include "platform/module_player.h"
 #include "short_show.h"
 
 namespace {
@@ -125,6 +129,117 @@ TEST_F(CaptureTest, PositionChoosesTheFirstFrameThatReachesIt)
     EXPECT_EQ(files_in(folder + "/at"), expected);
 }
 
+uint32_t little_u32(const std::vector<uint8_t> &bytes, size_t at)
+{
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+constexpr size_t WavHeader = 44;
+constexpr int Rate = 44100;
+
+TEST(CaptureSound, WavHoldsTheModulesOwnSamplesBetweenTheMarksAndRepeats)
+{
+    std::string folder = make_temp_folder();
+    std::string errors;
+    for (const char *name : {"a.wav", "b.wav"})
+        ASSERT_EQ(run_command("cd '" + folder + "' && " + Capture + " --quiet --data " ORVANTI_DATA_DIR
+                              " --fps 60 --start 0.5 --end 1.5 --wav " + name, &errors), 0)
+            << errors;
+    std::vector<uint8_t> wav = read_file_bytes(folder + "/a.wav");
+    EXPECT_TRUE(wav == read_file_bytes(folder + "/b.wav")) << "two runs gave different sound";
+    ASSERT_EQ(wav.size(), WavHeader + Rate * 4) << "frames 30 to 89 at 60 a second are one second of sound";
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(little_u32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(little_u32(wav, 20), 1u | 2u << 16);  // PCM, two channels
+    EXPECT_EQ(little_u32(wav, 24), static_cast<uint32_t>(Rate));
+    EXPECT_EQ(little_u32(wav, 32), 4u | 16u << 16);  // four bytes a frame, 16 bits
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(little_u32(wav, 40), wav.size() - WavHeader);
+
+    // The module rendered here in other block sizes: the WAV is its samples
+    // from 0.5 s to 1.5 s, to the byte.
+    ModulePlayer player = {};
+    char reason[256];
+    ASSERT_EQ(load_module_file(ORVANTI_DATA_DIR "/orvanti.xm", &player, reason, sizeof reason), 0) << reason;
+    openmpt_module_ctl_set_integer(player.module, "dither", 0);
+    std::vector<int16_t> render(static_cast<size_t>(Rate) * 3 / 2 * 2);
+    constexpr size_t Block = 1000;
+    for (size_t done = 0; done < render.size() / 2;)
+        done += render_module(&player, Rate, render.data() + 2 * done, std::min(Block, render.size() / 2 - done));
+    free_module(&player);
+    size_t mismatches = 0, loud = 0;
+    for (size_t i = 0; i < static_cast<size_t>(Rate) * 2; i++) {
+        int16_t got = static_cast<int16_t>(wav[WavHeader + 2 * i] | wav[WavHeader + 2 * i + 1] << 8);
+        int16_t wanted = render[static_cast<size_t>(Rate) + i];
+        mismatches += got != wanted;
+        loud += std::abs(wanted) > 1000;
+    }
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_GT(loud, 1000u) << "the compared second is nearly silent";
+    std::filesystem::remove_all(folder);
+}
+
+// The first frame of `trace` at or past order:row, order first then row.
+long first_frame_past(const std::vector<TraceLine> &trace, int order, int row)
+{
+    for (const TraceLine &line : trace)
+        if (line.order > order || (line.order == order && line.row >= row))
+            return line.frame;
+    return -1;
+}
+
+TEST_F(CaptureTest, PositionMarksCountOrderThenRowAndBoundTheSound)
+{
+    ASSERT_FALSE(folder.empty());
+    std::string errors;
+    ASSERT_EQ(capture("--trace full.csv", &errors), 0) << errors;
+    std::vector<TraceLine> full = read_trace(folder + "/full.csv");
+    // Frames step about two rows, so row 3 of an order is often skipped;
+    // the marks must then fall on the next order's first frame, not wait
+    // for a row 3 in a later order as the show's own rows do.
+    long start = first_frame_past(full, 5, 3), end = first_frame_past(full, 9, 3);
+    ASSERT_GT(start, 0);
+    ASSERT_GT(end, start);
+    bool row_skipped = false;
+    for (long frame : {start, end})
+        row_skipped = row_skipped || full[static_cast<size_t>(frame)].row != 3;
+    ASSERT_TRUE(row_skipped) << "neither mark lands on a skipped row; pick others";
+
+    ASSERT_EQ(capture("--start 5:3 --end 9:3 --wav s.wav --trace t.csv", &errors), 0) << errors;
+    std::vector<TraceLine> trace = read_trace(folder + "/t.csv");
+    EXPECT_EQ(static_cast<long>(trace.size()), end) << "the end mark's frame is not drawn";
+    size_t samples = static_cast<size_t>(end * Rate / 50 - start * Rate / 50);
+    EXPECT_EQ(read_file_bytes(folder + "/s.wav").size(), WavHeader + samples * 4);
+}
+
+TEST_F(CaptureTest, ProgressIsOneSummaryLineOffATerminalAndABarOnOne)
+{
+    ASSERT_FALSE(folder.empty());
+    std::string errors;
+    ASSERT_EQ(run_command("cd '" + folder + "' && " + Capture + " --end 1", &errors), 0) << errors;
+    EXPECT_EQ(errors.find('\r'), std::string::npos) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find("50 frames (0:01.00 of show)"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("real time"), std::string::npos) << errors;
+
+    if (run_command("command -v script >/dev/null", nullptr) != 0)
+        GTEST_SKIP() << "no `script` to give the capture a terminal";
+    std::string command = "cd '" + folder + "' && script -qec '" + Capture + " --end 1' /dev/null";
+    std::string shown;
+    FILE *pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        shown.append(chunk, got);
+    EXPECT_EQ(pclose(pipe), 0) << shown;
+    EXPECT_NE(shown.find("\r["), std::string::npos) << shown;
+    EXPECT_NE(shown.find("/50 frames"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" left"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("50 frames (0:01.00 of show)"), std::string::npos) << shown;
+}
+
 TEST_F(CaptureTest, BadOptionsAndMissingDataAreReported)
 {
     ASSERT_FALSE(folder.empty());
@@ -133,6 +248,14 @@ TEST_F(CaptureTest, BadOptionsAndMissingDataAreReported)
     EXPECT_NE(errors.find("--depth: 8"), std::string::npos) << errors;
     EXPECT_EQ(capture("--frames 9-3", &errors), 2);
     EXPECT_EQ(capture("--at 17", &errors), 2);
+    EXPECT_EQ(capture("--video show.avi", &errors), 2);
+    EXPECT_NE(errors.find(".mp4 or .mkv"), std::string::npos) << errors;
+    EXPECT_EQ(capture("--scale 0", &errors), 2);
+    EXPECT_EQ(capture("--end 4:x", &errors), 2);
+    EXPECT_EQ(capture("--end 1.2345", &errors), 2);
+    EXPECT_EQ(capture("--start 3 --end 2.5", &errors), 2);
+    EXPECT_EQ(capture("--start 9:0 --end 8:63", &errors), 2);
+    EXPECT_NE(errors.find("--start must come before --end"), std::string::npos) << errors;
     EXPECT_NE(capture("--data no-such-folder", &errors), 0);
     EXPECT_NE(errors.find("no-such-folder/orvanti.dat"), std::string::npos) << errors;
 }
