@@ -198,6 +198,19 @@ void pads(Score &score, int start, int end, int from_volume, int to_volume)
         release(score, end, ChannelPadLow + voice);
 }
 
+// The pads duck on every beat and swell back before the next, as if pushed
+// aside by the kick: the pumping that drives the faster sections.
+void pump_pads(Score &score, int start, int end, int volume)
+{
+    const int swell[4] = {volume * 3 / 10, volume * 6 / 10, volume * 85 / 100, volume};
+    for (int row = start; row < end; row++)
+        for (int channel = ChannelPadLow; channel <= ChannelPadHigh; channel++) {
+            XmCell &cell = cell_at(score, row, channel);
+            if (cell.note != XmKeyOff)
+                cell.volume = xm_volume(swell[row % 4]);
+        }
+}
+
 // Arpeggio over two octaves of the chord; `pattern` indexes chord tones
 // (0-2 the pad's tones an octave up, 3-5 another octave higher).
 void arpeggio(Score &score, int start, int end, const int (&pattern)[16], int step, int from_volume, int to_volume)
@@ -483,7 +496,8 @@ void write_tunnel(Score &score)
     backbeat(score, TunnelStart, end, 44);
     hats(score, TunnelStart, end, true, true, 30, 32);
     bassline(score, TunnelStart, end, BassDriving, 42, 42);
-    pads(score, TunnelStart, BreakStart, 20, 20);
+    pads(score, TunnelStart, BreakStart, 24, 24);
+    pump_pads(score, TunnelStart, end, 30);
     arpeggio(score, TunnelStart, end, ArpBroken, 1, 24, 26);
     melody(score, at(18, 0), end, at(18, 0), TunnelRiff, ChannelLead, InstrumentLead, 30);
     turnarounds(score, TunnelStart, end);
@@ -551,6 +565,7 @@ void write_system(Score &score)
 
     // The peak.
     pads(score, SystemPeak, CreditsStart, 24, 24);
+    pump_pads(score, SystemPeak, SystemHits, 30);
     bassline(score, SystemPeak, SystemHits, BassDriving, 42, 42);
     arpeggio(score, SystemPeak, SystemHits, ArpHigh, 1, 24, 26);
     melody(score, at(38, 0), SystemHits, at(38, 0), PeakTheme, ChannelLead, InstrumentLead, 32);
