@@ -8,8 +8,8 @@
 //   xm_cell(song.patterns[0], song.channels, 0, 0) = {xm_note(XmC, 4), 1, 0, 0, 0};
 //   song.instruments.push_back(instrument);
 //   std::vector<uint8_t> bytes;
-//   std::string error = encode_xm(song, bytes);     // "" on success
-//   std::string error = write_xm("out/song.xm", song);
+//   std::string error = encode_xm(song, bytes);            // "" on success
+//   std::string file_error = write_xm("out/song.xm", song);
 //
 // Both return an empty string on success, otherwise a one-line message naming
 // the problem (and the file, for write_xm); nothing is written on failure and a
@@ -41,14 +41,16 @@
 //   volume      the volume column byte: 0x10 to 0x50 sets volume 0 to 64
 //               (xm_volume(v) builds it); other ranges are the column's
 //               effects (0x60.. volume slide down, 0x70.. up, 0xC0.. panning).
-//   effect, param  effect number and parameter; the ones this project uses:
+//   effect, param  effect number and parameter; the common ones:
 //               XmEffectPositionJump (B, param = order),
 //               XmEffectPatternBreak (D, param = row in BCD: 0x16 is row 16),
 //               XmEffectSpeed (F, param 1..31 sets ticks per row, 32..255
 //               sets the tempo), XmEffectVolume (C, 0..64),
 //               XmEffectVolumeSlide (A, 0xU0 up / 0x0D down per tick),
 //               XmEffectPanning (8, 0 left .. 255 right),
-//               XmEffectPortamento (3), XmEffectArpeggio (0, 0xXY),
+//               XmEffectPortamento (3, glides to the cell's note at param
+//               sixteenths of a semitone per tick without striking it again),
+//               XmEffectArpeggio (0, 0xXY),
 //               XmEffectGlobalVolume (G, 0..64), XmEffectKeyOff (K, tick),
 //               XmEffectExtended (E, 0xCt cuts the note at tick t).
 //
@@ -70,6 +72,7 @@
 //   (32 is centre).
 //
 // XmSample:
+//   name          at most 22 bytes stored.
 //   data          signed 16-bit mono frames (stored delta-coded).
 //   loop          XmLoopNone, XmLoopForward or XmLoopPingPong;
 //   loop_start, loop_length  in frames; a loop must lie inside the data and
