@@ -492,10 +492,10 @@ void write_groove(Score &score)
 void write_tunnel(Score &score)
 {
     int end = at(21, 44);
-    kicks(score, TunnelStart, end, 58, 58);
-    backbeat(score, TunnelStart, end, 44);
-    hats(score, TunnelStart, end, true, true, 30, 32);
-    bassline(score, TunnelStart, end, BassDriving, 42, 42);
+    kicks(score, TunnelStart, end, 62, 62);
+    backbeat(score, TunnelStart, end, 48);
+    hats(score, TunnelStart, end, true, true, 32, 38);
+    bassline(score, TunnelStart, end, BassDriving, 46, 46);
     pads(score, TunnelStart, BreakStart, 24, 24);
     pump_pads(score, TunnelStart, end, 30);
     arpeggio(score, TunnelStart, end, ArpBroken, 1, 24, 26);
