@@ -248,6 +248,8 @@ TEST(MusicModule, GeneratorWritesTheSameBytesEveryRun)
     ASSERT_FALSE(a.empty());
     EXPECT_TRUE(a == b);
     EXPECT_TRUE(a == r.bytes) << "the build's data folder holds another module";
+    std::filesystem::remove_all(first);
+    std::filesystem::remove_all(second);
 }
 
 TEST(MusicModule, WavOptionRendersTheWholeSong)
@@ -270,9 +272,17 @@ TEST(MusicModule, WavOptionRendersTheWholeSong)
     double seconds = u32(40) / 4.0 / Rate;
     EXPECT_GE(seconds, r.duration - 0.01);
     EXPECT_LE(seconds, r.duration + 0.25);
+    // It holds the music, not silence.
+    int loudest = 0;
+    for (size_t at = 44; at + 1 < bytes.size(); at += 2)
+        loudest = std::max(loudest, std::abs(int(int16_t(u16(at)))));
+    EXPECT_GT(loudest, 32767 / 4);
+    EXPECT_LT(loudest, 32767);
 
     // A WAV file that cannot be created is a failure, not a silent success.
-    EXPECT_NE(run_generator("--wav " + temporary_dir("wav") + "/no/such/dir/x.wav 2>/dev/null"), 0);
+    std::string folder = temporary_dir("wav");
+    EXPECT_NE(run_generator("--wav " + folder + "/no/such/dir/x.wav 2>/dev/null"), 0);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(MusicPlayback, ReachesTheEndOrderWhenTheShowEnds)
