@@ -1,6 +1,8 @@
 #!/bin/sh
-# Installs what is missing, builds, generates the show's data and plays it.
+# Installs what is missing, builds, generates the show's data and plays it;
+# on a machine with no display it renders the show to orvanti.mp4 instead.
 set -eu
+start_folder=$(pwd)
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
@@ -10,6 +12,15 @@ cmake --build build -j "$jobs"
 
 # The demo reads "orvanti.dat" and "orvanti.xm" from the current folder.
 cd build/data
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    video="$start_folder/orvanti.mp4"
+    echo "run.sh: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): rendering the show to $video"
+    ../orvanti-capture --video "$video"
+    echo "run.sh: the show is in $video"
+    exit 0
+fi
+
 if [ ! -x ../orvanti ]; then
     echo "run.sh: the data is in build/data; the demo program itself is not there yet."
     exit 0
