@@ -211,6 +211,11 @@ TEST_F(CaptureTest, PositionMarksCountOrderThenRowAndBoundTheSound)
     EXPECT_EQ(static_cast<long>(trace.size()), end) << "the end mark's frame is not drawn";
     size_t samples = static_cast<size_t>(end * Rate / 50 - start * Rate / 50);
     EXPECT_EQ(read_file_bytes(folder + "/s.wav").size(), WavHeader + samples * 4);
+
+    // A start the show never reaches records nothing, and says so.
+    ASSERT_EQ(capture("--start 50:0 --wav never.wav", &errors), 7);
+    EXPECT_NE(errors.find("--start"), std::string::npos) << errors;
+    EXPECT_FALSE(std::filesystem::exists(folder + "/never.wav"));
 }
 
 TEST_F(CaptureTest, ProgressIsOneSummaryLineOffATerminalAndABarOnOne)

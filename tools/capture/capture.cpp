@@ -328,7 +328,11 @@ static int play_frames(CaptureRun *run, int64_t *frames)
         }
         if (run->recording && run->video_open &&
             !send_video_frame(&run->video, memory_display_front(), memory_display_pitch())) {
-            status = capture_interrupted() ? CaptureExitInterrupted : CaptureExitOutputFailed;
+            if (capture_interrupted()) {
+                status = CaptureExitInterrupted;
+                break;
+            }
+            status = CaptureExitOutputFailed;
             clear_progress(&run->progress);
             fprintf(stderr, "orvanti-capture: %s\n", run->video.error.c_str());
             break;
@@ -380,6 +384,12 @@ int run_capture(const CaptureOptions &options)
         fprintf(stderr, "orvanti-capture: %s: write failed\n", options.trace_path.c_str());
         if (status == ExitNormal)
             status = ExitSetupFailed;
+    }
+    bool recordings = run.video_open || run.wav_open;
+    if (status == ExitNormal && recordings && !run.recording) {
+        clear_progress(&run.progress);
+        fprintf(stderr, "orvanti-capture: nothing recorded: the show ended before the --start mark\n");
+        status = CaptureExitOutputFailed;
     }
     std::string written;
     if (status == ExitNormal)

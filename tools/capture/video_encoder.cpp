@@ -1,6 +1,7 @@
 // The video through the ffmpeg program: raw frames down a pipe into an H.264
 // encoder, the sound kept aside, both joined once the show is over.
 #include <bit>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -108,7 +109,9 @@ bool prepare_video(VideoEncoder *encoder, const std::string &ffmpeg, const std::
     encoder->fps = fps;
     encoder->scale = scale;
     std::string extension = std::filesystem::path(output).extension().string();
-    encoder->container = extension == ".mkv" || extension == ".MKV" ? "matroska" : "mp4";
+    for (char &c : extension)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    encoder->container = extension == ".mkv" ? "matroska" : "mp4";
 
     std::filesystem::path parent = std::filesystem::path(output).parent_path();
     std::string folder = parent.empty() ? "." : parent.string();
