@@ -214,6 +214,7 @@ static int close_recordings(CaptureRun *run, std::string *written)
 {
     int status = ExitNormal;
     if (run->video_open) {
+        note_progress(&run->progress, "orvanti-capture: ffmpeg is finishing the picture, then adds the sound...");
         if (finish_video(&run->video)) {
             std::error_code ignored;
             uintmax_t bytes = std::filesystem::file_size(run->options->video_path, ignored);

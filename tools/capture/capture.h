@@ -129,6 +129,8 @@ double monotonic_seconds();
 void begin_progress(CaptureProgress *progress, bool wanted, int64_t total_frames);
 // Redraws the bar at most a few times a second.
 void update_progress(CaptureProgress *progress, int64_t frames_done, int order, int row);
+// Replaces the bar with a short note (what the capture waits for).
+void note_progress(CaptureProgress *progress, const char *note);
 // Clears the bar so that a message can take the line.
 void clear_progress(CaptureProgress *progress);
 // "1234 frames (0:24.68 of show) in 3.1 s: 398.1 fps, 7.96x real time"

@@ -75,6 +75,15 @@ void update_progress(CaptureProgress *progress, int64_t frames_done, int order, 
     progress->shown = true;
 }
 
+void note_progress(CaptureProgress *progress, const char *note)
+{
+    if (!progress->bar)
+        return;
+    fprintf(stderr, "\r%s\033[K", note);
+    fflush(stderr);
+    progress->shown = true;
+}
+
 void clear_progress(CaptureProgress *progress)
 {
     if (progress->shown) {
