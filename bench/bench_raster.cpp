@@ -14,11 +14,11 @@
 #include "engine/mesh.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "shell/band.h"
 #include "shell/render_target.h"
 
 namespace {
 
-constexpr int BandWidth = 640, BandHeight = 320;
 constexpr int TextureSide = 256;
 const Rgb Orange = {255, 128, 0};
 

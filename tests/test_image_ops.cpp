@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "scenes/image_ops.h"
+#include "shell/band.h"
 #include "shell/render_target.h"
 
 namespace {
 
-constexpr int BandHeight = 320;
 constexpr uint32_t Fill = 0x00ABCDEF;
 constexpr uint32_t Sentinel = 0x00DEAD00;
 

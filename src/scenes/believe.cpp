@@ -9,6 +9,7 @@
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "shell/band.h"
 
 float BelievePhase = 0.0f;
 Matrix BelieveCamera;
@@ -23,7 +24,6 @@ static const char *const BackgroundName = "believe\\believe_back.tga";
 static const char *const TextureName = "believe\\believe_txt.tga";
 static const char *const OsmaName = "believe\\osma.3d";
 static const char *const GulaName = "believe\\gula.3d";
-static constexpr int BandWidth = 640, BandHeight = 320;
 static constexpr int TextureSide = 256;
 static constexpr float BelieveObjectScale = 0.2f;  // shown five times the stored size
 static constexpr float BelieveCameraDistance = 500.0f;

@@ -16,6 +16,7 @@
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "shell/band.h"
 #include "shell/render_target.h"
 #include "shell/sequencer.h"
 
@@ -34,8 +35,6 @@ const char *const Glow1Name = "buddha\\buddha_glow1.tga";
 const char *const Glow2Name = "buddha\\buddha_glow2.tga";
 const char *const RingName = "buddha\\buddha_null.tga";
 
-constexpr int BandRows = 320;
-constexpr int BandColumns = 640;
 constexpr int TextureSide = 256;
 constexpr int WarpSourceRows = 255;  // the warp samples rows 0 to 254
 constexpr int CrossfadeWidth = 256;
@@ -133,7 +132,7 @@ void draw_scroller()
     const int width = BuddhaScroller.width;
     const int rows = ScrollerRows + bob_offset();
     // A bitmap wider than the band's right part is cut at the band's edge.
-    const int shown = std::min(width, BandColumns - ScrollerLeft);
+    const int shown = std::min(width, BandWidth - ScrollerLeft);
     int source_row = ScrollerRow % BuddhaScroller.height;
     for (int j = 0; j < rows; j++) {
         const uint8_t *source = BuddhaScroller.pixels + static_cast<size_t>(source_row) * width;
@@ -393,7 +392,7 @@ int buddha_glow_handler(int init, int ticks, int param)
         return 0;
 
     if (param & GlowWhiteCollapse)
-        memset(RenderTarget.pixels, 0xFF, sizeof(uint32_t) * BandRows * static_cast<size_t>(RenderTarget.pitch));
+        memset(RenderTarget.pixels, 0xFF, sizeof(uint32_t) * BandHeight * static_cast<size_t>(RenderTarget.pitch));
 
     // Only the offsets' low byte counts: keep the doubling from overflowing.
     const int offset_x = static_cast<int>((static_cast<unsigned>(GlowTicks) * 2u) & 255u);

@@ -12,6 +12,7 @@
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "shell/band.h"
 #include "shell/render_target.h"
 #include "shell/sequencer.h"
 
@@ -37,7 +38,6 @@ const char *const TextureName = "credits\\credits_txt.tga";
 const char *const MeshName = "credits\\credits.3d";
 const char *const DissolveName = "credits\\credits_fade.tga";
 
-constexpr int BandWidth = 640, BandRows = 320;
 constexpr int TextureSide = 256;
 constexpr int WindowSwing = 256;  // the window's first row runs from 0 to 512
 constexpr int TextureMinRows = 2 * WindowSwing + TextureSide;
@@ -64,7 +64,7 @@ void draw_text()
     const uint32_t *text = image_words(&CreditsText);
     const uint8_t *mask = CreditsMask.pixels;
     size_t q = static_cast<size_t>(TextScroll) * CreditsTextWidth;
-    for (int j = 0; j < BandRows; j++) {
+    for (int j = 0; j < BandHeight; j++) {
         uint32_t *row = RenderTarget.pixels + static_cast<size_t>(j) * RenderTarget.pitch + CreditsTextLeft;
         const uint8_t *open = mask + static_cast<size_t>(j) * CreditsTextWidth;
         for (int k = 0; k < CreditsTextWidth; k++)
@@ -77,7 +77,7 @@ void draw_text()
 void dissolve_band(int level)
 {
     const uint8_t *order = CreditsDissolve.pixels;
-    for (int r = 0; r < BandRows; r++) {
+    for (int r = 0; r < BandHeight; r++) {
         uint32_t *row = RenderTarget.pixels + static_cast<size_t>(r) * RenderTarget.pitch;
         const uint8_t *levels = order + static_cast<size_t>(r) * BandWidth;
         for (int c = 0; c < BandWidth; c++)
@@ -103,12 +103,12 @@ void load_credits_scene()
     }
     load_image(DissolveName, &CreditsDissolve);
 
-    bool ok = require_picture(BackgroundName, &CreditsBackground, PictureWords, BandWidth, BandRows);
+    bool ok = require_picture(BackgroundName, &CreditsBackground, PictureWords, BandWidth, BandHeight);
     ok = require_picture(TextName, &CreditsText, PictureWords, CreditsTextWidth, CreditsTextRows) && ok;
-    ok = require_picture(MaskName, &CreditsMask, PictureGrey, CreditsTextWidth, BandRows) && ok;
+    ok = require_picture(MaskName, &CreditsMask, PictureGrey, CreditsTextWidth, BandHeight) && ok;
     ok = require_picture(TextureName, &CreditsTexture, PictureWords, TextureSide, TextureMinRows) && ok;
     ok = require_mesh(MeshName, &CreditsMesh) && ok;
-    ok = require_picture(DissolveName, &CreditsDissolve, PictureGrey, BandWidth, BandRows) && ok;
+    ok = require_picture(DissolveName, &CreditsDissolve, PictureGrey, BandWidth, BandHeight) && ok;
     CreditsSceneReady = ok;
 }
 

@@ -12,6 +12,7 @@
 #include "raster/raster.h"
 #include "scenes/image_ops.h"
 #include "scenes/scenes.h"
+#include "shell/band.h"
 #include "shell/render_target.h"
 #include "shell/sequencer.h"
 
@@ -20,7 +21,6 @@ namespace {
 constexpr int TextureSide = 256;
 constexpr size_t TextureBytes = size_t{TextureSide} * TextureSide * 4;
 constexpr int SourceMinRows = 255;  // the warp samples rows 0 to 254
-constexpr int BandRows = 320;
 
 constexpr float CameraZ = -130.0f;
 constexpr float SheetScaleW = 0.6f;  // the sheet shows at 1/0.6 of its stored size
@@ -94,7 +94,7 @@ bool flash_on()
 
 void clear_band()
 {
-    size_t words = static_cast<size_t>(BandRows) * RenderTarget.pitch;
+    size_t words = static_cast<size_t>(BandHeight) * RenderTarget.pitch;
     memset(RenderTarget.pixels, 0, words * sizeof(uint32_t));
 }
 

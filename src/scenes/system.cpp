@@ -13,6 +13,7 @@
 #include "raster/raster_util.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "shell/band.h"
 #include "shell/render_target.h"
 #include "shell/sequencer.h"
 
@@ -46,7 +47,6 @@ const char *const PlaneName = "system\\system_plane.3d";
 const char *const HeightName = "system\\system_high.tga";
 const char *const GulaName = "believe\\gula.3d";
 
-constexpr int BandRows = 320;
 constexpr int TextureSide = 256;
 // The window starts at most 30 rows down and spans 256 rows.
 constexpr int TextureMinRows = 286;
@@ -106,7 +106,7 @@ float fade_fraction()
 
 void fill_band(int byte)
 {
-    size_t bytes = static_cast<size_t>(BandRows) * RenderTarget.pitch * sizeof(uint32_t);
+    size_t bytes = static_cast<size_t>(BandHeight) * RenderTarget.pitch * sizeof(uint32_t);
     memset(RenderTarget.pixels, byte, bytes);
 }
 

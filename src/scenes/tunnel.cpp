@@ -13,6 +13,7 @@
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "scenes/title.h"
+#include "shell/band.h"
 #include "shell/render_target.h"
 #include "shell/sequencer.h"
 
@@ -41,7 +42,6 @@ static const char *const BallName = "ball\\ball.3d";
 static const char *const TextureName = "tunel\\tunel_txt.tga";
 static const char *const BallTextureName = "tunel\\tunel_ball_txt.tga";
 static const char *const PictureName = "tunel\\tunel_pic.tga";
-static constexpr int BandWidth = 640, BandHeight = 320;
 static constexpr float TunnelScale = 0.5f;
 static constexpr float TunnelBallScale = 1.0f;
 static constexpr float TravelStep = 7.1f;  // 355 units a second

@@ -3,10 +3,10 @@
 #pragma once
 #include <cstdint>
 
+#include "shell/band.h"
+
 constexpr int ScreenWidth = 640;
 constexpr int ScreenHeight = 480;
-constexpr int BandWidth = 640;
-constexpr int BandHeight = 320;
 constexpr int BandTop = 80;  // rows of black letterbox above (and below) the band
 constexpr int TickMilliseconds = 20;
 constexpr int BandBytes = BandWidth * BandHeight * 4;

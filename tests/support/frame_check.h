@@ -7,13 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "shell/band.h"
 #include "shell/render_target.h"
 
 // A value no rasterizer writes: its top byte is not 0.
 constexpr uint32_t GuardWord = 0xDEADBEEFu;
-
-constexpr int BandWidth = 640;
-constexpr int BandHeight = 320;
 
 // A band of BandHeight rows of `pitch` words with `guard` rows above and
 // below and `guard` words left of every row; everything outside the

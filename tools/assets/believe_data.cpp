@@ -9,11 +9,11 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "shell/band.h"
 #include "tga_writer.h"
 
 namespace {
 
-constexpr int BandWidth = 640, BandHeight = 320;
 constexpr int TextureSize = 256;
 
 // Night sky over a glowing horizon: a deep blue-to-plum gradient, a soft halo

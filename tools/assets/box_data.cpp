@@ -8,6 +8,7 @@
 #include "glyphs.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "shell/band.h"
 #include "tga_writer.h"
 
 namespace {
@@ -42,8 +43,6 @@ constexpr int MaskRows = 128;
 constexpr int MaskFirstUsedRow = 63;  // the scene picks rows 63..126
 constexpr int MaskShowBelow = 32;     // mask bytes below this let the title through
 
-constexpr int BandW = 640;
-constexpr int BandH = 320;
 
 void add_true_colour(AssetList &entries, const char *name, int width, int height,
                      const std::vector<uint32_t> &pixels)
@@ -223,17 +222,17 @@ std::vector<uint8_t> make_title_mask()
 std::vector<uint8_t> make_flash_levels()
 {
     constexpr int Rays = 14;
-    std::vector<uint8_t> levels(static_cast<size_t>(BandW) * BandH);
-    for (int y = 0; y < BandH; y++)
-        for (int x = 0; x < BandW; x++) {
-            double dx = (x - BandW / 2.0) / (BandW / 2.0), dy = (y - BandH / 2.0) / (BandW / 2.0);
+    std::vector<uint8_t> levels(static_cast<size_t>(BandWidth) * BandHeight);
+    for (int y = 0; y < BandHeight; y++)
+        for (int x = 0; x < BandWidth; x++) {
+            double dx = (x - BandWidth / 2.0) / (BandWidth / 2.0), dy = (y - BandHeight / 2.0) / (BandWidth / 2.0);
             double r = std::sqrt(dx * dx + dy * dy);
             double turn = std::atan2(dy, dx) / TwoPi + 0.05 * std::sin(TwoPi * 2.0 * r);
             double ray = 0.5 + 0.5 * std::cos(TwoPi * Rays * turn);
-            double grain = tile_fbm(x / 32.0, y / 32.0, BandW / 32, BandH / 32, 4, BoxSeed + 5);
+            double grain = tile_fbm(x / 32.0, y / 32.0, BandWidth / 32, BandHeight / 32, 4, BoxSeed + 5);
             double inside = smoothstep(0.45, 0.6, ray + 0.25 * (grain - 0.5));
             double level = lerp(250.0, 20.0 + 150.0 * std::max(0.0, 1.0 - r) + 40.0 * (grain - 0.5), inside);
-            levels[static_cast<size_t>(y) * BandW + x] = clamp_byte(level);
+            levels[static_cast<size_t>(y) * BandWidth + x] = clamp_byte(level);
         }
     return levels;
 }
@@ -250,5 +249,5 @@ void make_box_data(AssetList &entries)
     entries.push_back({"box\\box_3d_.3d", cube});
     add_true_colour(entries, "box\\box_title.tga", TitleWidth, TitleRows, make_title_picture());
     add_grey(entries, "box\\box_title_fade.tga", MaskWidth, MaskRows, make_title_mask());
-    add_grey(entries, "box\\box_flash.tga", BandW, BandH, make_flash_levels());
+    add_grey(entries, "box\\box_flash.tga", BandWidth, BandHeight, make_flash_levels());
 }

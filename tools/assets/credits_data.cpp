@@ -14,13 +14,13 @@
 #include "glyphs.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "shell/band.h"
 #include "tga_writer.h"
 
 namespace {
 
 const char *const BodyFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";  // fonts-dejavu-core too
 
-constexpr int BandWidth = 640, BandHeight = 320;
 constexpr int PageWidth = 256, PageRows = 320;  // the credits page, band columns 64 to 319
 constexpr int PageLeft = 64;
 constexpr int GemX = 470, GemY = 160;  // where the gem shows: the camera stands 300 to its left

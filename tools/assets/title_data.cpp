@@ -8,14 +8,13 @@
 #include "glyphs.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "shell/band.h"
 #include "tga_writer.h"
 
 namespace {
 
 constexpr uint32_t TitleSeed = 0x7171E5u;
 
-constexpr int BandW = 640;
-constexpr int BandH = 320;
 
 // The texture window is 256 rows and wraps after 256: 512 rows, period 256.
 constexpr int TextureWidth = 256;
@@ -96,7 +95,7 @@ using BackPainter = Colour (*)(int x, int y);
 // Slowest layer: a violet nebula.
 Colour nebula(int x, int y)
 {
-    double f = tile_fbm(x / 80.0, y / 80.0, BandW / 80, BackPeriod / 80, 5, TitleSeed + 2);
+    double f = tile_fbm(x / 80.0, y / 80.0, BandWidth / 80, BackPeriod / 80, 5, TitleSeed + 2);
     double g = smoothstep(0.3, 0.8, f);
     return {55.0 * g * g, 12.0 * g, BackChannelMax * g};
 }
@@ -111,7 +110,7 @@ Colour lattice(int x, int y)
         return std::exp(-dist * dist / 3.0);
     };
     double g = std::max(glow(x + y), glow(x - y));
-    double pulse = 0.6 + 0.4 * tile_noise(x / 64.0, y / 64.0, BandW / 64, BackPeriod / 64, TitleSeed + 3);
+    double pulse = 0.6 + 0.4 * tile_noise(x / 64.0, y / 64.0, BandWidth / 64, BackPeriod / 64, TitleSeed + 3);
     return {0.0, 55.0 * g * pulse, 70.0 * g * pulse};
 }
 
@@ -123,7 +122,7 @@ Colour sparks(int x, int y)
     int cx = x / Cell, cy = y / Cell;
     for (int j = -1; j <= 1; j++)
         for (int i = -1; i <= 1; i++) {
-            int gx = (cx + i + BandW / Cell) % (BandW / Cell), gy = (cy + j + BackPeriod / Cell) % (BackPeriod / Cell);
+            int gx = (cx + i + BandWidth / Cell) % (BandWidth / Cell), gy = (cy + j + BackPeriod / Cell) % (BackPeriod / Cell);
             if (hash_unit(TitleSeed + 4, gx, gy) > 0.28)
                 continue;  // most cells are empty
             double px = (cx + i) * Cell + Cell * hash_unit(TitleSeed + 5, gx, gy);
@@ -136,15 +135,15 @@ Colour sparks(int x, int y)
 
 std::vector<uint32_t> make_background(BackPainter paint)
 {
-    std::vector<uint32_t> period(static_cast<size_t>(BandW) * BackPeriod);
+    std::vector<uint32_t> period(static_cast<size_t>(BandWidth) * BackPeriod);
     for (int y = 0; y < BackPeriod; y++)
-        for (int x = 0; x < BandW; x++) {
+        for (int x = 0; x < BandWidth; x++) {
             Colour c = paint(x, y);
-            period[static_cast<size_t>(y) * BandW + x] = pack_rgb(std::min(c.r, BackChannelMax),
+            period[static_cast<size_t>(y) * BandWidth + x] = pack_rgb(std::min(c.r, BackChannelMax),
                                                                   std::min(c.g, BackChannelMax),
                                                                   std::min(c.b, BackChannelMax));
         }
-    return repeat_rows(period, BandW, BackPeriod, BackRows);
+    return repeat_rows(period, BandWidth, BackPeriod, BackRows);
 }
 
 // Faces take their flat colour at their centroid: a rainbow across the band
@@ -152,13 +151,13 @@ std::vector<uint32_t> make_background(BackPainter paint)
 std::vector<uint32_t> make_face_colours()
 {
     constexpr int Block = 8;
-    std::vector<uint32_t> picture(static_cast<size_t>(BandW) * BandH);
-    for (int y = 0; y < BandH; y++)
-        for (int x = 0; x < BandW; x++) {
-            double hue = static_cast<double>(x) / BandW + 0.12 * std::sin(TwoPi * y / BandH);
+    std::vector<uint32_t> picture(static_cast<size_t>(BandWidth) * BandHeight);
+    for (int y = 0; y < BandHeight; y++)
+        for (int x = 0; x < BandWidth; x++) {
+            double hue = static_cast<double>(x) / BandWidth + 0.12 * std::sin(TwoPi * y / BandHeight);
             double facet = hash_unit(TitleSeed + 7, x / Block, y / Block);
             Colour c = hsv_colour(hue, 0.6 + 0.3 * facet, 0.45 + 0.55 * facet);
-            picture[static_cast<size_t>(y) * BandW + x] = pack_colour(c);
+            picture[static_cast<size_t>(y) * BandWidth + x] = pack_colour(c);
         }
     return picture;
 }
@@ -168,15 +167,15 @@ std::vector<uint32_t> make_face_colours()
 // ragged, turning edge.
 std::vector<uint8_t> make_wipe_levels()
 {
-    std::vector<uint8_t> levels(static_cast<size_t>(BandW) * BandH);
-    for (int y = 0; y < BandH; y++)
-        for (int x = 0; x < BandW; x++) {
-            double dx = (x - BandW / 2.0) / (BandW / 2.0), dy = (y - BandH / 2.0) / (BandH / 2.0);
+    std::vector<uint8_t> levels(static_cast<size_t>(BandWidth) * BandHeight);
+    for (int y = 0; y < BandHeight; y++)
+        for (int x = 0; x < BandWidth; x++) {
+            double dx = (x - BandWidth / 2.0) / (BandWidth / 2.0), dy = (y - BandHeight / 2.0) / (BandHeight / 2.0);
             double r = std::sqrt(dx * dx + dy * dy) / std::sqrt(2.0);
             double angle = std::atan2(dy, dx);
-            double grain = tile_fbm(x / 32.0, y / 32.0, BandW / 32, BandH / 32, 4, TitleSeed + 8);
+            double grain = tile_fbm(x / 32.0, y / 32.0, BandWidth / 32, BandHeight / 32, 4, TitleSeed + 8);
             double level = 18.0 + 225.0 * (r + 0.07 * std::sin(5.0 * angle + 7.0 * r)) + 30.0 * (grain - 0.5);
-            levels[static_cast<size_t>(y) * BandW + x] = clamp_byte(level);
+            levels[static_cast<size_t>(y) * BandWidth + x] = clamp_byte(level);
         }
     return levels;
 }
@@ -185,13 +184,13 @@ std::vector<uint8_t> make_wipe_levels()
 // the scene reads them through a window that scrolls with the texture.
 std::vector<uint8_t> make_flash_levels()
 {
-    std::vector<uint8_t> levels(static_cast<size_t>(BandW) * BandH);
-    for (int y = 0; y < BandH; y++)
-        for (int x = 0; x < BandW; x++) {
-            double s = static_cast<double>(x) / BandW, t = static_cast<double>(y) / BandH;
+    std::vector<uint8_t> levels(static_cast<size_t>(BandWidth) * BandHeight);
+    for (int y = 0; y < BandHeight; y++)
+        for (int x = 0; x < BandWidth; x++) {
+            double s = static_cast<double>(x) / BandWidth, t = static_cast<double>(y) / BandHeight;
             double bands = 0.5 + 0.5 * std::sin(TwoPi * (4.0 * t + 0.15 * std::sin(TwoPi * 3.0 * s)));
             double grain = tile_fbm(s * 20.0, t * 10.0, 20, 10, 4, TitleSeed + 9);
-            levels[static_cast<size_t>(y) * BandW + x] = clamp_byte(50.0 + 205.0 * (0.65 * bands + 0.35 * grain));
+            levels[static_cast<size_t>(y) * BandWidth + x] = clamp_byte(50.0 + 205.0 * (0.65 * bands + 0.35 * grain));
         }
     return levels;
 }
@@ -202,10 +201,10 @@ void make_title_data(AssetList &entries)
 {
     entries.push_back({"orvanti\\orvanti.3d", encode_mesh({make_word()})});
     add_true_colour(entries, "orvanti\\orvanti_txt.tga", TextureWidth, TextureRows, make_word_texture());
-    add_true_colour(entries, "orvanti\\orvanti_back1.tga", BandW, BackRows, make_background(sparks));
-    add_true_colour(entries, "orvanti\\orvanti_back2.tga", BandW, BackRows, make_background(lattice));
-    add_true_colour(entries, "orvanti\\orvanti_back3.tga", BandW, BackRows, make_background(nebula));
-    add_true_colour(entries, "orvanti\\orvanti_col.tga", BandW, BandH, make_face_colours());
-    add_grey(entries, "orvanti\\orvanti_fade.tga", BandW, BandH, make_wipe_levels());
-    add_grey(entries, "orvanti\\orvanti_flash.tga", BandW, BandH, make_flash_levels());
+    add_true_colour(entries, "orvanti\\orvanti_back1.tga", BandWidth, BackRows, make_background(sparks));
+    add_true_colour(entries, "orvanti\\orvanti_back2.tga", BandWidth, BackRows, make_background(lattice));
+    add_true_colour(entries, "orvanti\\orvanti_back3.tga", BandWidth, BackRows, make_background(nebula));
+    add_true_colour(entries, "orvanti\\orvanti_col.tga", BandWidth, BandHeight, make_face_colours());
+    add_grey(entries, "orvanti\\orvanti_fade.tga", BandWidth, BandHeight, make_wipe_levels());
+    add_grey(entries, "orvanti\\orvanti_flash.tga", BandWidth, BandHeight, make_flash_levels());
 }

@@ -8,11 +8,11 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "shell/band.h"
 #include "tga_writer.h"
 
 namespace {
 
-constexpr int BandWidth = 640, BandHeight = 320;
 constexpr int TextureSize = 256;
 constexpr int TunnelTextureRows = 512;  // two copies of one 256-row tile, for the scrolling window
 

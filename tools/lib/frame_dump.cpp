@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "shell/band.h"
+
 namespace {
 
-constexpr int BandWidth = 640;
-constexpr int BandHeight = 320;
 constexpr int RgbBytes = 3;
 
 int bytes_per_pixel(int depth)
