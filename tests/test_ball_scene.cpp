@@ -9,12 +9,10 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/archive.h"
 #include "data/startup.h"
 #include "engine/random.h"
 #include "engine/view.h"
-#include "frame_check.h"
-#include "mesh_writer.h"
+#include "scene_fixture.h"
 #include "scenes/ball.h"
 #include "scenes/scenes.h"
 #include "shell/sequencer.h"
@@ -24,13 +22,11 @@ namespace {
 
 uint32_t RandomBeforeLoad;
 
-class BallScene : public BandTest {
+class BallScene : public SceneTest {
 protected:
     static void SetUpTestSuite()
     {
-        reset_startup_error();
-        ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
-        read_archive_directory();
+        open_show_archive();
         RandomBeforeLoad = RandomState;
         load_ball_scene();
         ASSERT_EQ(StartupError, 0) << StartupFailure;
@@ -38,13 +34,6 @@ protected:
     }
 
     static void TearDownTestSuite() { release_ball_scene(); }
-
-    void SetUp() override
-    {
-        BandTest::SetUp();
-        FadeValue = 0;
-        FadeKind = 0;
-    }
 
     // Runs `frames` frames of `step` ticks; returns the camera z after each.
     static std::vector<float> run(int frames, int step, int param)
@@ -232,26 +221,21 @@ TEST(BallSceneData, WrongSizedMapIsReportedAndTheHandlerDrawsNothing)
 {
     std::vector<uint8_t> small_map(64 * 32, 7), map(640 * 320, 3);
     std::vector<uint32_t> source(256 * 256, 0x00123456);
-    MeshObjectSource triangle{{{0, 0, 0, 0, 0}, {10, 0, 0, 1, 0}, {0, 10, 0, 0, 1}}, {{0, 1, 2}}};
     ScopedArchive archive({{"ball\\ball_vortex_x1.tga", encode_tga_grey(64, 32, small_map.data())},
                            {"ball\\ball_vortex_y1.tga", encode_tga_grey(640, 320, map.data())},
                            {"ball\\ball_vortex_txt.tga", encode_tga_true_colour(256, 256, source.data())},
-                           {"ball\\ball.3d", encode_mesh({triangle})}});
+                           {"ball\\ball.3d", triangle_mesh(10, 0)}});
     load_ball_scene();
     EXPECT_EQ(StartupError, 1);
     EXPECT_NE(std::string(StartupFailure).find("BALL\\BALL_VORTEX_X1.TGA"), std::string::npos) << StartupFailure;
     EXPECT_FALSE(BallSceneReady);
 
-    GuardedBand band;
-    make_guarded_band(band, 640, 2);
-    fill_band(band, 0x00ABCDEF);
-    RenderTarget.pixels = band.band;
-    RenderTarget.pitch = band.pitch;
-    ball_scene_handler(1, 0, 0);
-    ball_scene_handler(0, 5, 3);
-    RenderTarget.pixels = nullptr;
+    GuardedBand band = band_after([] {
+        ball_scene_handler(1, 0, 0);
+        ball_scene_handler(0, 5, 3);
+    });
     for (int i = 0; i < 640 * 320; i++)
-        ASSERT_EQ(band.band[i], 0x00ABCDEFu);
+        ASSERT_EQ(band.band[i], UntouchedWord);
     EXPECT_TRUE(guard_intact(band));
     release_ball_scene();
 }

@@ -10,8 +10,7 @@
 #include "archive_fixture.h"
 #include "data/archive.h"
 #include "data/startup.h"
-#include "frame_check.h"
-#include "mesh_writer.h"
+#include "scene_fixture.h"
 #include "scenes/believe.h"
 #include "scenes/scenes.h"
 #include "tga_writer.h"
@@ -48,9 +47,7 @@ void set_turn_state(const std::vector<float> &s)
 
 TEST_F(BandTest, BelieveAdvanceOnlyCallChangesNoPixelButTurnsLikeADrawingCall)
 {
-    reset_startup_error();
-    ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
-    read_archive_directory();
+    open_show_archive();
     load_believe_scene();
     ASSERT_TRUE(BelieveLoaded) << StartupFailure;
     use_band(704, 0);  // columns past 639 must stay untouched too
@@ -141,26 +138,19 @@ TEST_F(BandTest, BelievePulseBreathesAndDoublesTheOutlineOnCopies)
 TEST(BelieveLoader, RejectsATextureNarrowerThanTheMapperReads)
 {
     std::vector<uint32_t> back(640 * 320, 0x00223344u), texture(128 * 256, 0x00AA5500u);
-    MeshObjectSource object;
-    object.vertices = {{0, 0, 0, 0, 0}, {20, 0, 0, 1, 0}, {0, 20, 0, 0, 1}};
-    object.faces = {{0, 1, 2}};
     ScopedArchive archive({
         {"believe\\believe_back.tga", encode_tga_true_colour(640, 320, back.data())},
         {"believe\\believe_txt.tga", encode_tga_true_colour(128, 256, texture.data())},
-        {"believe\\osma.3d", encode_mesh({object})},
-        {"believe\\gula.3d", encode_mesh({object})},
+        {"believe\\osma.3d", triangle_mesh(20, 0)},
+        {"believe\\gula.3d", triangle_mesh(20, 0)},
     });
     free_believe_assets();  // whatever an earlier start-up left, so nothing leaks
     load_believe_scene();
     EXPECT_EQ(StartupError, 1);
     EXPECT_NE(std::string(StartupFailure).find("believe_txt.tga"), std::string::npos) << StartupFailure;
 
-    std::vector<uint32_t> band(640 * 320, 0x00ABCDEFu);
-    RenderTarget.pixels = band.data();
-    RenderTarget.pitch = 640;
-    believe_scene_handler(1, 0, 0);
-    EXPECT_EQ(std::count(band.begin(), band.end(), 0x00ABCDEFu), 640 * 320) << "a rejected scene drew";
-    RenderTarget.pixels = nullptr;
+    GuardedBand band = band_after([] { believe_scene_handler(1, 0, 0); });
+    EXPECT_EQ(count_band_pixels(band, UntouchedWord), 640 * 320) << "a rejected scene drew";
     free_believe_assets();
 }
 

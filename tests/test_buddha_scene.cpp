@@ -10,8 +10,8 @@
 #include "data/archive.h"
 #include "data/startup.h"
 #include "engine/random.h"
-#include "frame_check.h"
 #include "raster/raster.h"
+#include "scene_fixture.h"
 #include "scenes/believe.h"
 #include "scenes/buddha.h"
 #include "scenes/image_ops.h"
@@ -28,13 +28,11 @@ std::vector<float> matrix_of(Mesh &mesh)
     return {mesh.objects[0].matrix, mesh.objects[0].matrix + 16};
 }
 
-class BuddhaScene : public BandTest {
+class BuddhaScene : public SceneTest {
 protected:
     static void SetUpTestSuite()
     {
-        reset_startup_error();
-        ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
-        read_archive_directory();
+        open_show_archive();
         load_believe_scene();
         load_buddha_scene();
         load_entry("coltab.dat", &ColourTable);
@@ -55,9 +53,7 @@ protected:
 
     void SetUp() override
     {
-        BandTest::SetUp();
-        FadeValue = 0;
-        FadeKind = 0;
+        SceneTest::SetUp();
         set_object_texture(&BuddhaBoxMesh.objects[0], &BuddhaBoxTexture);
     }
 

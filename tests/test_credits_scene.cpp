@@ -5,35 +5,25 @@
 #include <cmath>
 #include <vector>
 
-#include "data/archive.h"
 #include "data/startup.h"
 #include "engine/view.h"
-#include "frame_check.h"
+#include "scene_fixture.h"
 #include "scenes/credits.h"
 #include "scenes/scenes.h"
 #include "shell/sequencer.h"
 
 namespace {
 
-class CreditsScene : public BandTest {
+class CreditsScene : public SceneTest {
 protected:
     static void SetUpTestSuite()
     {
-        reset_startup_error();
-        ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
-        read_archive_directory();
+        open_show_archive();
         load_credits_scene();
         ASSERT_EQ(StartupError, 0) << StartupFailure;
         ASSERT_TRUE(CreditsSceneReady);
     }
     static void TearDownTestSuite() { release_credits_scene(); }
-
-    void TearDown() override
-    {
-        FadeValue = 0;
-        FadeKind = 0;
-        BandTest::TearDown();
-    }
 
     // A frame of the current state; no ticks, so nothing moves between two.
     std::vector<uint32_t> frame(int fade_kind = 0, int fade_value = 0)

@@ -8,12 +8,10 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/archive.h"
 #include "data/startup.h"
 #include "engine/random.h"
 #include "engine/view.h"
-#include "frame_check.h"
-#include "mesh_writer.h"
+#include "scene_fixture.h"
 #include "scenes/plane.h"
 #include "scenes/scenes.h"
 #include "shell/sequencer.h"
@@ -23,13 +21,11 @@ namespace {
 
 uint32_t RandomBeforeLoad;
 
-class PlaneScene : public BandTest {
+class PlaneScene : public SceneTest {
 protected:
     static void SetUpTestSuite()
     {
-        reset_startup_error();
-        ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
-        read_archive_directory();
+        open_show_archive();
         RandomBeforeLoad = RandomState;
         load_plane_scene();
         ASSERT_EQ(StartupError, 0) << StartupFailure;
@@ -37,13 +33,6 @@ protected:
     }
 
     static void TearDownTestSuite() { release_plane_scene(); }
-
-    void SetUp() override
-    {
-        BandTest::SetUp();
-        FadeValue = 0;
-        FadeKind = 0;
-    }
 
     // The texel the warp puts at texture position i with the scene's clock.
     uint32_t warped(int i, const Image &source) const
@@ -197,27 +186,20 @@ TEST(PlaneSceneData, WrongSizedSourceIsReportedAndTheFramesStayBlack)
 {
     std::vector<uint8_t> map(256 * 256, 9);
     std::vector<uint32_t> source(256 * 100, 0x00345678);
-    MeshObjectSource triangle;
-    triangle.vertices = {{0, 0, 0, 0, 0}, {10, 0, 0, 1, 0}, {0, 10, 0, 0, 1}};
-    triangle.faces = {{0, 1, 2}};
     ScopedArchive archive({{"plane\\plane_vortex_x.tga", encode_tga_grey(256, 256, map.data())},
                            {"plane\\plane_vortex_y.tga", encode_tga_grey(256, 256, map.data())},
                            {"plane\\plane_vortex_txt.tga", encode_tga_true_colour(256, 100, source.data())},
-                           {"plane\\plane.3d", encode_mesh({triangle})}});
+                           {"plane\\plane.3d", triangle_mesh(10, 0)}});
     load_plane_scene();
     EXPECT_EQ(StartupError, 1);
     EXPECT_NE(std::string(StartupFailure).find("PLANE\\PLANE_VORTEX_TXT.TGA"), std::string::npos)
         << StartupFailure;
     EXPECT_FALSE(PlaneSceneReady);
 
-    GuardedBand band;
-    make_guarded_band(band, 640, 2);
-    fill_band(band, 0x00ABCDEF);
-    RenderTarget.pixels = band.band;
-    RenderTarget.pitch = band.pitch;
-    plane_scene_handler(1, 0, 0);
-    plane_scene_handler(0, 5, 0);
-    RenderTarget.pixels = nullptr;
+    GuardedBand band = band_after([] {
+        plane_scene_handler(1, 0, 0);
+        plane_scene_handler(0, 5, 0);
+    });
     for (int y = 0; y < 320; y++)
         for (int x = 0; x < 640; x++)
             ASSERT_EQ(band.band[y * 640 + x], 0u);

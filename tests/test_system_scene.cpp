@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/archive.h"
 #include "data/startup.h"
-#include "frame_check.h"
 #include "mesh_writer.h"
+#include "scene_fixture.h"
 #include "scenes/scenes.h"
 #include "scenes/system.h"
 #include "shell/sequencer.h"
@@ -23,23 +22,15 @@ constexpr uint32_t Background = 0xFFFFFFFFu;  // the band filled with bytes of 2
 constexpr uint32_t WhiteFace = 0x00FFFFFFu, Black = 0, Red = 0xFF0000, Blue = 0x0040FF;
 constexpr uint32_t Cyan = 0x00FFFF, Amber = 0xFFC400;
 
-class SystemScene : public BandTest {
+class SystemScene : public SceneTest {
 protected:
     static void SetUpTestSuite()
     {
-        reset_startup_error();
-        ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
-        read_archive_directory();
+        open_show_archive();
         load_system_scene();
         ASSERT_TRUE(SystemSceneReady) << StartupFailure;
     }
     static void TearDownTestSuite() { release_system_scene(); }
-    void TearDown() override
-    {
-        FadeValue = 0;
-        FadeKind = 0;
-        BandTest::TearDown();
-    }
 
     // The init call's frame: the state is reset and nothing turns (no ticks),
     // so two such frames differ only by the parameter and the fade.
@@ -205,12 +196,8 @@ TEST(SystemLoader, GridTooSmallToIndexFailsTheStartAndNothingIsDrawn)
     EXPECT_EQ(StartupError, 1);
     EXPECT_NE(std::string(StartupFailure).find("system_plane.3d"), std::string::npos) << StartupFailure;
 
-    std::vector<uint32_t> band(640 * 320, 0x00ABCDEFu);
-    RenderTarget.pixels = band.data();
-    RenderTarget.pitch = 640;
-    system_scene_handler(1, 3, 0x3f);
-    EXPECT_EQ(std::count(band.begin(), band.end(), 0x00ABCDEFu), 640 * 320) << "a rejected scene drew";
-    RenderTarget.pixels = nullptr;
+    GuardedBand band = band_after([] { system_scene_handler(1, 3, 0x3f); });
+    EXPECT_EQ(count_band_pixels(band, UntouchedWord), 640 * 320) << "a rejected scene drew";
     release_system_scene();
 }
 

@@ -9,12 +9,10 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/archive.h"
 #include "data/startup.h"
 #include "engine/random.h"
 #include "engine/view.h"
-#include "frame_check.h"
-#include "mesh_writer.h"
+#include "scene_fixture.h"
 #include "scenes/scenes.h"
 #include "scenes/tunnel.h"
 #include "shell/sequencer.h"
@@ -32,24 +30,16 @@ void free_tunnel_assets()
         free_image(i);
 }
 
-class TunnelScene : public BandTest {
+class TunnelScene : public SceneTest {
 protected:
     static void SetUpTestSuite()
     {
-        reset_startup_error();
-        ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
-        read_archive_directory();
+        open_show_archive();
         RandomBeforeLoad = RandomState;
         load_tunnel_scene();
         ASSERT_TRUE(TunnelLoaded) << StartupFailure;
     }
     static void TearDownTestSuite() { free_tunnel_assets(); }
-    void SetUp() override
-    {
-        BandTest::SetUp();
-        FadeValue = 0;
-        FadeKind = 0;
-    }
 };
 
 TEST_F(TunnelScene, WidenedCopyDrawsTwoFactorsForEveryEvenRecordOnly)
@@ -182,14 +172,6 @@ TEST_F(TunnelScene, GreenSmearAndBallCoresFollowThePhase)
     EXPECT_EQ(FarPlane, 1500);
 }
 
-std::vector<uint8_t> one_triangle_mesh()
-{
-    MeshObjectSource object;
-    object.vertices = {{0, 0, 300, 0, 0}, {50, 0, 300, 1, 0}, {0, 50, 300, 0, 1}};
-    object.faces = {{0, 1, 2}};
-    return encode_mesh({object});
-}
-
 std::vector<uint8_t> flat_picture(int width, int height)
 {
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0x00336699u);
@@ -201,8 +183,8 @@ std::vector<uint8_t> flat_picture(int width, int height)
 TEST(TunnelLoader, RejectsATubeTextureTooShortForTheWindow)
 {
     ScopedArchive archive({
-        {"tunel\\tunel.3d", one_triangle_mesh()},
-        {"ball\\ball.3d", one_triangle_mesh()},
+        {"tunel\\tunel.3d", triangle_mesh(50, 300)},
+        {"ball\\ball.3d", triangle_mesh(50, 300)},
         {"tunel\\tunel_txt.tga", flat_picture(256, 256)},
         {"tunel\\tunel_ball_txt.tga", flat_picture(256, 256)},
         {"tunel\\tunel_pic.tga", flat_picture(640, 320)},
@@ -210,12 +192,8 @@ TEST(TunnelLoader, RejectsATubeTextureTooShortForTheWindow)
     load_tunnel_scene();
     EXPECT_EQ(StartupError, 1);
     EXPECT_NE(std::string(StartupFailure).find("tunel_txt.tga"), std::string::npos) << StartupFailure;
-    std::vector<uint32_t> band(640 * 320, 0x00ABCDEFu);
-    RenderTarget.pixels = band.data();
-    RenderTarget.pitch = 640;
-    tunnel_scene_handler(1, 0, 0);
-    EXPECT_EQ(std::count(band.begin(), band.end(), 0x00ABCDEFu), 640 * 320) << "a rejected scene drew";
-    RenderTarget.pixels = nullptr;
+    GuardedBand band = band_after([] { tunnel_scene_handler(1, 0, 0); });
+    EXPECT_EQ(count_band_pixels(band, UntouchedWord), 640 * 320) << "a rejected scene drew";
     free_tunnel_assets();
 }
 
