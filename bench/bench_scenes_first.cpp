@@ -2,13 +2,9 @@
 // representative point of its stretch of the show.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
 #include <vector>
 
-#include "data/archive.h"
-#include "data/startup.h"
+#include "bench_support.h"
 #include "scenes/scenes.h"
 #include "shell/frame_driver.h"
 #include "shell/render_target.h"
@@ -16,31 +12,22 @@
 
 namespace {
 
-constexpr int Pitch = 640;
-constexpr size_t BandWords = static_cast<size_t>(Pitch) * 320;
+constexpr int Pitch = BandWidth;
 
 // Loads the two scenes once, from the build's generated archive.
 bool load_scenes()
 {
-    static bool loaded = false, ok = false;
-    if (loaded)
-        return ok;
-    loaded = true;
-    if (chdir(ORVANTI_DATA_DIR) != 0) {
-        fprintf(stderr, "bench: %s: cannot enter the data folder\n", ORVANTI_DATA_DIR);
-        return false;
-    }
-    static std::vector<uint32_t> band(BandWords), scratch_a(BandWords), scratch_b(BandWords);
-    RenderTarget.pixels = band.data();
-    RenderTarget.pitch = Pitch;
-    ScratchBandA = scratch_a.data();
-    ScratchBandB = scratch_b.data();
-    read_archive_directory();
-    load_title_scene();
-    load_box_scene();
-    ok = StartupError == 0;
-    if (!ok)
-        fprintf(stderr, "bench: %s\n", StartupFailure);
+    static const bool ok = [] {
+        static std::vector<uint32_t> band(BandWords), scratch_a(BandWords), scratch_b(BandWords);
+        RenderTarget.pixels = band.data();
+        RenderTarget.pitch = Pitch;
+        ScratchBandA = scratch_a.data();
+        ScratchBandB = scratch_b.data();
+        return open_show_data("bench_scenes_first", [] {
+            load_title_scene();
+            load_box_scene();
+        });
+    }();
     return ok;
 }
 

@@ -1,14 +1,10 @@
 // Frame times of the four buddha handlers on the generated data.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "data/archive.h"
-#include "data/startup.h"
+#include "bench_support.h"
 #include "scenes/buddha.h"
 #include "scenes/scenes.h"
 #include "shell/render_target.h"
@@ -16,7 +12,7 @@
 
 namespace {
 
-std::vector<uint32_t> Band(640 * 320);
+std::vector<uint32_t> Band(BandWords);
 
 // Loads the believe and buddha scenes and the colour table once, as start-up does.
 void load_once()
@@ -25,20 +21,14 @@ void load_once()
     if (loaded)
         return;
     loaded = true;
-    if (chdir(ORVANTI_DATA_DIR) != 0) {
-        fprintf(stderr, "bench_scenes_fourth: %s: cannot enter the data folder\n", ORVANTI_DATA_DIR);
+    if (!open_show_data("bench_scenes_fourth", [] {
+            load_believe_scene();
+            load_buddha_scene();
+            load_entry("coltab.dat", &ColourTable);
+        }))
         exit(1);
-    }
-    read_archive_directory();
-    load_believe_scene();
-    load_buddha_scene();
-    load_entry("coltab.dat", &ColourTable);
-    if (StartupError) {
-        fprintf(stderr, "bench_scenes_fourth: %s\n", StartupFailure);
-        exit(1);
-    }
     RenderTarget.pixels = Band.data();
-    RenderTarget.pitch = 640;
+    RenderTarget.pitch = BandWidth;
     believe_scene_handler(1, 0, 0);
 }
 

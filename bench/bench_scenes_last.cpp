@@ -2,15 +2,12 @@
 // the rate at which orvanti-capture plays the whole show with no output.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "data/archive.h"
-#include "data/startup.h"
+#include "bench_support.h"
 #include "scenes/credits.h"
 #include "scenes/scenes.h"
 #include "scenes/system.h"
@@ -19,8 +16,8 @@
 
 namespace {
 
-constexpr int Pitch = 640;
-std::vector<uint32_t> Band(Pitch * 320);
+constexpr int Pitch = BandWidth;
+std::vector<uint32_t> Band(BandWords);
 
 void load_once()
 {
@@ -28,17 +25,11 @@ void load_once()
     if (loaded)
         return;
     loaded = true;
-    if (chdir(ORVANTI_DATA_DIR) != 0) {
-        fprintf(stderr, "bench_scenes_last: %s: cannot enter the data folder\n", ORVANTI_DATA_DIR);
+    if (!open_show_data("bench_scenes_last", [] {
+            load_credits_scene();
+            load_system_scene();
+        }))
         exit(1);
-    }
-    read_archive_directory();
-    load_credits_scene();
-    load_system_scene();
-    if (StartupError) {
-        fprintf(stderr, "bench_scenes_last: %s\n", StartupFailure);
-        exit(1);
-    }
     RenderTarget.pixels = Band.data();
     RenderTarget.pitch = Pitch;
 }

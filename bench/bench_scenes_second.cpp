@@ -3,12 +3,9 @@
 // and the plane at rest, fully roughened and during a flash.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <unistd.h>
 #include <vector>
 
-#include "data/archive.h"
-#include "data/startup.h"
+#include "bench_support.h"
 #include "scenes/ball.h"
 #include "scenes/plane.h"
 #include "scenes/scenes.h"
@@ -17,29 +14,21 @@
 
 namespace {
 
-constexpr int Pitch = 640;
-constexpr size_t BandWords = static_cast<size_t>(Pitch) * 320;
+constexpr int Pitch = BandWidth;
 
 // Loads the two scenes once, from the build's generated archive.
 bool load_scenes()
 {
-    static bool loaded = false, ok = false;
-    if (loaded)
-        return ok;
-    loaded = true;
-    if (chdir(ORVANTI_DATA_DIR) != 0) {
-        fprintf(stderr, "bench: %s: cannot enter the data folder\n", ORVANTI_DATA_DIR);
-        return false;
-    }
-    static std::vector<uint32_t> band(BandWords);
-    RenderTarget.pixels = band.data();
-    RenderTarget.pitch = Pitch;
-    read_archive_directory();
-    load_ball_scene();
-    load_plane_scene();
-    ok = StartupError == 0 && BallSceneReady && PlaneSceneReady;
-    if (!ok)
-        fprintf(stderr, "bench: %s\n", StartupFailure);
+    static const bool ok = [] {
+        static std::vector<uint32_t> band(BandWords);
+        RenderTarget.pixels = band.data();
+        RenderTarget.pitch = Pitch;
+        return open_show_data("bench_scenes_second", [] {
+                   load_ball_scene();
+                   load_plane_scene();
+               }) &&
+               BallSceneReady && PlaneSceneReady;
+    }();
     return ok;
 }
 

@@ -1,14 +1,10 @@
 // Frame times of the believe and tunnel handlers on the generated data.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "data/archive.h"
-#include "data/startup.h"
+#include "bench_support.h"
 #include "scenes/believe.h"
 #include "scenes/scenes.h"
 #include "scenes/tunnel.h"
@@ -17,9 +13,9 @@
 
 namespace {
 
-constexpr int Pitch = 640;
-std::vector<uint32_t> Band(Pitch * 320);
-std::vector<uint32_t> Still(640 * 320);
+constexpr int Pitch = BandWidth;
+std::vector<uint32_t> Band(BandWords);
+std::vector<uint32_t> Still(BandWords);
 
 // Loads both scenes once from the generated archive, as start-up does.
 void load_once()
@@ -28,19 +24,13 @@ void load_once()
     if (loaded)
         return;
     loaded = true;
-    if (chdir(ORVANTI_DATA_DIR) != 0) {
-        fprintf(stderr, "bench_scenes_third: %s: cannot enter the data folder\n", ORVANTI_DATA_DIR);
+    if (!open_show_data("bench_scenes_third", [] {
+            load_believe_scene();
+            load_tunnel_scene();
+        }))
         exit(1);
-    }
-    read_archive_directory();
-    load_believe_scene();
-    load_tunnel_scene();
-    if (StartupError) {
-        fprintf(stderr, "bench_scenes_third: %s\n", StartupFailure);
-        exit(1);
-    }
     RenderTarget.pixels = Still.data();
-    RenderTarget.pitch = 640;
+    RenderTarget.pitch = BandWidth;
     believe_scene_handler(1, 0, 0);
     BelieveSnapshot = Still.data();
     RenderTarget.pixels = Band.data();
