@@ -1,4 +1,4 @@
-// orvanti-capture [options]: plays the show offline into PNG frames and a trace.
+// orvanti-capture [options]: plays the show offline into a video, a sound file, PNG frames and a trace.
 #include <cstdio>
 #include <cstring>
 
@@ -15,7 +15,7 @@ int main(int argc, char **argv)
     std::string error = parse_capture_options(argc, argv, &options);
     if (!error.empty()) {
         fprintf(stderr, "orvanti-capture: %s\n%s", error.c_str(), capture_usage());
-        return 2;
+        return CaptureExitUsage;
     }
     return run_capture(options);
 }
