@@ -3,11 +3,13 @@
 // n * 1000 / fps ms and draws through the same timer frame as the program.
 // The music rendered between frames is the sound of the WAV file and the
 // video, so the sound of frame n is exactly the samples up to n / fps.
+#include <algorithm>
 #include <cinttypes>
-#include <libopenmpt/libopenmpt.h>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
+
+#include <libopenmpt/libopenmpt.h>
 
 #include "capture.h"
 #include "data/archive.h"
