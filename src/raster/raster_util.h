@@ -1,4 +1,4 @@
-// Small helpers shared by the rasterizer files: safe truncations and face checks.
+// Small helpers shared by the rasterizer and scene files: safe truncations and face checks.
 #pragma once
 #include <cmath>
 #include <cstdint>
@@ -16,6 +16,17 @@ inline int truncate_to_int(double value)
         return std::numeric_limits<int>::min();
     if (value >= static_cast<double>(std::numeric_limits<int>::max()))
         return std::numeric_limits<int>::max();
+    return static_cast<int>(value);
+}
+
+// The index 0..limit-1 nearest below `value`, for reading a picture at a
+// computed position; NaN gives 0.
+inline int clamp_index(double value, int limit)
+{
+    if (!(value >= 0.0))
+        return 0;
+    if (value >= limit)
+        return limit - 1;
     return static_cast<int>(value);
 }
 

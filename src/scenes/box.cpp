@@ -9,6 +9,7 @@
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/raster_util.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/frame_driver.h"
@@ -89,15 +90,6 @@ void reset_camera()
     matrix_identity(BoxCamera);
     matrix_translate(BoxCamera, 0.0f, 0.0f, CameraDistance);
     set_near_plane(BoxNearPlane);
-}
-
-int clamp_index(double value, int limit)
-{
-    if (value < 0.0)
-        return 0;
-    if (value >= limit)
-        return limit - 1;
-    return static_cast<int>(value);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "data/startup.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/raster_util.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
@@ -58,15 +59,6 @@ bool TitleLoaded = false;
 Object3D *title_object()
 {
     return &TitleMesh.objects[0];
-}
-
-int clamp_index(double value, int limit)
-{
-    if (value < 0.0)
-        return 0;
-    if (value >= limit)
-        return limit - 1;
-    return static_cast<int>(value);
 }
 
 void render_object(DrawCallback callback)
