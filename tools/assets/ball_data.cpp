@@ -29,14 +29,10 @@ void make_ball_maps(AssetList &entries)
     shape.centre_x = MapWidth / 2.0;
     shape.centre_y = MapHeight / 2.0;
     shape.arms = 3;
-    // Rows per unit of log radius equal to columns per radian: square cells.
-    shape.depth = shape.arms * WarpPeriod / (2 * Pi);
+    shape.depth = square_cell_depth(shape.arms);
     shape.twist = 110.0;
     shape.core = 6.0;
-    std::vector<uint8_t> map_x, map_y;
-    make_swirl_maps(MapWidth, MapHeight, shape, map_x, map_y);
-    entries.push_back({"ball\\ball_vortex_x1.tga", encode_tga_grey(MapWidth, MapHeight, map_x.data())});
-    entries.push_back({"ball\\ball_vortex_y1.tga", encode_tga_grey(MapWidth, MapHeight, map_y.data())});
+    add_swirl_maps(entries, "ball\\ball_vortex_x1.tga", "ball\\ball_vortex_y1.tga", MapWidth, MapHeight, shape);
 }
 
 // Distance from t to the nearest multiple of period.

@@ -8,8 +8,8 @@
 #include "glyphs.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "picture_entry.h"
 #include "shell/band.h"
-#include "tga_writer.h"
 
 namespace {
 
@@ -42,18 +42,6 @@ constexpr int MaskPattern = 640;
 constexpr int MaskRows = 128;
 constexpr int MaskFirstUsedRow = 63;  // the scene picks rows 63..126
 constexpr int MaskShowBelow = 32;     // mask bytes below this let the title through
-
-
-void add_true_colour(AssetList &entries, const char *name, int width, int height,
-                     const std::vector<uint32_t> &pixels)
-{
-    entries.push_back({name, encode_tga_true_colour(width, height, pixels.data())});
-}
-
-void add_grey(AssetList &entries, const char *name, int width, int height, const std::vector<uint8_t> &pixels)
-{
-    entries.push_back({name, encode_tga_grey(width, height, pixels.data())});
-}
 
 // Bands of colour that flow down the texture and wobble sideways; every term
 // repeats after 768 rows and 256 columns.

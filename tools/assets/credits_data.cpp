@@ -137,23 +137,21 @@ std::vector<uint32_t> paint_page()
         exit(1);
     }
     int top = (PageRows - total) / 2;
+    auto centred = [&](const PageLine &line, const char *font, int size, Colour ink) {
+        Coverage c = line_coverage(font, line.text, size);
+        stamp(page, c, (PageWidth - c.width) / 2, top, ink);
+    };
     for (const PageLine &line : Page) {
         switch (line.style) {
-        case Style::Title: {
-            Coverage c = line_coverage(BoldFont, line.text, TitleSize);
-            stamp(page, c, (PageWidth - c.width) / 2, top, TitleInk);
+        case Style::Title:
+            centred(line, BoldFont, TitleSize, TitleInk);
             break;
-        }
-        case Style::Heading: {
-            Coverage c = line_coverage(BoldFont, line.text, HeadingSize);
-            stamp(page, c, (PageWidth - c.width) / 2, top, HeadingInk);
+        case Style::Heading:
+            centred(line, BoldFont, HeadingSize, HeadingInk);
             break;
-        }
-        case Style::Body: {
-            Coverage c = line_coverage(BodyFont, line.text, BodySize);
-            stamp(page, c, (PageWidth - c.width) / 2, top, BodyInk);
+        case Style::Body:
+            centred(line, BodyFont, BodySize, BodyInk);
             break;
-        }
         case Style::Pair: {
             // The name on the left, the licence flush right, dots between.
             Coverage name = line_coverage(BoldFont, line.text, BodySize);

@@ -19,13 +19,10 @@ void make_plane_maps(AssetList &entries)
     shape.centre_x = MapSide / 2.0;
     shape.centre_y = MapSide / 2.0;
     shape.arms = 2;
-    shape.depth = shape.arms * WarpPeriod / (2 * Pi);
+    shape.depth = square_cell_depth(shape.arms);
     shape.twist = -70.0;  // arms curl the other way from the ball's
     shape.core = 4.0;
-    std::vector<uint8_t> map_x, map_y;
-    make_swirl_maps(MapSide, MapSide, shape, map_x, map_y);
-    entries.push_back({"plane\\plane_vortex_x.tga", encode_tga_grey(MapSide, MapSide, map_x.data())});
-    entries.push_back({"plane\\plane_vortex_y.tga", encode_tga_grey(MapSide, MapSide, map_y.data())});
+    add_swirl_maps(entries, "plane\\plane_vortex_x.tga", "plane\\plane_vortex_y.tga", MapSide, MapSide, shape);
 }
 
 // Stained glass: bright cells with dark leading, laid out on the 255-texel

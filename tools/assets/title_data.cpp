@@ -8,13 +8,12 @@
 #include "glyphs.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "picture_entry.h"
 #include "shell/band.h"
-#include "tga_writer.h"
 
 namespace {
 
 constexpr uint32_t TitleSeed = 0x7171E5u;
-
 
 // The texture window is 256 rows and wraps after 256: 512 rows, period 256.
 constexpr int TextureWidth = 256;
@@ -39,17 +38,6 @@ constexpr double WordHalfWidth = 52.0;
 constexpr double WordStretch = 2.2;   // taller than the font's proportions, to fill the band
 constexpr double WordHalfDepth = 5.0;
 constexpr int CurveSteps = 4;
-
-void add_true_colour(AssetList &entries, const char *name, int width, int height,
-                     const std::vector<uint32_t> &pixels)
-{
-    entries.push_back({name, encode_tga_true_colour(width, height, pixels.data())});
-}
-
-void add_grey(AssetList &entries, const char *name, int width, int height, const std::vector<uint8_t> &pixels)
-{
-    entries.push_back({name, encode_tga_grey(width, height, pixels.data())});
-}
 
 MeshObjectSource make_word()
 {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "paint.h"
+#include "picture_entry.h"
 
 // Reduces a real source coordinate into 0..254.
 static uint8_t wrap_period(double value)
@@ -14,6 +15,11 @@ static uint8_t wrap_period(double value)
         wrapped += WarpPeriod;
     int texel = static_cast<int>(wrapped);
     return static_cast<uint8_t>(std::min(texel, WarpPeriod - 1));
+}
+
+double square_cell_depth(int arms)
+{
+    return arms * WarpPeriod / (2 * Pi);
 }
 
 void make_swirl_maps(int width, int height, const SwirlShape &shape, std::vector<uint8_t> &map_x,
@@ -37,6 +43,15 @@ void make_swirl_maps(int width, int height, const SwirlShape &shape, std::vector
             map_y[i] = wrap_period(row);
         }
     }
+}
+
+void add_swirl_maps(AssetList &entries, const char *x_name, const char *y_name, int width, int height,
+                    const SwirlShape &shape)
+{
+    std::vector<uint8_t> map_x, map_y;
+    make_swirl_maps(width, height, shape, map_x, map_y);
+    add_grey(entries, x_name, width, height, map_x);
+    add_grey(entries, y_name, width, height, map_y);
 }
 
 void close_warp_source(std::vector<uint32_t> &pixels)

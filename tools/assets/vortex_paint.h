@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "assets.h"
+
 // Texels in one period of a warp source; column and row 255 are never sampled.
 constexpr int WarpPeriod = 255;
 // Side of a warp source picture.
@@ -30,9 +32,18 @@ struct SwirlShape {
     double core;    // pixels: softens the centre, where the log radius runs away
 };
 
+// The depth that makes square cells: rows per unit of log radius equal to
+// columns per radian.
+double square_cell_depth(int arms);
+
 // Fills map_x and map_y (width * height bytes each, rows top to bottom).
 void make_swirl_maps(int width, int height, const SwirlShape &shape, std::vector<uint8_t> &map_x,
                      std::vector<uint8_t> &map_y);
+
+// Makes both maps and adds them to `entries` as grey pictures named x_name
+// and y_name.
+void add_swirl_maps(AssetList &entries, const char *x_name, const char *y_name, int width, int height,
+                    const SwirlShape &shape);
 
 // Copies column 0 into column 255 and row 0 into row 255 of a 256 by 256
 // picture, so that even the never-sampled texels continue the pattern.
