@@ -106,12 +106,7 @@ TEST_F(BandTest, BelievePulseBreathesAndDoublesTheOutlineOnCopies)
     Vertex corners[3] = {};
     Face face = {};
     const int xy[3][2] = {{200, 40}, {440, 60}, {300, 280}};
-    for (int i = 0; i < 3; i++) {
-        corners[i].sx = xy[i][0];
-        corners[i].sy = xy[i][1];
-        corners[i].vz = 300.0f;
-        face.v[i] = &corners[i];
-    }
+    place_corners(corners, face, xy, 300.0f);
     int red[3];
     const float phases[3] = {4.712389f, 0.0f, 1.5707964f};  // cores at 0.125, 0.375, 0.625
     for (int k = 0; k < 3; k++) {

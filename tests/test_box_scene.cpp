@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "frame_check.h"
+#include "scene_fixture.h"
 #include "scenes/box.h"
 
 namespace {
@@ -220,6 +220,15 @@ TEST_F(BoxShrink, CentroidsOffTheBandSampleTheNearestEdge)
     EXPECT_NEAR(box_shrink_amount(-40.0, 1000.0), std::sin(M_PI / 4) * 255.0 / 150.0, 1e-3);
 }
 
+// A degenerate face can give a centroid that is not a number: it reads the
+// map's first byte rather than an index the conversion leaves undefined.
+TEST_F(BoxShrink, CentroidThatIsNotANumberSamplesTheMapsFirstByte)
+{
+    OffsetPhase = static_cast<float>(M_PI / 4);
+    patch(0, 0, 150);
+    EXPECT_NEAR(box_shrink_amount(std::nan(""), std::nan("")), std::sin(M_PI / 4), 1e-3);
+}
+
 TEST_F(BoxShrink, FarthestSamplingPointStaysInsideTheMap)
 {
     // Phase pi/12: a = pi/2, the point is 320 right and 80 below: column 959 at most.
@@ -245,12 +254,7 @@ protected:
         BoxOffset = Image{1, 960, 480, map.data(), nullptr, nullptr};
         texture = Image{2, 256, 256, reinterpret_cast<uint8_t *>(texels.data()), nullptr, nullptr};
         const int xy[3][2] = {{100, 50}, {250, 50}, {175, 200}};
-        for (int k = 0; k < 3; k++) {
-            corners[k].sx = xy[k][0];
-            corners[k].sy = xy[k][1];
-            corners[k].vz = 100.0f;
-            face.v[k] = &corners[k];
-        }
+        place_corners(corners, face, xy, 100.0f);
         face.texture = &texture;
     }
     void TearDown() override

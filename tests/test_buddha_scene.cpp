@@ -207,13 +207,10 @@ protected:
         BuddhaScene::SetUp();
         const int xy[3][2] = {{100, 200}, {220, 220}, {150, 300}};
         const float uv[3][2] = {{0.1f, 0.1f}, {0.9f, 0.2f}, {0.4f, 0.9f}};
+        place_corners(corners, face, xy, 100.0f);
         for (int i = 0; i < 3; i++) {
-            corners[i].sx = xy[i][0];
-            corners[i].sy = xy[i][1];
-            corners[i].vz = 100.0f;
             corners[i].u = uv[i][0];
             corners[i].v = uv[i][1];
-            face.v[i] = &corners[i];
         }
         face.texture = &BuddhaBoxTexture;
         fill_band(target, Marker);

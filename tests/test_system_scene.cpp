@@ -142,12 +142,7 @@ protected:
         saved = SystemHeight;
         SystemHeight = {1, SystemGridSide, SystemGridSide, heights, nullptr, nullptr};
         const int xy[3][2] = {{100, 200}, {200, 200}, {150, 280}};
-        for (int i = 0; i < 3; i++) {
-            corners[i].sx = xy[i][0];
-            corners[i].sy = xy[i][1];
-            corners[i].vz = 100.0f;  // the rasterizers skip faces not in front
-            face.v[i] = &corners[i];
-        }
+        place_corners(corners, face, xy, 100.0f);
     }
     void TearDown() override
     {

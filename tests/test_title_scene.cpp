@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "frame_check.h"
+#include "scene_fixture.h"
 #include "scenes/title.h"
 
 namespace {
@@ -133,15 +133,7 @@ protected:
         TitleColours = saved;
         BandTest::TearDown();
     }
-    void place(const int xy[3][2])
-    {
-        for (int k = 0; k < 3; k++) {
-            corners[k].sx = xy[k][0];
-            corners[k].sy = xy[k][1];
-            corners[k].vz = 50.0f;
-            face.v[k] = &corners[k];
-        }
-    }
+    void place(const int xy[3][2]) { place_corners(corners, face, xy, 50.0f); }
 };
 
 TEST_F(TitleFace, FlatColourComesFromTheClampedCentroid)

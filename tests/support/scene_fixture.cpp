@@ -59,6 +59,16 @@ int count_band_pixels(const GuardedBand &b, uint32_t value)
     return n;
 }
 
+void place_corners(Vertex corners[3], Face &face, const int xy[3][2], float depth)
+{
+    for (int i = 0; i < 3; i++) {
+        corners[i].sx = xy[i][0];
+        corners[i].sy = xy[i][1];
+        corners[i].vz = depth;
+        face.v[i] = &corners[i];
+    }
+}
+
 std::vector<uint8_t> triangle_mesh(float size, float z)
 {
     MeshObjectSource object;

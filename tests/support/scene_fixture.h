@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine/mesh.h"
 #include "frame_check.h"
 
 // A word no scene writes by itself, for bands that must stay untouched.
@@ -29,6 +30,10 @@ GuardedBand band_after(const std::function<void()> &draw);
 
 // How many of the band's 640 by 320 pixels hold `value`.
 int count_band_pixels(const GuardedBand &b, uint32_t value);
+
+// Makes `face` a hand-made triangle: its corners at the screen points xy, all
+// at view depth `depth` (the rasterizers skip faces not in front).
+void place_corners(Vertex corners[3], Face &face, const int xy[3][2], float depth);
 
 // A mesh file of one object, one face: the triangle (0,0) (size,0) (0,size)
 // at depth z with texture corners (0,0) (1,0) (0,1).
