@@ -13,6 +13,7 @@
 #include "raster/raster.h"
 #include "scenes/image_ops.h"
 #include "scenes/scenes.h"
+#include "shell/band.h"
 #include "shell/render_target.h"
 #include "shell/sequencer.h"
 
@@ -25,8 +26,9 @@ constexpr int VortexTop = 32;
 constexpr int VortexLeft = 192;
 constexpr uint32_t RedOnly = 0x00FF0000;
 
-constexpr int MapWidth = 640;
-constexpr int MapHeight = 320;
+// The warp reads one map byte per band pixel.
+constexpr int MapWidth = BandWidth;
+constexpr int MapHeight = BandHeight;
 constexpr int SourceMinRows = 255;  // the warp samples rows 0 to 254
 
 constexpr float StartPhase = 3.1415927f;

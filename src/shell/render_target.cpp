@@ -1,4 +1,6 @@
 // Storage of the render target shared by the frame driver, scenes and rasterizers.
 #include "shell/render_target.h"
 
-TargetBand RenderTarget = {nullptr, 640};
+#include "shell/band.h"
+
+TargetBand RenderTarget = {nullptr, BandWidth};

@@ -6,13 +6,14 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "shell/band.h"
 #include "tga_writer.h"
 #include "vortex_paint.h"
 
 namespace {
 
-constexpr int MapWidth = 640;
-constexpr int MapHeight = 320;
+constexpr int MapWidth = BandWidth;  // the maps are band-sized
+constexpr int MapHeight = BandHeight;
 
 // Radius that suits the scene's camera: the near plane of 75 sits 100 in
 // front of the ball's unscaled placement when the camera swings closest, so
