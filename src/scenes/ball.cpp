@@ -12,6 +12,7 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "scenes/image_ops.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/band.h"
 #include "shell/render_target.h"
@@ -29,7 +30,6 @@ constexpr uint32_t RedOnly = 0x00FF0000;
 // The warp reads one map byte per band pixel.
 constexpr int MapWidth = BandWidth;
 constexpr int MapHeight = BandHeight;
-constexpr int SourceMinRows = 255;  // the warp samples rows 0 to 254
 
 constexpr float StartPhase = 3.1415927f;
 constexpr float PhaseStep = 0.0395f;
@@ -62,30 +62,6 @@ const char *const MapXName = "ball\\ball_vortex_x1.tga";
 const char *const MapYName = "ball\\ball_vortex_y1.tga";
 const char *const SourceName = "ball\\ball_vortex_txt.tga";
 const char *const MeshName = "ball\\ball.3d";
-
-// Failure lines name entries as the archive stores them.
-void report_bad_entry(const char *name, const char *problem)
-{
-    char stored[ArchiveNameSlot];
-    if (upper_case_entry_name(name, stored))
-        report_startup_failure("%s: %s", stored, problem);
-}
-
-bool check_map(const Image &map, const char *name)
-{
-    if (map.kind == 1 && map.pixels && map.width == MapWidth && map.height == MapHeight)
-        return true;
-    report_bad_entry(name, "not an 8-bit 640 by 320 offset map");
-    return false;
-}
-
-bool check_source(const Image &source, const char *name)
-{
-    if (source.kind == 2 && source.pixels && source.width == VortexSide && source.height >= SourceMinRows)
-        return true;
-    report_bad_entry(name, "not a 32-bit picture 256 wide with at least 255 rows");
-    return false;
-}
 
 bool check_mesh(const Mesh &mesh, const char *name)
 {
@@ -168,10 +144,10 @@ void load_ball_scene()
     load_image(MapYName, &BallMapY);
     load_image(SourceName, &BallSource);
     load_image(SourceName, &BallSourceInverted);
-    ok = check_map(BallMapX, MapXName) && ok;
-    ok = check_map(BallMapY, MapYName) && ok;
-    ok = check_source(BallSource, SourceName) && ok;
-    if (check_source(BallSourceInverted, SourceName))
+    ok = check_warp_map(BallMapX, MapXName, MapWidth, MapHeight) && ok;
+    ok = check_warp_map(BallMapY, MapYName, MapWidth, MapHeight) && ok;
+    ok = check_warp_source(BallSource, SourceName) && ok;
+    if (check_warp_source(BallSourceInverted, SourceName))
         invert_image(&BallSourceInverted);
     else
         ok = false;

@@ -37,12 +37,6 @@ static const Rgb BelieveOrange = {255, 128, 0};
 static const Rgb BelieveRed = {255, 0, 0};
 static const Rgb BelieveWhite = {255, 255, 255};
 
-// The first object of a mesh, or none when its load failed.
-static Object3D *first_object(Mesh *mesh)
-{
-    return mesh->object_count > 0 && mesh->objects != nullptr ? &mesh->objects[0] : nullptr;
-}
-
 void load_believe_scene()
 {
     BelieveLoaded = false;

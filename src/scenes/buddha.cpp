@@ -76,11 +76,6 @@ const Rgb Orange = {255, 128, 0};
 const Rgb Black = {0, 0, 0};
 const Rgb White = {255, 255, 255};
 
-Object3D *first_object(Mesh *mesh)
-{
-    return mesh->object_count > 0 && mesh->objects != nullptr ? &mesh->objects[0] : nullptr;
-}
-
 bool kind_flash(int kind)
 {
     return FadeKind == kind && FadeValue != 0;

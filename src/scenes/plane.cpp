@@ -11,6 +11,7 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "scenes/image_ops.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/band.h"
 #include "shell/render_target.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr int TextureSide = 256;
 constexpr size_t TextureBytes = size_t{TextureSide} * TextureSide * 4;
-constexpr int SourceMinRows = 255;  // the warp samples rows 0 to 254
 
 constexpr float CameraZ = -130.0f;
 constexpr float SheetScaleW = 0.6f;  // the sheet shows at 1/0.6 of its stored size
@@ -37,30 +37,6 @@ const char *const MapXName = "plane\\plane_vortex_x.tga";
 const char *const MapYName = "plane\\plane_vortex_y.tga";
 const char *const SourceName = "plane\\plane_vortex_txt.tga";
 const char *const MeshName = "plane\\plane.3d";
-
-// Failure lines name entries as the archive stores them.
-void report_bad_entry(const char *name, const char *problem)
-{
-    char stored[ArchiveNameSlot];
-    if (upper_case_entry_name(name, stored))
-        report_startup_failure("%s: %s", stored, problem);
-}
-
-bool check_map(const Image &map, const char *name)
-{
-    if (map.kind == 1 && map.pixels && map.width == TextureSide && map.height == TextureSide)
-        return true;
-    report_bad_entry(name, "not an 8-bit 256 by 256 offset map");
-    return false;
-}
-
-bool check_source(const Image &source, const char *name)
-{
-    if (source.kind == 2 && source.pixels && source.width == TextureSide && source.height >= SourceMinRows)
-        return true;
-    report_bad_entry(name, "not a 32-bit picture 256 wide with at least 255 rows");
-    return false;
-}
 
 bool load_sheet(Mesh *mesh)
 {
@@ -143,10 +119,10 @@ void load_plane_scene()
     load_image(MapYName, &PlaneMapY);
     load_image(SourceName, &PlaneSource);
     load_image(SourceName, &PlaneSourceInverted);
-    ok = check_map(PlaneMapX, MapXName) && ok;
-    ok = check_map(PlaneMapY, MapYName) && ok;
-    ok = check_source(PlaneSource, SourceName) && ok;
-    if (check_source(PlaneSourceInverted, SourceName))
+    ok = check_warp_map(PlaneMapX, MapXName, TextureSide, TextureSide) && ok;
+    ok = check_warp_map(PlaneMapY, MapYName, TextureSide, TextureSide) && ok;
+    ok = check_warp_source(PlaneSource, SourceName) && ok;
+    if (check_warp_source(PlaneSourceInverted, SourceName))
         invert_image(&PlaneSourceInverted);
     else
         ok = false;

@@ -1,7 +1,17 @@
 // Shape checks of the scene loaders: wrong-sized data fails the start-up.
 #include "scenes/scene_assets.h"
 
+#include <cstdio>
+
+#include "data/archive.h"
 #include "data/startup.h"
+
+namespace {
+
+constexpr int WarpSourceWidth = 256;
+constexpr int WarpSourceMinRows = 255;  // the warp samples rows 0 to 254
+
+} // namespace
 
 bool require_picture(const char *name, const Image *image, int kind, int width, int min_rows)
 {
@@ -20,5 +30,36 @@ bool require_mesh(const char *name, const Mesh *mesh)
         return true;
     if (!StartupError)
         report_startup_failure("%s: the mesh has no object", name);
+    return false;
+}
+
+Object3D *first_object(Mesh *mesh)
+{
+    return mesh->object_count > 0 && mesh->objects != nullptr ? &mesh->objects[0] : nullptr;
+}
+
+void report_bad_entry(const char *name, const char *problem)
+{
+    char stored[ArchiveNameSlot];
+    if (upper_case_entry_name(name, stored))
+        report_startup_failure("%s: %s", stored, problem);
+}
+
+bool check_warp_map(const Image &map, const char *name, int width, int height)
+{
+    if (map.kind == PictureGrey && map.pixels && map.width == width && map.height == height)
+        return true;
+    char problem[64];
+    snprintf(problem, sizeof problem, "not an 8-bit %d by %d offset map", width, height);
+    report_bad_entry(name, problem);
+    return false;
+}
+
+bool check_warp_source(const Image &source, const char *name)
+{
+    if (source.kind == PictureWords && source.pixels && source.width == WarpSourceWidth &&
+        source.height >= WarpSourceMinRows)
+        return true;
+    report_bad_entry(name, "not a 32-bit picture 256 wide with at least 255 rows");
     return false;
 }

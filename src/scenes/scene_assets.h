@@ -16,3 +16,16 @@ bool require_picture(const char *name, const Image *image, int kind, int width, 
 
 // True when `mesh` has at least one object; otherwise raises StartupError.
 bool require_mesh(const char *name, const Mesh *mesh);
+
+// The first object of a mesh, or none when its load failed.
+Object3D *first_object(Mesh *mesh);
+
+// Raises StartupError with "NAME: problem", the entry named as the archive
+// stores it (upper case).
+void report_bad_entry(const char *name, const char *problem);
+
+// The vortex scenes' warps: an offset map must be an 8-bit picture of exactly
+// width by height, a source a 32-bit picture 256 wide with the 255 rows the
+// warp samples; otherwise false after report_bad_entry.
+bool check_warp_map(const Image &map, const char *name, int width, int height);
+bool check_warp_source(const Image &source, const char *name);

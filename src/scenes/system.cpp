@@ -89,11 +89,6 @@ const Rgb Cyan = {0, 255, 255};
 const Rgb Blue = {0, 64, 255};
 const Rgb Amber = {255, 196, 0};
 
-Object3D *first_object(Mesh *mesh)
-{
-    return mesh->object_count > 0 && mesh->objects != nullptr ? &mesh->objects[0] : nullptr;
-}
-
 bool flash_on()
 {
     return FadeKind == FlashKind && FadeValue != 0;

@@ -74,11 +74,6 @@ static const Rgb Red = {255, 0, 0};
 static const Rgb White = {255, 255, 255};
 static const Rgb Black = {0, 0, 0};
 
-static Object3D *first_object(Mesh *mesh)
-{
-    return mesh->object_count > 0 && mesh->objects != nullptr ? &mesh->objects[0] : nullptr;
-}
-
 // A widening factor from 1 to 2.9375 in sixteenths.
 static float widening_factor()
 {
