@@ -177,3 +177,12 @@ void draw_object(Object3D *obj)
             callback(face);
     }
 }
+
+void render_object(Object3D *obj, const Matrix camera, DrawCallback callback)
+{
+    set_draw_callback(callback);
+    cull_object(obj, camera);
+    transform_object(obj, camera);
+    project_object(obj);
+    draw_object(obj);
+}

@@ -26,5 +26,8 @@ void cull_object(Object3D *obj, const Matrix camera);
 void transform_object(Object3D *obj, const Matrix camera);
 void project_object(Object3D *obj);
 void draw_object(Object3D *obj);
+// The whole path for one object: installs `callback`, then culls, transforms,
+// projects and draws `obj` as seen from `camera`.
+void render_object(Object3D *obj, const Matrix camera, DrawCallback callback);
 void face_depth(Face *f);
 int compare_face_depth(const Face *a, const Face *b);

@@ -96,11 +96,7 @@ void load_ball(Mesh *mesh, float scale_w, bool *ok)
 
 void draw_ball(Object3D *ball, DrawCallback routine)
 {
-    set_draw_callback(routine);
-    cull_object(ball, BallCamera);
-    transform_object(ball, BallCamera);
-    project_object(ball);
-    draw_object(ball);
+    render_object(ball, BallCamera, routine);
 }
 
 bool camera_near()

@@ -90,11 +90,7 @@ static void draw_believe_object(Object3D *obj, DrawCallback callback)
 {
     if (obj == nullptr)
         return;
-    set_draw_callback(callback);
-    cull_object(obj, BelieveCamera);
-    transform_object(obj, BelieveCamera);
-    project_object(obj);
-    draw_object(obj);
+    render_object(obj, BelieveCamera, callback);
 }
 
 int believe_scene_handler(int init, int ticks, int flags)

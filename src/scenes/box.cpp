@@ -78,11 +78,7 @@ void point_window(int row)
 
 void draw_box(Object3D *box, DrawCallback callback)
 {
-    cull_object(box, BoxCamera);
-    transform_object(box, BoxCamera);
-    project_object(box);
-    set_draw_callback(callback);
-    draw_object(box);
+    render_object(box, BoxCamera, callback);
 }
 
 void reset_camera()

@@ -113,11 +113,7 @@ void draw_box(Mesh *mesh, int near_plane, DrawCallback callback)
 {
     Object3D *box = first_object(mesh);
     set_near_plane(near_plane);
-    set_draw_callback(callback);
-    cull_object(box, BuddhaCamera);
-    transform_object(box, BuddhaCamera);
-    project_object(box);
-    draw_object(box);
+    render_object(box, BuddhaCamera, callback);
 }
 
 // Column after column of white text from band row 0 down, continuing from

@@ -164,11 +164,7 @@ int credits_scene_handler(int init, int ticks, int)
     draw_text();
 
     // The callback is global: set again in case anything drew since the init call.
-    set_draw_callback(credits_face);
-    cull_object(object, CreditsCamera);
-    transform_object(object, CreditsCamera);
-    project_object(object);
-    draw_object(object);
+    render_object(object, CreditsCamera, credits_face);
 
     if (FadeKind == FlashKind) {
         if (FadeValue != 0)

@@ -199,10 +199,6 @@ int plane_scene_handler(int init, int ticks, int)
                  PlaneWarpClock, PlaneWarpClock / 2);
     blend_shape();
 
-    set_draw_callback(plane_face);
-    cull_object(drawn_sheet(), PlaneCamera);
-    transform_object(drawn_sheet(), PlaneCamera);
-    project_object(drawn_sheet());
-    draw_object(drawn_sheet());
+    render_object(drawn_sheet(), PlaneCamera, plane_face);
     return 0;
 }

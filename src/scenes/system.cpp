@@ -105,15 +105,6 @@ void fill_band(int byte)
     memset(RenderTarget.pixels, byte, bytes);
 }
 
-void draw_with(Object3D *obj, const Matrix camera, DrawCallback callback)
-{
-    set_draw_callback(callback);
-    cull_object(obj, camera);
-    transform_object(obj, camera);
-    project_object(obj);
-    draw_object(obj);
-}
-
 // The grid index a face keeps in one of its vertices, forced into the grid
 // so that it can always address the height picture.
 int grid_index(const Vertex *v)
@@ -198,7 +189,7 @@ void draw_gula(DrawCallback callback)
     set_far_plane(GulaFar);
     matrix_identity(SystemGulaCamera);
     matrix_translate(SystemGulaCamera, 0.0f, 0.0f, GulaCameraZ);
-    draw_with(first_object(&SystemGulaMesh), SystemGulaCamera, callback);
+    render_object(first_object(&SystemGulaMesh), SystemGulaCamera, callback);
 }
 
 // The first plane pass's callback: later bits win over earlier ones. None
@@ -388,9 +379,9 @@ int system_scene_handler(int init, int ticks, int param)
     set_near_plane(PlaneNear);
     set_far_plane(PlaneFar);
     if (DrawCallback first = first_pass_callback(param))
-        draw_with(plane, SystemPlaneCamera, first);
+        render_object(plane, SystemPlaneCamera, first);
     if (param & SystemParamOutline)
-        draw_with(plane, SystemPlaneCamera, system_face_relief);
+        render_object(plane, SystemPlaneCamera, system_face_relief);
 
     matrix_identity(SystemCopyCamera);
     matrix_translate(SystemCopyCamera, 0.0f, CopyCameraY, CopyCameraZ);

@@ -61,13 +61,9 @@ Object3D *title_object()
     return &TitleMesh.objects[0];
 }
 
-void render_object(DrawCallback callback)
+void render_title(DrawCallback callback)
 {
-    cull_object(title_object(), TitleCamera);
-    transform_object(title_object(), TitleCamera);
-    project_object(title_object());
-    set_draw_callback(callback);
-    draw_object(title_object());
+    render_object(title_object(), TitleCamera, callback);
 }
 
 } // namespace
@@ -199,12 +195,12 @@ int title_scene_handler(int init, int ticks, int)
 
     RenderTarget.pixels = ScratchBandA;
     copy_band(TitleComposite);
-    render_object(title_face_flat);
+    render_title(title_face_flat);
 
     RenderTarget.pixels = ScratchBandB;
     copy_band(TitleComposite);
     matrix_translate(TitleCamera, 0.0f, 0.0f, TexturedCloser);
-    render_object(title_face_textured);
+    render_title(title_face_textured);
     matrix_translate(TitleCamera, 0.0f, 0.0f, -TexturedCloser);
 
     RenderTarget.pixels = frame;

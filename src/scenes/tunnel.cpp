@@ -290,11 +290,7 @@ int tunnel_scene_handler(int init, int ticks, int)
     }
 
     if (ball != nullptr) {
-        cull_object(ball, TunnelBallCamera);
-        transform_object(ball, TunnelBallCamera);
-        project_object(ball);
-        set_draw_callback(tunnel_ball_face);
-        draw_object(ball);
+        render_object(ball, TunnelBallCamera, tunnel_ball_face);
     }
     return 0;
 }
