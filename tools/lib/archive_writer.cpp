@@ -7,13 +7,12 @@
 
 #include "data/archive.h"
 
-static std::string upper_case(const std::string &name)
+std::string stored_entry_name(std::string name)
 {
-    std::string result = name;
-    for (char &c : result)
+    for (char &c : name)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
-    return result;
+    return name;
 }
 
 std::string write_archive(const std::string &path, const std::vector<ArchiveFile> &files)
@@ -44,7 +43,7 @@ std::string write_archive(const std::string &path, const std::vector<ArchiveFile
 
     for (const ArchiveFile &file : files) {
         uint8_t record[ArchiveRecordSize] = {};
-        std::string stored = upper_case(file.name);
+        std::string stored = stored_entry_name(file.name);
         for (size_t i = 0; i < stored.size(); i++)
             record[i] = static_cast<uint8_t>(stored[i]);
         for (int i = 0; i < 256; i++)

@@ -21,3 +21,6 @@ constexpr int ArchiveMaxEntries = 255;
 constexpr int ArchiveMaxName = 255;
 
 std::string write_archive(const std::string &path, const std::vector<ArchiveFile> &files);
+
+// `name` as the archive stores it: ASCII letters upper-cased, the rest kept.
+std::string stored_entry_name(std::string name);

@@ -40,14 +40,6 @@ int error(const std::string &message)
     return ExitFailure;
 }
 
-std::string upper_case(std::string name)
-{
-    for (char &c : name)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return name;
-}
-
 bool read_whole_file(const fs::path &path, std::vector<uint8_t> &bytes, std::string &problem)
 {
     FILE *in = fopen(path.c_str(), "rb");
@@ -107,7 +99,7 @@ int create_archive(const char *archive, const char *folder)
         if (relative.find('\\') != std::string::npos)
             return error(walk->path().string() + ": a backslash in a file name cannot be stored");
         std::replace(relative.begin(), relative.end(), '/', '\\');
-        found.push_back({upper_case(relative), walk->path()});
+        found.push_back({stored_entry_name(relative), walk->path()});
     }
 
     std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) { return a.name < b.name; });
