@@ -1,6 +1,5 @@
 // PNG frame dumps: every depth reads back as the colours it was given.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -22,13 +21,8 @@ std::string temp_png(const char *name)
 // The file read back as 8-bit RGB rows; empty when it cannot be read.
 std::vector<uint8_t> read_png(const std::string &path, int &width, int &height)
 {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
-    width = static_cast<int>(image.width), height = static_cast<int>(image.height);
+    std::vector<uint8_t> rgb;
+    if (!read_png_rgb(path, rgb, width, height)) return {};
     std::remove(path.c_str());
     return rgb;
 }

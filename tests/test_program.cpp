@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <png.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 #include "archive_fixture.h"
 #include "data/archive.h"
 #include "data/startup.h"
+#include "frame_check.h"
 #include "platform/memory_display.h"
 #include "shell/display.h"
 #include "shell/exit_status.h"
@@ -137,19 +137,7 @@ struct Screenshot {
 
 bool read_png(const std::string &path, Screenshot *shot)
 {
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_RGB;
-    shot->width = static_cast<int>(image.width);
-    shot->height = static_cast<int>(image.height);
-    shot->rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, shot->rgb.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return false;
-    }
-    return true;
+    return read_png_rgb(path, shot->rgb, shot->width, shot->height);
 }
 
 int count_lit(const Screenshot &shot, int first_row, int last_row)

@@ -1,6 +1,8 @@
 // Guarded test bands and the saving of failed frames.
 #include "frame_check.h"
 
+#include <png.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -45,6 +47,24 @@ std::string save_band_on_failure(const std::string &name, const uint32_t *pixels
     if (!write_band_png(path.c_str(), pixels, pitch)) return "";
     std::printf("saved the failing frame as %s\n", path.c_str());
     return path;
+}
+
+bool read_png_rgb(const std::string &path, std::vector<uint8_t> &rgb, int &width, int &height)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    rgb.swap(pixels);
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    return true;
 }
 
 void BandTest::SetUp() { use_band(BandWidth, 0); }

@@ -31,6 +31,10 @@ void fill_band(GuardedBand &b, uint32_t value);
 // running test has failed; returns the path written, or "" when nothing was.
 std::string save_band_on_failure(const std::string &name, const uint32_t *pixels, int pitch);
 
+// Reads a PNG file as 8-bit RGB, three bytes a pixel, rows top to bottom;
+// false (and `rgb`, `width`, `height` untouched) when it cannot be read.
+bool read_png_rgb(const std::string &path, std::vector<uint8_t> &rgb, int &width, int &height);
+
 // Fixture: points RenderTarget at a guarded band (640-word rows, no guard by
 // default; a test may call use_band for another layout) and saves the band
 // when the test fails.
