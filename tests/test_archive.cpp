@@ -235,6 +235,22 @@ TEST(ArchiveDamage, DirectoryThatCannotBeTrusted)
     }
 }
 
+TEST(ArchiveDamage, ControlCharactersInANameDoNotBreakTheFailureLine)
+{
+    // A name with a line break and a terminal escape, whose entry runs past the directory.
+    std::vector<uint8_t> file = bytes_of("abcd");
+    append_record(file, "BAD\nNAME\x1b[2J\t\x7f", 1000);
+    file.push_back(1 ^ 0x0B);
+    ScopedArchive archive = ScopedArchive::raw(file);
+    EXPECT_TRUE(failure_mentions("entry BAD?NAME?[2J??")) << StartupFailure;
+    for (const char *c = StartupFailure; *c != '\0'; c++)
+        EXPECT_TRUE(static_cast<unsigned char>(*c) >= 0x20 && *c != 0x7F) << "control byte " << int(*c);
+    // Bytes above ASCII, as in a UTF-8 name, are kept.
+    reset_startup_error();
+    report_startup_failure("%s: no such entry", "B\xc3\x84LL.TGA");
+    EXPECT_STREQ(StartupFailure, "B\xc3\x84LL.TGA: no such entry");
+}
+
 TEST(ArchiveDamage, ArchiveCutShortAfterTheDirectoryWasRead)
 {
     ScopedArchive archive({{"one", bytes_of("abc")}, {"two", std::vector<uint8_t>(1000, 1)}});

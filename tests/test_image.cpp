@@ -346,6 +346,25 @@ TEST(Jpeg, DamagedOrUnsuitableStreamsFail)
     expect_rejected("cmyk.jpg", encode_jpeg(8, 8, 4, std::vector<uint8_t>(8 * 8 * 4, 100)), "neither grey nor RGB");
 }
 
+TEST(Jpeg, StreamStopsAtTheEndOfItsEntry)
+{
+    std::vector<uint8_t> good = encode_jpeg(32, 32, 3, rgb_gradient(32, 32));
+    size_t half = good.size() / 2;
+    std::vector<uint8_t> head(good.begin(), good.begin() + half), tail(good.begin() + half, good.end());
+    // The rest of the stream sits in the next entry: it must not complete the picture.
+    ScopedArchive archive({{"head.jpg", head}, {"tail.bin", tail}, {"whole.jpg", good}});
+    Image image{};
+    load_image("head.jpg", &image);
+    EXPECT_EQ(StartupError, 1);
+    EXPECT_NE(std::string(StartupFailure).find("HEAD.JPG: damaged JPEG"), std::string::npos) << StartupFailure;
+    expect_untouched(image);
+    reset_startup_error();
+    load_image("whole.jpg", &image);
+    EXPECT_EQ(StartupError, 0) << StartupFailure;
+    EXPECT_EQ(image.width, 32);
+    free_image(&image);
+}
+
 TEST(Jpeg, OversizedHeaderRefusedBeforeAllocating)
 {
     std::vector<uint8_t> jpeg = encode_jpeg(8, 8, 1, std::vector<uint8_t>(64, 128));

@@ -197,7 +197,7 @@ void load_image(const char *name, Image *image)
         if (decode_tga(ArchivePath, offset, image, Directory.sizes[index]) != 0)
             report_startup_failure("%s: %s", copy, DecodeFailure);
     } else if (has_type(copy, "JPG")) {
-        if (decode_jpeg(ArchivePath, offset, image) != 1)
+        if (decode_jpeg(ArchivePath, offset, image, Directory.sizes[index]) != 1)
             report_startup_failure("%s: %s", copy, DecodeFailure);
     } else {
         report_startup_failure("%s: not a TGA or JPG picture", copy);

@@ -36,10 +36,11 @@ extern char DecodeFailure[256];
 // on failure, with DecodeFailure saying why and *image untouched.
 int decode_tga(const char *path, uint32_t offset, Image *image, uint32_t size = UINT32_MAX);
 
-// JPEG (grey or colour) starting at `offset` of `path`, through libjpeg.
-// Returns 1 on success, 0 on failure with DecodeFailure saying why and no
-// pixels stored in *image.
-int decode_jpeg(const char *path, uint32_t offset, Image *image);
+// JPEG (grey or colour) starting at `offset` of `path`, through libjpeg,
+// reading at most `size` bytes (the entry's length; a stream that needs more
+// is damaged). Returns 1 on success, 0 on failure with DecodeFailure saying
+// why and no pixels stored in *image.
+int decode_jpeg(const char *path, uint32_t offset, Image *image, uint32_t size = UINT32_MAX);
 
 // The libjpeg error exit: prints the library's message and jumps back into
 // decode_jpeg, which cleans up and fails.

@@ -8,6 +8,7 @@
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "data/image.h"
 #include "data/startup.h"
@@ -17,13 +18,62 @@ namespace {
 // The library's version this program was written against.
 constexpr int JpegInterfaceVersion = 62;
 
+// Bytes the source hands libjpeg per read.
+constexpr size_t JpegReadChunk = 4096;
+
+// A source that reads the file only up to the end of the entry: the stream
+// must not run on into the next entry or the directory.
+struct BoundedSource {
+    jpeg_source_mgr manager;  // first, so the library's src pointer is also ours
+    FILE *file;
+    uint64_t left;
+    JOCTET buffer[JpegReadChunk];
+};
+
+void bounded_init(j_decompress_ptr) {}
+
+boolean bounded_fill(j_decompress_ptr cinfo)
+{
+    BoundedSource *source = reinterpret_cast<BoundedSource *>(cinfo->src);
+    size_t want = source->left < JpegReadChunk ? static_cast<size_t>(source->left) : JpegReadChunk;
+    size_t got = want > 0 ? fread(source->buffer, 1, want, source->file) : 0;
+    if (got == 0) {
+        // As libjpeg's own sources do: warn, then end the stream with an
+        // end-of-image marker so the decoder stops.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        source->buffer[0] = 0xFF;
+        source->buffer[1] = JPEG_EOI;
+        got = 2;
+    } else {
+        source->left -= got;
+    }
+    source->manager.next_input_byte = source->buffer;
+    source->manager.bytes_in_buffer = got;
+    return TRUE;
+}
+
+void bounded_skip(j_decompress_ptr cinfo, long count)
+{
+    jpeg_source_mgr *manager = cinfo->src;
+    if (count <= 0)
+        return;
+    while (count > static_cast<long>(manager->bytes_in_buffer)) {
+        count -= static_cast<long>(manager->bytes_in_buffer);
+        bounded_fill(cinfo);
+    }
+    manager->next_input_byte += count;
+    manager->bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+void bounded_term(j_decompress_ptr) {}
+
 // Everything a failed decode must release. It lives on the heap so that its
 // fields, changed after setjmp, are still valid after the jump back.
 struct JpegDecode {
     jpeg_error_mgr manager;  // first, so the library's err pointer is also ours
     jmp_buf recovery;
     jpeg_decompress_struct cinfo;
-    FILE *file;
+    BoundedSource source;
     uint8_t *pixels;
     uint8_t *row;
 };
@@ -33,8 +83,8 @@ void release(JpegDecode *state)
     jpeg_destroy_decompress(&state->cinfo);
     free(state->pixels);
     free(state->row);
-    if (state->file)
-        fclose(state->file);
+    if (state->source.file)
+        fclose(state->source.file);
     free(state);
 }
 
@@ -60,25 +110,33 @@ void jpeg_fail_exit(jpeg_common_struct *cinfo)
     longjmp(reinterpret_cast<JpegDecode *>(cinfo->err)->recovery, 1);
 }
 
-int decode_jpeg(const char *path, uint32_t offset, Image *image)
+int decode_jpeg(const char *path, uint32_t offset, Image *image, uint32_t size)
 {
     JpegDecode *state = static_cast<JpegDecode *>(calloc(1, sizeof(JpegDecode)));
     if (state == nullptr) {
         snprintf(DecodeFailure, sizeof DecodeFailure, "out of memory");
         return 0;
     }
-    state->file = fopen(path, "rb");
-    if (state->file == nullptr) {
+    FILE *file = fopen(path, "rb");
+    if (file == nullptr) {
         snprintf(DecodeFailure, sizeof DecodeFailure, "cannot open %s: %s", path, strerror(errno));
         free(state);
         return 0;
     }
-    if (fseek(state->file, static_cast<long>(offset), SEEK_SET) != 0) {
+    if (fseek(file, static_cast<long>(offset), SEEK_SET) != 0) {
         snprintf(DecodeFailure, sizeof DecodeFailure, "cannot seek to %u in %s", offset, path);
-        fclose(state->file);
+        fclose(file);
         free(state);
         return 0;
     }
+    BoundedSource *source = &state->source;
+    source->file = file;
+    source->left = size;
+    source->manager.init_source = bounded_init;
+    source->manager.fill_input_buffer = bounded_fill;
+    source->manager.skip_input_data = bounded_skip;
+    source->manager.resync_to_restart = jpeg_resync_to_restart;
+    source->manager.term_source = bounded_term;
 
     jpeg_decompress_struct *cinfo = &state->cinfo;
     cinfo->err = jpeg_std_error(&state->manager);
@@ -89,7 +147,7 @@ int decode_jpeg(const char *path, uint32_t offset, Image *image)
         return fail(state, "%s", reason);
     }
     jpeg_CreateDecompress(cinfo, JpegInterfaceVersion, sizeof(jpeg_decompress_struct));
-    jpeg_stdio_src(cinfo, state->file);
+    cinfo->src = &source->manager;
     jpeg_read_header(cinfo, TRUE);
     cinfo->quantize_colors = FALSE;
     cinfo->do_fancy_upsampling = FALSE;

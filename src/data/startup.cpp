@@ -24,6 +24,11 @@ void report_startup_failure(const char *format, ...)
         va_start(args, format);
         vsnprintf(StartupFailure, sizeof StartupFailure, format, args);
         va_end(args);
+        // Entry names come from the archive's bytes: a newline or a terminal
+        // escape in one must not split the line or reach the terminal.
+        for (char *c = StartupFailure; *c != '\0'; c++)
+            if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7F)
+                *c = '?';
     }
     StartupError = 1;
 }

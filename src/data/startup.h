@@ -12,7 +12,9 @@ extern int StartupError;
 // ("BALL\BALL.3D: face 12 uses vertex 4000 of 962"); empty while none.
 extern char StartupFailure[512];
 
-// Raises StartupError and keeps `format` as the failure line if it is the first.
+// Raises StartupError and keeps `format` as the failure line if it is the
+// first; control characters in it (from names read out of the archive) are
+// shown as '?', so it stays one printable line.
 void report_startup_failure(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Allocates size bytes filled with zero and stores the pointer through slot;
