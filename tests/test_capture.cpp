@@ -18,34 +18,6 @@ namespace {
 
 const std::string Capture = std::string(ORVANTI_BINARY_DIR) + "/orvanti-capture";
 
-struct TraceLine {
-    long frame, milliseconds;
-    int order, row;
-    std::string handler;
-};
-
-std::vector<TraceLine> read_trace(const std::string &path)
-{
-    std::vector<uint8_t> bytes = read_file_bytes(path);
-    std::istringstream in(std::string(bytes.begin(), bytes.end()));
-    std::string line;
-    std::vector<TraceLine> lines;
-    std::getline(in, line);  // header
-    while (std::getline(in, line)) {
-        std::vector<std::string> fields;
-        std::stringstream split(line);
-        std::string field;
-        while (std::getline(split, field, ','))
-            fields.push_back(field);
-        EXPECT_EQ(fields.size(), 8u) << line;
-        if (fields.size() != 8)
-            break;
-        lines.push_back({std::stol(fields[0]), std::stol(fields[1]), std::stoi(fields[2]), std::stoi(fields[3]),
-                         fields[4]});
-    }
-    return lines;
-}
-
 std::vector<std::string> files_in(const std::string &folder)
 {
     std::vector<std::string> names;

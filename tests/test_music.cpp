@@ -1,7 +1,7 @@
 // The show's music as built: it loads cleanly in two players, lasts as long
 // as the show, stays below full scale, and sounds a hit at every flash.
 #include <gtest/gtest.h>
-#include <xmp.h>
+#include "xmp_load.h"
 
 #include <algorithm>
 #include <cmath>
@@ -140,25 +140,6 @@ double order_level(const Rendering &r, int order)
 {
     return decibels(power(r, position_seconds(order, 0), position_seconds(order + 1, 0)));
 }
-
-// libxmp keeps the module inside a context; the guard frees both.
-struct XmpLoad {
-    xmp_context context = xmp_create_context();
-    xmp_module_info info{};
-    bool loaded = false;
-    explicit XmpLoad(const std::vector<uint8_t> &bytes)
-    {
-        loaded = xmp_load_module_from_memory(context, bytes.data(), long(bytes.size())) == 0;
-        if (loaded)
-            xmp_get_module_info(context, &info);
-    }
-    ~XmpLoad()
-    {
-        if (loaded)
-            xmp_release_module(context);
-        xmp_free_context(context);
-    }
-};
 
 std::string temporary_dir(const char *name)
 {

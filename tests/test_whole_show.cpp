@@ -22,35 +22,6 @@ constexpr int ShowFps = 10;
 constexpr int ShowFps = 50;
 #endif
 
-struct TraceLine {
-    long frame;
-    int order, row;
-    std::string handler;
-    int param, fade_kind;
-};
-
-std::vector<TraceLine> read_trace(const std::string &path)
-{
-    std::vector<uint8_t> bytes = read_file_bytes(path);
-    std::istringstream in(std::string(bytes.begin(), bytes.end()));
-    std::string line;
-    std::vector<TraceLine> lines;
-    std::getline(in, line);  // header
-    while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        std::stringstream split(line);
-        std::string field;
-        while (std::getline(split, field, ','))
-            f.push_back(field);
-        if (f.size() != 8) {
-            ADD_FAILURE() << "bad trace line: " << line;
-            break;
-        }
-        lines.push_back({std::stol(f[0]), std::stoi(f[2]), std::stoi(f[3]), f[4], std::stoi(f[5]), std::stoi(f[7])});
-    }
-    return lines;
-}
-
 // A row's position is reached when the order and, separately, the row are.
 bool reached(const TraceLine &at, int order, int row)
 {

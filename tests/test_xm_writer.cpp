@@ -1,7 +1,7 @@
 // The XM writer: small modules read back by libopenmpt and libxmp, played for
 // their timing, and malformed modules refused.
 #include <gtest/gtest.h>
-#include <xmp.h>
+#include "xmp_load.h"
 
 #include <cmath>
 #include <filesystem>
@@ -70,25 +70,6 @@ OpenmptLoad load_openmpt(const std::vector<uint8_t> &bytes)
     result.log = log.str();
     return result;
 }
-
-// libxmp keeps its module inside a context; the guard frees both.
-struct XmpLoad {
-    xmp_context context = xmp_create_context();
-    xmp_module_info info{};
-    bool loaded = false;
-    explicit XmpLoad(const std::vector<uint8_t> &bytes)
-    {
-        loaded = xmp_load_module_from_memory(context, bytes.data(), long(bytes.size())) == 0;
-        if (loaded)
-            xmp_get_module_info(context, &info);
-    }
-    ~XmpLoad()
-    {
-        if (loaded)
-            xmp_release_module(context);
-        xmp_free_context(context);
-    }
-};
 
 std::vector<float> render_mono(openmpt::module &module, double seconds)
 {

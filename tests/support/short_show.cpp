@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <sys/wait.h>
 
 #include "archive_fixture.h"
@@ -65,4 +66,27 @@ int run_command(const std::string &command, std::string *error_output)
     if (status == -1 || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+std::vector<TraceLine> read_trace(const std::string &path)
+{
+    std::vector<uint8_t> bytes = read_file_bytes(path);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    std::vector<TraceLine> lines;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::stringstream split(line);
+        std::string field;
+        while (std::getline(split, field, ','))
+            fields.push_back(field);
+        if (fields.size() != 8) {
+            ADD_FAILURE() << path << ": bad trace line: " << line;
+            break;
+        }
+        lines.push_back({std::stol(fields[0]), std::stol(fields[1]), std::stoi(fields[2]), std::stoi(fields[3]),
+                         fields[4], std::stoi(fields[5]), std::stoi(fields[6]), std::stoi(fields[7])});
+    }
+    return lines;
 }

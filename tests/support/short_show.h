@@ -19,3 +19,15 @@ std::string make_short_show_folder(int orders = 47, int rows = 4);
 // Runs `command` through the shell, keeping what it writes to standard error.
 // Returns the exit status, or -1 when it did not exit normally.
 int run_command(const std::string &command, std::string *error_output);
+
+// One line of orvanti-capture's --trace CSV.
+struct TraceLine {
+    long frame, milliseconds;
+    int order, row;
+    std::string handler;
+    int param, fade_value, fade_kind;
+};
+
+// Reads a trace file written by orvanti-capture; a malformed line is a test
+// failure and ends the reading there.
+std::vector<TraceLine> read_trace(const std::string &path);
