@@ -201,9 +201,9 @@ TEST_F(TextureTest, FacesThatCannotBeSampledOrProjectedDrawNothing)
 
 // Random faces, some with absurd positions, depths and coordinates, drawn
 // with the shipped span routine and with the plain one: the bands must agree.
-void expect_spans_match_reference(GuardedBand &target, unsigned seed)
+void expect_spans_match_reference(GuardedBand &target, unsigned stream)
 {
-    std::mt19937 rng(seed);
+    std::mt19937 rng(stream);
     Texture tex;
     GuardedBand reference;
     for (int n = 0; n < 1200; ++n) {

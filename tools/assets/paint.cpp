@@ -62,9 +62,9 @@ double smoothstep(double edge0, double edge1, double x)
     return t * t * (3.0 - 2.0 * t);
 }
 
-uint32_t hash3(uint32_t seed, int32_t x, int32_t y)
+uint32_t hash3(uint32_t salt, int32_t x, int32_t y)
 {
-    uint32_t h = seed * 0x9E3779B1u ^ static_cast<uint32_t>(x) * 0x85EBCA77u ^
+    uint32_t h = salt * 0x9E3779B1u ^ static_cast<uint32_t>(x) * 0x85EBCA77u ^
                  static_cast<uint32_t>(y) * 0xC2B2AE3Du;
     h ^= h >> 15;
     h *= 0x2C1B3C6Du;
@@ -74,9 +74,9 @@ uint32_t hash3(uint32_t seed, int32_t x, int32_t y)
     return h;
 }
 
-double hash_unit(uint32_t seed, int32_t x, int32_t y)
+double hash_unit(uint32_t salt, int32_t x, int32_t y)
 {
-    return (hash3(seed, x, y) >> 8) * (1.0 / 16777215.0);
+    return (hash3(salt, x, y) >> 8) * (1.0 / 16777215.0);
 }
 
 namespace {
@@ -89,7 +89,7 @@ int wrap(int value, int period)
 
 } // namespace
 
-double tile_noise(double x, double y, int period_x, int period_y, uint32_t seed)
+double tile_noise(double x, double y, int period_x, int period_y, uint32_t salt)
 {
     period_x = std::max(period_x, 1);
     period_y = std::max(period_y, 1);
@@ -98,16 +98,16 @@ double tile_noise(double x, double y, int period_x, int period_y, uint32_t seed)
     double tx = smoothstep(0.0, 1.0, x - fx), ty = smoothstep(0.0, 1.0, y - fy);
     int ax = wrap(x0, period_x), bx = wrap(x0 + 1, period_x);
     int ay = wrap(y0, period_y), by = wrap(y0 + 1, period_y);
-    double top = lerp(hash_unit(seed, ax, ay), hash_unit(seed, bx, ay), tx);
-    double bottom = lerp(hash_unit(seed, ax, by), hash_unit(seed, bx, by), tx);
+    double top = lerp(hash_unit(salt, ax, ay), hash_unit(salt, bx, ay), tx);
+    double bottom = lerp(hash_unit(salt, ax, by), hash_unit(salt, bx, by), tx);
     return lerp(top, bottom, ty);
 }
 
-double tile_fbm(double x, double y, int period_x, int period_y, int octaves, uint32_t seed)
+double tile_fbm(double x, double y, int period_x, int period_y, int octaves, uint32_t salt)
 {
     double sum = 0.0, weight = 1.0, total = 0.0;
     for (int o = 0; o < octaves; o++) {
-        sum += weight * tile_noise(x, y, period_x, period_y, seed + 7919u * o);
+        sum += weight * tile_noise(x, y, period_x, period_y, salt + 7919u * o);
         total += weight;
         weight *= 0.5;
         x *= 2.0;

@@ -34,7 +34,7 @@ void make_plane_source(AssetList &entries)
     constexpr double Leading = 2.2;  // texels of dark border between cells
     constexpr Colour LeadColour = {20, 12, 8};
     constexpr Colour Black = {0, 0, 0};
-    constexpr uint32_t Seed = 0x91A4E;
+    constexpr uint32_t Salt = 0x91A4E;
     struct Cell {
         double x, y;
         Colour colour;
@@ -45,11 +45,11 @@ void make_plane_source(AssetList &entries)
     std::vector<Cell> cells;
     for (int i = 0; i < Cells; i++) {
         Cell cell;
-        cell.x = hash_unit(Seed, i, 0) * WarpPeriod;
-        cell.y = hash_unit(Seed, i, 1) * WarpPeriod;
-        int family = std::min(static_cast<int>(hash_unit(Seed, i, 2) * HueCount), HueCount - 1);
-        double hue = Hues[family] + 0.03 * hash_unit(Seed, i, 3);
-        cell.colour = hsv_colour(hue, 0.8 + 0.2 * hash_unit(Seed, i, 4), 1.0);
+        cell.x = hash_unit(Salt, i, 0) * WarpPeriod;
+        cell.y = hash_unit(Salt, i, 1) * WarpPeriod;
+        int family = std::min(static_cast<int>(hash_unit(Salt, i, 2) * HueCount), HueCount - 1);
+        double hue = Hues[family] + 0.03 * hash_unit(Salt, i, 3);
+        cell.colour = hsv_colour(hue, 0.8 + 0.2 * hash_unit(Salt, i, 4), 1.0);
         cells.push_back(cell);
     }
     std::vector<uint32_t> pixels(WarpSourceSide * WarpSourceSide);

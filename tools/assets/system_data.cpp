@@ -128,7 +128,7 @@ std::vector<uint8_t> paint_heights()
     constexpr double Centre = (GridSide - 1) / 2.0;
     constexpr double WallRadius = 12.5, WallBulge = 2.5, WallWidth = 1.3;
     constexpr int Bastions = 5;
-    constexpr uint32_t Seed = 0x5E57A;
+    constexpr uint32_t Salt = 0x5E57A;
     std::vector<uint8_t> heights(GridSide * GridSide);
     for (int n = 0; n < GridSide; n++)
         for (int j = 0; j < GridSide; j++) {
@@ -138,8 +138,8 @@ std::vector<uint8_t> paint_heights()
             double crest = WallRadius + WallBulge * std::cos(Bastions * angle);
             double wall = std::exp(-(r - crest) * (r - crest) / (2 * WallWidth * WallWidth));
             // Foothills: rolling noise that only rises above the plain far out.
-            double hills = tile_fbm(j / 6.0, n / 6.0, 9, 9, 3, Seed) * smoothstep(crest + 4, crest + 9, r);
-            double plain = 0.15 * tile_noise(j / 4.0, n / 4.0, 13, 13, Seed + 1);
+            double hills = tile_fbm(j / 6.0, n / 6.0, 9, 9, 3, Salt) * smoothstep(crest + 4, crest + 9, r);
+            double plain = 0.15 * tile_noise(j / 4.0, n / 4.0, 13, 13, Salt + 1);
             double height = std::max({wall, 1.2 * hills - 0.4, plain});
             heights[n * GridSide + j] = clamp_byte(255 * std::clamp(height, 0.0, 1.0));
         }

@@ -20,7 +20,7 @@ constexpr double FrequencyC5 = 523.2511306011972;
 constexpr double PadTop = 18000.0;   // pads play within a fifth of their reference
 constexpr double LeadTop = 11000.0;  // arpeggio and lead climb up to an octave and a half
 
-// White noise from a fixed seed: the samples come out the same on every run.
+// White noise from a fixed starting state: the samples come out the same on every run.
 struct NoiseSource {
     uint32_t state;
     double next()
@@ -163,10 +163,10 @@ XmInstrument make_clap()
 }
 
 // Metallic noise: six detuned square waves plus noise, high-passed twice.
-std::vector<double> metal(double seconds, double decay, double attack_boost, uint32_t seed, double low_cut_hz)
+std::vector<double> metal(double seconds, double decay, double attack_boost, uint32_t salt, double low_cut_hz)
 {
     std::vector<double> wave(size_t(seconds * DrumRate));
-    NoiseSource noise{seed};
+    NoiseSource noise{salt};
     OnePole first(low_cut_hz, DrumRate), second(low_cut_hz, DrumRate);
     const double partials[] = {349.0, 517.5, 628.3, 888.6, 918.0, 1360.0};
     for (size_t i = 0; i < wave.size(); i++) {
@@ -245,10 +245,10 @@ struct Voice {
 // Partials stop below `top` Hz, lower for sounds played far above their
 // reference note so that resampling them up does not fold partials back.
 std::vector<double> looped_voices(int loop_frames, const std::vector<Voice> &voices, double rate, double cutoff,
-                                  double top, double odd_weight, double even_weight, uint32_t seed)
+                                  double top, double odd_weight, double even_weight, uint32_t salt)
 {
     std::vector<double> wave(size_t(loop_frames), 0.0);
-    NoiseSource phases{seed};
+    NoiseSource phases{salt};
     for (const Voice &voice : voices) {
         double fundamental = voice.cycles * rate / loop_frames;
         for (int k = 1; k * fundamental < top; k++) {
