@@ -17,18 +17,12 @@ std::vector<uint32_t> Band(BandWords);
 // Loads the believe and buddha scenes and the colour table once, as start-up does.
 void load_once()
 {
-    static bool loaded = false;
-    if (loaded)
-        return;
-    loaded = true;
-    if (!open_show_data("bench_scenes_fourth", [] {
+    if (!load_show_once("bench_scenes_fourth", Band, [] {
             load_believe_scene();
             load_buddha_scene();
             load_entry("coltab.dat", &ColourTable);
         }))
-        exit(1);
-    RenderTarget.pixels = Band.data();
-    RenderTarget.pitch = BandWidth;
+        return;
     believe_scene_handler(1, 0, 0);
 }
 

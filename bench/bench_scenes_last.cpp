@@ -16,22 +16,14 @@
 
 namespace {
 
-constexpr int Pitch = BandWidth;
 std::vector<uint32_t> Band(BandWords);
 
 void load_once()
 {
-    static bool loaded = false;
-    if (loaded)
-        return;
-    loaded = true;
-    if (!open_show_data("bench_scenes_last", [] {
-            load_credits_scene();
-            load_system_scene();
-        }))
-        exit(1);
-    RenderTarget.pixels = Band.data();
-    RenderTarget.pitch = Pitch;
+    load_show_once("bench_scenes_last", Band, [] {
+        load_credits_scene();
+        load_system_scene();
+    });
 }
 
 // One section of the system scene: its parameter and the fade it runs under.

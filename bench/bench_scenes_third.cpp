@@ -13,28 +13,20 @@
 
 namespace {
 
-constexpr int Pitch = BandWidth;
 std::vector<uint32_t> Band(BandWords);
 std::vector<uint32_t> Still(BandWords);
 
 // Loads both scenes once from the generated archive, as start-up does.
 void load_once()
 {
-    static bool loaded = false;
-    if (loaded)
-        return;
-    loaded = true;
-    if (!open_show_data("bench_scenes_third", [] {
+    if (!load_show_once("bench_scenes_third", Still, [] {
             load_believe_scene();
             load_tunnel_scene();
         }))
-        exit(1);
-    RenderTarget.pixels = Still.data();
-    RenderTarget.pitch = BandWidth;
+        return;
     believe_scene_handler(1, 0, 0);
     BelieveSnapshot = Still.data();
     RenderTarget.pixels = Band.data();
-    RenderTarget.pitch = Pitch;
 }
 
 void BM_BelieveFrame(benchmark::State &state)

@@ -5,10 +5,13 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "data/archive.h"
 #include "data/startup.h"
 #include "shell/band.h"
+#include "shell/render_target.h"
 
 constexpr size_t BandWords = static_cast<size_t>(BandWidth) * BandHeight;
 
@@ -28,5 +31,24 @@ bool open_show_data(const char *bench, Load load)
         fprintf(stderr, "%s: %s\n", bench, StartupFailure);
         return false;
     }
+    return true;
+}
+
+// The first call opens the show data (as open_show_data), points the render
+// target at `band` with the band's own width as pitch and returns true, so
+// the caller can add its own one-time set-up; later calls return false at
+// once. Ends the program when the data does not load: no benchmark of it
+// would mean anything.
+template <typename Load>
+bool load_show_once(const char *bench, std::vector<uint32_t> &band, Load load)
+{
+    static bool loaded = false;  // one per program: each passes its own loader
+    if (loaded)
+        return false;
+    loaded = true;
+    if (!open_show_data(bench, load))
+        exit(1);
+    RenderTarget.pixels = band.data();
+    RenderTarget.pitch = BandWidth;
     return true;
 }

@@ -102,6 +102,14 @@ void fuzz_write_entries(const std::vector<ArchiveFile> &files)
         fuzz_abort("the writer's archive did not read back");
 }
 
+void fuzz_begin_entry(const char *name, const uint8_t *data, size_t size, size_t after_size)
+{
+    fuzz_begin_input();
+    fuzz_write_entries({{"lead.bin", {1, 2, 3}},
+                        {name, std::vector<uint8_t>(data, data + size)},
+                        {"after.bin", std::vector<uint8_t>(after_size, 0x55)}});
+}
+
 void fuzz_load_image(const char *name)
 {
     int error_before = StartupError;
@@ -170,4 +178,11 @@ void fuzz_finish_input()
     // is still held, the lowest free one has risen.
     if (lowest_free_descriptor() != InputFreeDescriptor)
         fuzz_abort("a file descriptor was left open");
+}
+
+// Every target sets up the same way; libFuzzer calls this once per process.
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzz_setup();
+    return 0;
 }

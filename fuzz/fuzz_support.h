@@ -13,7 +13,7 @@ struct Image;
 struct Mesh;
 
 // Creates the folder once per process and points ArchivePath at its archive.
-// Call from LLVMFuzzerInitialize.
+// The support library's LLVMFuzzerInitialize calls it.
 void fuzz_setup();
 
 // Starts an input: clears the failure flag (reset_startup_error) and notes
@@ -26,6 +26,11 @@ void fuzz_write_raw(const uint8_t *data, size_t size);
 // Replaces the archive file with one holding `files`, written by the
 // project's own writer, and reads its directory.
 void fuzz_write_entries(const std::vector<ArchiveFile> &files);
+
+// Starts an input whose bytes are the one entry `name`, placed between two
+// other entries (the one after it `after_size` bytes long) so that reading
+// past its end would be noticed.
+void fuzz_begin_entry(const char *name, const uint8_t *data, size_t size, size_t after_size);
 
 // Decodes `name` with load_image, touches every byte the record claims and
 // checks that success and failure are reported as promised; frees it all.
