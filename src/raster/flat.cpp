@@ -108,17 +108,22 @@ void scan_edge(int x0, int y0, int x1, int y1, int32_t *left, int32_t *right)
 void draw_face_flat(Face *f, const Rgb *colour)
 {
     if (!RenderTarget.pixels || !colour || !face_in_front(f)) return;
-    int32_t left[ViewHeight], right[ViewHeight];
-    std::fill(left, left + ViewHeight, SpanNoLeft);
-    std::fill(right, right + ViewHeight, SpanNoRight);
-
     const Vertex *a = f->v[0], *b = f->v[1], *c = f->v[2];
+    // Every edge records only rows between its ends, so the rows outside the
+    // face's own are never touched: only those are reset and filled.
+    const int top = std::max(std::min({a->sy, b->sy, c->sy}), 0);
+    const int bottom = std::min(std::max({a->sy, b->sy, c->sy}), ViewHeight - 1);
+    if (top > bottom) return;
+    int32_t left[ViewHeight], right[ViewHeight];
+    std::fill(left + top, left + bottom + 1, SpanNoLeft);
+    std::fill(right + top, right + bottom + 1, SpanNoRight);
+
     scan_edge(a->sx, a->sy, b->sx, b->sy, left, right);
     scan_edge(a->sx, a->sy, c->sx, c->sy, left, right);
     scan_edge(b->sx, b->sy, c->sx, c->sy, left, right);
 
     const uint32_t pixel = rgb_pixel(colour);
-    for (int y = 0; y < ViewHeight; ++y) {
+    for (int y = top; y <= bottom; ++y) {
         if (left[y] == SpanNoLeft || right[y] == SpanNoRight) continue;
         const int l = std::max(left[y], 0);
         const int r = std::min(right[y], ViewWidth - 1);
