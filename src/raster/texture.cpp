@@ -91,8 +91,9 @@ void jump_to_row_zero(EdgeState &s, const EdgeState &d, int64_t start_row)
     s.w -= r * d.w;
 }
 
+template <typename Span>
 void span_between(const EdgeState &a, const EdgeState &b, int64_t y, int transparent,
-                  const uint32_t *texels, TexturedSpanRoutine span)
+                  const uint32_t *texels, Span span)
 {
     span(a.x, b.x, a.u, b.u, a.v, b.v, a.w, b.w, static_cast<int>(y) * RenderTarget.pitch,
          transparent, texels);
@@ -193,11 +194,14 @@ void span_pixels_single(uint32_t *out, int count, const TexturedSpanSetup &s, in
 
 // Four pixels at a time: U, V and W of the four lanes step by four times
 // their increments (wrapping like the one-pixel additions), four divisions
-// per instruction, one gather of the texels and a masked store for holes.
-// Quotients of 32-bit integers taken in double precision are exact (the
-// rounding error stays below the quotient's gap to the next integer), and the
-// only ones outside the int range, from a zero W or INT_MIN / -1, truncate to
-// 0x80000000, whose low 8 bits are those of the integer definition: 0.
+// per instruction, one gather of the texels. Quotients of 32-bit integers
+// taken in double precision are exact (the rounding error stays below the
+// quotient's gap to the next integer), and the only ones outside the int
+// range, from a zero W or INT_MIN / -1, truncate to 0x80000000, whose low 8
+// bits are those of the integer definition: 0. The last, partial group is
+// stored through a mask, so no pixel past the span is touched; whole groups
+// keep the band's pixel under a hole by blending, which is cheaper than a
+// masked store.
 __attribute__((target("avx2"))) void span_pixels_avx2(uint32_t *out, int count,
                                                       const TexturedSpanSetup &s,
                                                       int transparent, const uint32_t *texels)
@@ -215,30 +219,26 @@ __attribute__((target("avx2"))) void span_pixels_avx2(uint32_t *out, int count,
     const __m128i dw = _mm_set1_epi32(static_cast<int>(s.dw * Lanes));
     const __m128i mask = _mm_set1_epi32(TextureMask);
     const __m128i zero = _mm_setzero_si128();
-    int x = 0;
-    for (; x + Lanes <= count; x += Lanes) {
+    for (int x = 0; x < count; x += Lanes) {
         const __m256d wd = _mm256_cvtepi32_pd(w);
         const __m128i column = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(u), wd));
         const __m128i row = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(v), wd));
         const __m128i index = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(row, mask), 8),
                                            _mm_and_si128(column, mask));
-        const __m128i texel = _mm_i32gather_epi32(reinterpret_cast<const int *>(texels), index, 4);
-        if (transparent) {
-            const __m128i keep = _mm_xor_si128(_mm_cmpeq_epi32(texel, zero), _mm_set1_epi32(-1));
-            _mm_maskstore_epi32(reinterpret_cast<int *>(out + x), keep, texel);
+        __m128i texel = _mm_i32gather_epi32(reinterpret_cast<const int *>(texels), index, 4);
+        __m128i *group = reinterpret_cast<__m128i *>(out + x);
+        if (count - x >= Lanes) {
+            if (transparent)
+                texel = _mm_blendv_epi8(texel, _mm_loadu_si128(group), _mm_cmpeq_epi32(texel, zero));
+            _mm_storeu_si128(group, texel);
         } else {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), texel);
+            __m128i keep = _mm_cmpgt_epi32(_mm_set1_epi32(count - x), lane);
+            if (transparent) keep = _mm_andnot_si128(_mm_cmpeq_epi32(texel, zero), keep);
+            _mm_maskstore_epi32(reinterpret_cast<int *>(group), keep, texel);
         }
         u = _mm_add_epi32(u, du);
         v = _mm_add_epi32(v, dv);
         w = _mm_add_epi32(w, dw);
-    }
-    if (x < count) {
-        TexturedSpanSetup rest = s;
-        rest.u = static_cast<uint32_t>(_mm_cvtsi128_si32(u));
-        rest.v = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
-        rest.w = static_cast<uint32_t>(_mm_cvtsi128_si32(w));
-        span_pixels_single(out + x, count - x, rest, transparent, texels);
     }
 }
 
@@ -248,7 +248,7 @@ const bool HasAvx2 = [] {
 }();
 // Shorter spans cost less in the one-pixel loop than in setting up the lanes
 // (measured on small faces).
-constexpr int WideSpanMinimum = 8;
+constexpr int WideSpanMinimum = 4;
 #endif
 
 }  // namespace
@@ -273,14 +273,14 @@ void draw_textured_span(double xl, double xr, double ul, double ur, double vl, d
     span_pixels_single(out, count, s, transparent, texels);
 }
 
-void draw_face_textured(Face *f, int transparent)
-{
-    draw_face_textured_with(f, transparent, draw_textured_span);
-}
+namespace {
 
-void draw_face_textured_with(Face *f, int transparent, TexturedSpanRoutine span)
+// The face walk, made once for the shipped span routine (called directly, so
+// it can be inlined into the row loop) and once for any other through a pointer.
+template <typename Span>
+void walk_textured_face(Face *f, int transparent, Span span)
 {
-    if (!RenderTarget.pixels || !span || !face_in_front(f) || !texture_usable(f->texture)) return;
+    if (!RenderTarget.pixels || !face_in_front(f) || !texture_usable(f->texture)) return;
     const uint32_t *texels = image_words(f->texture);
     const double width = f->texture->width;
 
@@ -343,4 +343,20 @@ void draw_face_textured_with(Face *f, int transparent, TexturedSpanRoutine span)
         advance(long_side, step_pr);
         span_between(short_side, long_side, y, transparent, texels, span);
     }
+}
+
+}  // namespace
+
+void draw_face_textured(Face *f, int transparent)
+{
+    walk_textured_face(f, transparent,
+                       [](double xl, double xr, double ul, double ur, double vl, double vr, double wl,
+                          double wr, int row_offset, int transparent_, const uint32_t *texels) {
+                           draw_textured_span(xl, xr, ul, ur, vl, vr, wl, wr, row_offset, transparent_, texels);
+                       });
+}
+
+void draw_face_textured_with(Face *f, int transparent, TexturedSpanRoutine span)
+{
+    if (span) walk_textured_face(f, transparent, span);
 }
