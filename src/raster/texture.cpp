@@ -164,12 +164,13 @@ static bool span_extent(double &xl, double &xr, double &ul, double &ur, double &
 namespace {
 
 // Integer quotient, defined where C++ leaves it undefined: a zero divisor
-// gives 0 and INT_MIN / -1 gives 2^31 (only the low 8 bits are used).
+// gives 0 and INT_MIN / -1 gives 2^31 (only the low 8 bits are used). Taken
+// in double precision, which is exact for 32-bit operands (see the four-lane
+// loop) and pipelines where an integer division does not.
 inline int64_t quotient(int32_t a, int32_t b)
 {
     if (b == 0) return 0;
-    if (b == -1) return -int64_t{a};
-    return a / b;
+    return static_cast<int64_t>(static_cast<double>(a) / static_cast<double>(b));
 }
 
 // The pixels of one span, one at a time: for short spans, the ends of long
