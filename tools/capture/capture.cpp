@@ -184,7 +184,8 @@ static int open_recordings(CaptureRun *run)
             fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
             return CaptureExitNoEncoder;
         }
-        if (!prepare_video(&run->video, ffmpeg, options.video_path, options.fps, options.scale)) {
+        if (!prepare_video(&run->video, ffmpeg, options.video_path, options.fps, options.scale,
+                           options.lossless)) {
             fprintf(stderr, "orvanti-capture: %s\n", run->video.error.c_str());
             return CaptureExitOutputFailed;
         }

@@ -37,6 +37,7 @@ struct CaptureOptions {
     std::string video_path;            // "" for no video; ".mp4" or ".mkv"
     std::string wav_path;              // "" for no sound file
     int scale = 2;                     // whole-pixel enlargement of the video
+    bool lossless = false;             // bit-exact picture and sound (.mkv, scale 1 unless given)
     CaptureMark start, end;            // the video and sound span this
 };
 
@@ -94,7 +95,8 @@ struct VideoEncoder {
     uint64_t audio_frames;
     int64_t frames;            // frames sent
     int width, height, bits_per_pixel, fps, scale;
-    std::vector<uint8_t> row_buffer;
+    bool lossless;             // RGB picture and FLAC sound, both bit-exact
+    struct FrameQueue *queue;  // frames waiting for the writer thread
     std::string error;         // first failure, one line
 };
 
@@ -104,10 +106,12 @@ std::string find_ffmpeg(std::string *found);
 // Checks the output name and the folder, creates the hidden files; false
 // with encoder->error set.
 bool prepare_video(VideoEncoder *encoder, const std::string &ffmpeg, const std::string &output, int fps,
-                   int scale);
+                   int scale, bool lossless);
 // Starts the first ffmpeg for frames of the given size and depth.
 bool start_video(VideoEncoder *encoder, int width, int height, int bits_per_pixel);
-// Sends one frame (rows top to bottom, `pitch` bytes apart).
+// Sends one frame (rows top to bottom, `pitch` bytes apart). The frame is
+// copied into a short queue that a writer thread feeds to ffmpeg, so drawing
+// goes on while the encoder reads; this waits only when the queue is full.
 bool send_video_frame(VideoEncoder *encoder, const uint8_t *pixels, int pitch);
 void send_video_audio(VideoEncoder *encoder, const int16_t *stereo, size_t frames);
 // Ends the first ffmpeg, joins picture and sound and renames the result

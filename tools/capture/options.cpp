@@ -20,6 +20,7 @@ const char *capture_usage()
            "  --trace FILE      write one CSV line per frame\n"
            "  --video FILE      encode picture and sound with ffmpeg (.mp4 or .mkv)\n"
            "  --wav FILE        write the sound as 16-bit stereo WAV at 44,100 Hz\n"
+           "  --lossless        bit-exact video (.mkv): RGB picture, FLAC sound, scale 1 unless given\n"
            "  --scale N         enlarge the video N times, sharp pixels (default: 2)\n"
            "  --start WHERE     video and sound start at ORDER:ROW or at SECONDS (default: 0)\n"
            "  --end WHERE       stop before ORDER:ROW or SECONDS (default: order 46, the show's end)\n"
@@ -105,10 +106,15 @@ static bool ends_with(std::string text, const char *suffix)
 std::string parse_capture_options(int argc, char **argv, CaptureOptions *options)
 {
     constexpr int64_t MaxFrame = INT64_C(1) << 40;
+    bool scale_given = false;
     for (int i = 1; i < argc; i++) {
         std::string option = argv[i];
         if (option == "--quiet") {
             options->progress = false;
+            continue;
+        }
+        if (option == "--lossless") {
+            options->lossless = true;
             continue;
         }
         if (option == "--png") {
@@ -160,6 +166,7 @@ std::string parse_capture_options(int argc, char **argv, CaptureOptions *options
             if (!parse_integer(value, 1, MaxScale, &number))
                 return std::string("--scale: ") + value + ": must be 1 to 8";
             options->scale = static_cast<int>(number);
+            scale_given = true;
         } else if (option == "--start" || option == "--end") {
             CaptureMark *mark = option == "--start" ? &options->start : &options->end;
             if (!parse_mark(value, mark))
@@ -170,6 +177,15 @@ std::string parse_capture_options(int argc, char **argv, CaptureOptions *options
         } else {
             return option + ": unknown option";
         }
+    }
+    if (options->lossless) {
+        if (options->video_path.empty())
+            return "--lossless: needs --video FILE.mkv";
+        if (!ends_with(options->video_path, ".mkv"))
+            return "--lossless: " + options->video_path + ": a lossless video is Matroska; name it .mkv";
+        // The frames as drawn, so that each decoded frame equals its PNG.
+        if (!scale_given)
+            options->scale = 1;
     }
     const CaptureMark &start = options->start, &end = options->end;
     bool both_times = start.kind == CaptureMark::Time && end.kind == CaptureMark::Time;

@@ -3,9 +3,13 @@
 #include <bit>
 #include <cctype>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <pthread.h>
+#include <thread>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -17,10 +21,21 @@
 
 extern char **environ;
 
-// H.264 settings that keep flat-coloured pixel art clean at a sane size.
-constexpr const char *VideoPreset = "veryfast";
+// H.264 settings that keep flat-coloured pixel art clean at a sane size:
+// 4:4:4 keeps each enlarged pixel's own colour (4:2:0 would share one colour
+// sample between the two pixels of a sharp edge), and the preset and rate
+// factor are the fastest that stay visually lossless (bench/encoder_matrix.sh).
+constexpr const char *VideoPreset = "superfast";
 constexpr const char *VideoQuality = "16";   // constant rate factor
 constexpr const char *AudioBitrate = "192k";
+// Lossless: every decoded frame is the drawn one, and the sound the samples.
+constexpr const char *LosslessPreset = "ultrafast";
+// Frames the drawing may run ahead of the encoder.
+constexpr int QueuedFrames = 4;
+// A pipe this large lets ffmpeg take a frame in a few reads.
+constexpr int PipeBytes = 1 << 20;
+// How often a drawing thread waiting for room looks for an interrupt.
+constexpr auto InterruptPoll = std::chrono::milliseconds(100);
 // Longest ffmpeg message quoted in an error line.
 constexpr size_t MaxQuotedMessage = 200;
 
@@ -100,7 +115,21 @@ static void remove_file(std::string *path)
     }
 }
 
-bool prepare_video(VideoEncoder *encoder, const std::string &ffmpeg, const std::string &output, int fps, int scale)
+// Frames on their way to ffmpeg: `count` filled slots from `head`, written
+// in order by one thread while the drawing fills the next.
+struct FrameQueue {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<uint8_t> slots[QueuedFrames];
+    int head = 0, count = 0;
+    bool closing = false;    // no more frames: write what is queued, then end
+    bool failed = false;     // a write failed; `write_errno` says why
+    int write_errno = 0;
+    std::thread writer;
+};
+
+bool prepare_video(VideoEncoder *encoder, const std::string &ffmpeg, const std::string &output, int fps, int scale,
+                   bool lossless)
 {
     *encoder = {};
     encoder->pipe_fd = -1;
@@ -108,6 +137,7 @@ bool prepare_video(VideoEncoder *encoder, const std::string &ffmpeg, const std::
     encoder->output = output;
     encoder->fps = fps;
     encoder->scale = scale;
+    encoder->lossless = lossless;
     std::string extension = std::filesystem::path(output).extension().string();
     for (char &c : extension)
         c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -234,6 +264,8 @@ static const char *raw_pixel_format(int bits_per_pixel)
     return bits_per_pixel == 32 ? "bgr0" : bits_per_pixel == 24 ? "bgr24" : "rgb565le";
 }
 
+static void write_queued_frames(VideoEncoder *encoder);
+
 bool start_video(VideoEncoder *encoder, int width, int height, int bits_per_pixel)
 {
     encoder->width = width;
@@ -241,28 +273,41 @@ bool start_video(VideoEncoder *encoder, int width, int height, int bits_per_pixe
     encoder->bits_per_pixel = bits_per_pixel;
     const char *format = raw_pixel_format(bits_per_pixel);
     // Enlarge first in the surface's own pixel format, so every source pixel
-    // becomes a block of identical colour; the conversion to 4:2:0 that
-    // follows then keeps each pixel's colour exactly.
+    // becomes a block of identical colour; the conversion that follows then
+    // keeps each pixel's colour.
     std::string filter;
     if (encoder->scale > 1)
         filter = "scale=iw*" + std::to_string(encoder->scale) + ":ih*" + std::to_string(encoder->scale) +
                  ":flags=neighbor,format=" + format + ",";
-    filter += "scale=out_color_matrix=bt709:out_range=tv:flags=neighbor+accurate_rnd+full_chroma_inp,format=yuv420p";
     std::vector<std::string> arguments = {
         "-hide_banner", "-nostats", "-loglevel", "error", "-y",
         "-f", "rawvideo", "-pixel_format", format,
         "-video_size", std::to_string(width) + "x" + std::to_string(height),
         "-framerate", std::to_string(encoder->fps), "-i", "pipe:0",
-        "-vf", filter,
-        "-c:v", "libx264", "-preset", VideoPreset, "-crf", VideoQuality, "-pix_fmt", "yuv420p",
-        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
-        "-f", "mp4", encoder->video_part,
     };
+    std::vector<std::string> codec;
+    if (encoder->lossless) {
+        // RGB straight into the encoder: no colour conversion, nothing lost.
+        filter += "format=bgr24";
+        codec = {"-c:v", "libx264rgb", "-preset", LosslessPreset, "-qp", "0", "-f", "matroska"};
+    } else {
+        filter += "scale=out_color_matrix=bt709:out_range=tv:flags=neighbor+accurate_rnd+full_chroma_inp,"
+                  "format=yuv444p";
+        codec = {"-c:v", "libx264", "-preset", VideoPreset, "-crf", VideoQuality, "-pix_fmt", "yuv444p",
+                 "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
+                 "-color_range", "tv", "-f", "mp4"};
+    }
+    arguments.push_back("-vf");
+    arguments.push_back(filter);
+    arguments.insert(arguments.end(), codec.begin(), codec.end());
+    arguments.push_back(encoder->video_part);
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         encoder->error = std::string("cannot make a pipe for ffmpeg: ") + strerror(errno);
         return false;
     }
+    // Only a hint: a smaller pipe works too, with more reads per frame.
+    fcntl(fds[1], F_SETPIPE_SZ, PipeBytes);
     encoder->pid = spawn_ffmpeg(encoder, arguments, fds[0]);
     close(fds[0]);
     if (encoder->pid == 0) {
@@ -270,6 +315,12 @@ bool start_video(VideoEncoder *encoder, int width, int height, int bits_per_pixe
         return false;
     }
     encoder->pipe_fd = fds[1];
+    encoder->queue = new FrameQueue;
+    size_t frame_bytes = static_cast<size_t>(width) * static_cast<size_t>(bits_per_pixel / 8) *
+                         static_cast<size_t>(height);
+    for (std::vector<uint8_t> &slot : encoder->queue->slots)
+        slot.resize(frame_bytes);
+    encoder->queue->writer = std::thread(write_queued_frames, encoder);
     return true;
 }
 
@@ -289,10 +340,68 @@ static bool write_all(int fd, const uint8_t *bytes, size_t size)
     return true;
 }
 
+// The writer thread: each queued frame down the pipe, in order, until the
+// queue is closed and empty or a write fails.
+static void write_queued_frames(VideoEncoder *encoder)
+{
+    // Interrupts go to the drawing thread, which watches for them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    FrameQueue *queue = encoder->queue;
+    for (;;) {
+        std::unique_lock<std::mutex> held(queue->lock);
+        queue->changed.wait(held, [queue] { return queue->count > 0 || queue->closing; });
+        if (queue->count == 0)
+            return;
+        const std::vector<uint8_t> &slot = queue->slots[queue->head];
+        held.unlock();
+        // The slot stays the writer's until `count` drops.
+        bool written = write_all(encoder->pipe_fd, slot.data(), slot.size());
+        int saved_errno = errno;
+        held.lock();
+        if (!written) {
+            queue->failed = true;
+            queue->write_errno = saved_errno;
+            queue->changed.notify_all();
+            return;
+        }
+        queue->head = (queue->head + 1) % QueuedFrames;
+        queue->count--;
+        queue->changed.notify_all();
+    }
+}
+
+// Ends the writer thread: after the queued frames when `drain`, else at
+// once (ffmpeg is stopped first so that a blocked write returns). Returns
+// the errno of a failed write, 0 when every frame went down the pipe.
+static int stop_writer(VideoEncoder *encoder, bool drain)
+{
+    FrameQueue *queue = encoder->queue;
+    if (!queue)
+        return 0;
+    if (!drain && encoder->pid)
+        kill(encoder->pid, SIGTERM);
+    {
+        std::lock_guard<std::mutex> held(queue->lock);
+        queue->closing = true;
+    }
+    queue->changed.notify_all();
+    if (queue->writer.joinable())
+        queue->writer.join();
+    int lost = queue->failed ? queue->write_errno : 0;
+    delete queue;
+    encoder->queue = nullptr;
+    return lost;
+}
+
 // The encoder died or the capture was interrupted: close the pipe, collect
 // ffmpeg and say why.
 static void fail_sending(VideoEncoder *encoder, int saved_errno)
 {
+    stop_writer(encoder, false);
     close(encoder->pipe_fd);
     encoder->pipe_fd = -1;
     if (capture_interrupted()) {
@@ -311,21 +420,35 @@ static void fail_sending(VideoEncoder *encoder, int saved_errno)
 
 bool send_video_frame(VideoEncoder *encoder, const uint8_t *pixels, int pitch)
 {
-    if (encoder->pipe_fd < 0)
+    FrameQueue *queue = encoder->queue;
+    if (encoder->pipe_fd < 0 || !queue)
         return false;
     size_t row_bytes = static_cast<size_t>(encoder->width) * static_cast<size_t>(encoder->bits_per_pixel / 8);
-    const uint8_t *frame = pixels;
-    if (static_cast<size_t>(pitch) != row_bytes) {
-        encoder->row_buffer.resize(row_bytes * static_cast<size_t>(encoder->height));
-        for (int y = 0; y < encoder->height; y++)
-            memcpy(encoder->row_buffer.data() + static_cast<size_t>(y) * row_bytes,
-                   pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch), row_bytes);
-        frame = encoder->row_buffer.data();
+    std::unique_lock<std::mutex> held(queue->lock);
+    while (queue->count == QueuedFrames && !queue->failed) {
+        if (capture_interrupted()) {
+            held.unlock();
+            fail_sending(encoder, EINTR);
+            return false;
+        }
+        queue->changed.wait_for(held, InterruptPoll);
     }
-    if (!write_all(encoder->pipe_fd, frame, row_bytes * static_cast<size_t>(encoder->height))) {
-        fail_sending(encoder, errno);
+    if (queue->failed) {
+        int saved_errno = queue->write_errno;
+        held.unlock();
+        fail_sending(encoder, saved_errno);
         return false;
     }
+    // The free slot belongs to this thread until `count` covers it.
+    std::vector<uint8_t> &slot = queue->slots[(queue->head + queue->count) % QueuedFrames];
+    held.unlock();
+    for (int y = 0; y < encoder->height; y++)
+        memcpy(slot.data() + static_cast<size_t>(y) * row_bytes, pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch),
+               row_bytes);
+    held.lock();
+    queue->count++;
+    held.unlock();
+    queue->changed.notify_all();
     encoder->frames++;
     return true;
 }
@@ -343,6 +466,7 @@ void send_video_audio(VideoEncoder *encoder, const int16_t *stereo, size_t frame
 
 bool finish_video(VideoEncoder *encoder)
 {
+    int lost = stop_writer(encoder, true);
     if (encoder->pipe_fd >= 0) {
         close(encoder->pipe_fd);
         encoder->pipe_fd = -1;
@@ -354,6 +478,8 @@ bool finish_video(VideoEncoder *encoder)
             encoder->error = "interrupted";
         else if (!how.empty())
             note_ffmpeg_failure(encoder, how, "encoding");
+        else if (lost != 0)
+            note_ffmpeg_failure(encoder, std::string("stopped reading: ") + strerror(lost), "encoding");
     }
     if (encoder->audio) {
         if (fclose(encoder->audio) != 0 && encoder->error.empty())
@@ -371,8 +497,13 @@ bool finish_video(VideoEncoder *encoder)
         "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-y",
         "-i", encoder->video_part,
         "-f", "s16le", "-sample_rate", std::to_string(MusicRate), "-channels", "2", "-i", encoder->audio_part,
-        "-map", "0:v:0", "-map", "1:a:0", "-c:v", "copy", "-c:a", "aac", "-b:a", AudioBitrate,
+        "-map", "0:v:0", "-map", "1:a:0", "-c:v", "copy",
     };
+    if (encoder->lossless) {
+        arguments.insert(arguments.end(), {"-c:a", "flac"});
+    } else {
+        arguments.insert(arguments.end(), {"-c:a", "aac", "-b:a", AudioBitrate});
+    }
     if (encoder->container == "mp4") {
         // The index at the front: the video plays while it downloads.
         arguments.push_back("-movflags");
@@ -399,6 +530,7 @@ bool finish_video(VideoEncoder *encoder)
 
 void abandon_video(VideoEncoder *encoder)
 {
+    stop_writer(encoder, false);
     if (encoder->pipe_fd >= 0) {
         close(encoder->pipe_fd);
         encoder->pipe_fd = -1;
