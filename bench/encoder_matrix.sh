@@ -51,21 +51,25 @@ encode() {
 echo "| setting (${length} s from ${start} s) | CPU s per s | real time on one core | MB per minute | PSNR dB |"
 echo "|---|---|---|---|---|"
 yuv="scale=out_color_matrix=bt709:out_range=tv:flags=neighbor+accurate_rnd+full_chroma_inp"
-FORMAT="$yuv,format=yuv420p"
-encode "x264 veryfast crf 16, 4:2:0, 2x" 2 -c:v libx264 -preset veryfast -crf 16
-FORMAT="$yuv,format=yuv444p"
-for preset in ultrafast superfast veryfast; do
-    encode "x264 $preset crf 16, 4:4:4, 2x" 2 -c:v libx264 -preset $preset -crf 16
+if [ "${MATRIX_YUV:-1}" = 1 ]; then
+    FORMAT="$yuv,format=yuv420p"
+    encode "x264 veryfast crf 16, 4:2:0, 2x" 2 -c:v libx264 -preset veryfast -crf 16
+    FORMAT="$yuv,format=yuv444p"
+    encode "x264 ultrafast crf 16, 4:4:4, 2x" 2 -c:v libx264 -preset ultrafast -crf 16
+    encode "x264 superfast crf 16, 4:4:4, 2x" 2 -c:v libx264 -preset superfast -crf 16
+fi
+# RGB coding spends its bits evenly on the three channels, where YUV starves
+# the red and blue of saturated pixel art.
+FORMAT="format=bgr24"
+for crf in 12 16 20; do
+    encode "x264 RGB ultrafast crf $crf, 2x" 2 -c:v libx264rgb -preset ultrafast -crf $crf
 done
-encode "x264 ultrafast crf 12, 4:4:4, 2x" 2 -c:v libx264 -preset ultrafast -crf 12
-encode "x264 ultrafast crf 20, 4:4:4, 2x" 2 -c:v libx264 -preset ultrafast -crf 20
-encode "x264 superfast crf 20, 4:4:4, 2x" 2 -c:v libx264 -preset superfast -crf 20
-encode "x264 superfast crf 16 animation, 4:4:4, 2x" 2 -c:v libx264 -preset superfast -crf 16 -tune animation
-encode "x264 medium crf 16, 4:4:4, 2x" 2 -c:v libx264 -preset medium -crf 16
-encode "x264 superfast crf 16, 4:4:4, 1x" 1 -c:v libx264 -preset superfast -crf 16
-encode "x264 superfast crf 16, 4:4:4, 3x" 3 -c:v libx264 -preset superfast -crf 16
-FORMAT="format=bgr0"
-encode "x264 RGB superfast crf 16, 2x" 2 -c:v libx264rgb -preset superfast -crf 16
+for preset in superfast veryfast medium; do
+    encode "x264 RGB $preset crf 16, 2x" 2 -c:v libx264rgb -preset $preset -crf 16
+done
+encode "x264 RGB superfast crf 16 animation, 2x" 2 -c:v libx264rgb -preset superfast -crf 16 -tune animation
+encode "x264 RGB ultrafast crf 16, 1x" 1 -c:v libx264rgb -preset ultrafast -crf 16
+encode "x264 RGB ultrafast crf 16, 3x" 3 -c:v libx264rgb -preset ultrafast -crf 16
 encode "x264 RGB lossless ultrafast qp 0, 1x" 1 -c:v libx264rgb -preset ultrafast -qp 0
-encode "x264 RGB lossless superfast qp 0, 1x" 1 -c:v libx264rgb -preset superfast -qp 0
+FORMAT="format=bgr0"
 encode "FFV1, 1x" 1 -c:v ffv1 -level 3 -slices 4

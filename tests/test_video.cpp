@@ -106,7 +106,7 @@ TEST_F(VideoTest, FirstSecondsGiveTheExpectedStreamsPictureAndSoundAndDecodeAlik
     EXPECT_EQ(video["width"], "1280");
     EXPECT_EQ(video["height"], "960");
     EXPECT_EQ(video["r_frame_rate"], "50/1");
-    EXPECT_EQ(video["pix_fmt"], "yuv420p");
+    EXPECT_EQ(video["pix_fmt"], "yuv444p");
     EXPECT_EQ(video["nb_read_frames"], std::to_string(Fps * Seconds));
     auto audio = probe_stream(a, "a:0", "codec_name,sample_rate,channels,duration");
     EXPECT_EQ(audio["codec_name"], "aac");

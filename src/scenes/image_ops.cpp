@@ -14,11 +14,20 @@ constexpr int WarpModulus = 255;   // sums wrap modulo 255: row and column 255 a
 constexpr int OffsetByte = 0xFF;   // only the low byte of an offset counts
 constexpr uint32_t InvertMask = 0x00FFFFFF;  // the three colour bytes; the top byte stays
 
-inline uint32_t warp_sample(const uint32_t *texture, uint8_t mx, uint8_t my, int ox, int oy)
+// Where each map byte lands once offset: columns (mx + ox) mod 255 and row
+// starts 256 * ((my + oy) mod 255), looked up instead of divided per pixel.
+struct WarpTables {
+    int column[256], row[256];
+};
+
+WarpTables warp_tables(int ox, int oy)
 {
-    int tx = (mx + ox) % WarpModulus;
-    int ty = (my + oy) % WarpModulus;
-    return texture[WarpSide * ty + tx];
+    WarpTables t;
+    for (int i = 0; i < 256; i++) {
+        t.column[i] = (i + ox) % WarpModulus;
+        t.row[i] = WarpSide * ((i + oy) % WarpModulus);
+    }
+    return t;
 }
 
 } // namespace
@@ -35,12 +44,13 @@ void warp_band(const uint8_t *map_x, const uint8_t *map_y, const uint32_t *textu
 {
     int ox = offset_x & OffsetByte;
     int oy = offset_y & OffsetByte;
+    const WarpTables t = warp_tables(ox, oy);
     for (int r = 0; r < BandHeight; r++) {
         uint32_t *row = RenderTarget.pixels + static_cast<ptrdiff_t>(r) * RenderTarget.pitch;
         const uint8_t *mx = map_x + r * BandWidth;
         const uint8_t *my = map_y + r * BandWidth;
         for (int c = 0; c < BandWidth; c++)
-            row[c] = warp_sample(texture, mx[c], my[c], ox, oy);
+            row[c] = texture[t.row[my[c]] + t.column[mx[c]]];
     }
 }
 
@@ -49,8 +59,9 @@ void warp_texture(uint32_t *dst, const uint8_t *map_x, const uint8_t *map_y, con
 {
     int ox = offset_x & OffsetByte;
     int oy = offset_y & OffsetByte;
+    const WarpTables t = warp_tables(ox, oy);
     for (int i = 0; i < WarpSide * WarpSide; i++)
-        dst[i] = warp_sample(texture, map_x[i], map_y[i], ox, oy);
+        dst[i] = texture[t.row[map_y[i]] + t.column[map_x[i]]];
 }
 
 void invert_band()

@@ -204,10 +204,10 @@ static void draw_tunnel_background()
         copy_band(picture);
         return;
     }
-    // Black, also when the picture a flash asks for was never loaded.
-    for (int row = 0; row < BandHeight; row++)
-        std::memset(RenderTarget.pixels + static_cast<size_t>(row) * RenderTarget.pitch, 0,
-                    static_cast<size_t>(RenderTarget.pitch) * sizeof(uint32_t));
+    // Black, also when the picture a flash asks for was never loaded; whole
+    // rows of the pitch, so the band is one run of memory.
+    std::memset(RenderTarget.pixels, 0,
+                static_cast<size_t>(BandHeight) * static_cast<size_t>(RenderTarget.pitch) * sizeof(uint32_t));
 }
 
 static void morph_tube(Object3D *wire, Object3D *swollen, Object3D *textured)
