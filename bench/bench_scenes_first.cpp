@@ -7,7 +7,7 @@
 #include "bench_support.h"
 #include "scenes/scenes.h"
 #include "shell/frame_driver.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "scenes/credits.h"
 #include "scenes/scenes.h"
 #include "scenes/system.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "scenes/ball.h"
 #include "scenes/plane.h"
 #include "scenes/scenes.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

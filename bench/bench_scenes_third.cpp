@@ -8,7 +8,7 @@
 #include "scenes/believe.h"
 #include "scenes/scenes.h"
 #include "scenes/tunnel.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "scene_fixture.h"

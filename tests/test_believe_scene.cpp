@@ -9,7 +9,8 @@
 
 #include "archive_fixture.h"
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
+#include "shell/startup.h"
 #include "scene_fixture.h"
 #include "scenes/believe.h"
 #include "scenes/scenes.h"

@@ -183,7 +183,7 @@ protected:
     void SetUp() override
     {
         BoxOffset = Image{};
-        BoxOffset.kind = 1;
+        BoxOffset.kind = ImageBytes;
         BoxOffset.width = 960;
         BoxOffset.height = 480;
         BoxOffset.pixels = map.data();

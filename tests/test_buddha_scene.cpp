@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "raster/raster.h"
 #include "scene_fixture.h"
+#include "scenes/scene_assets.h"
 #include "scenes/believe.h"
 #include "scenes/buddha.h"
 #include "scenes/image_ops.h"

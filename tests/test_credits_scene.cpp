@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/view.h"
 #include "scene_fixture.h"
 #include "scenes/credits.h"

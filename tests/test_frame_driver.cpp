@@ -7,7 +7,7 @@
 
 #include "shell/frame_driver.h"
 #include "platform/platform.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

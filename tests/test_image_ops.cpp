@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "scenes/image_ops.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
+#include "raster/render_target.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ std::vector<uint32_t> position_texture()
 Image word_image(int width, int height, std::vector<uint32_t> &store)
 {
     Image image{};
-    image.kind = 2;
+    image.kind = ImageWords;
     image.width = width;
     image.height = height;
     image.pixels = reinterpret_cast<uint8_t *>(store.data());

@@ -12,13 +12,13 @@
 
 #include "archive_fixture.h"
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "frame_check.h"
 #include "platform/memory_display.h"
 #include "shell/display.h"
 #include "shell/exit_status.h"
 #include "shell/frame_driver.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 #include "short_show.h"
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 const char *ArchivePath = "orvanti.dat";
 ArchiveDirectory Directory;

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 constexpr int64_t FileVertexSize = 20;
 constexpr int64_t FileFaceSize = 8;

@@ -6,7 +6,7 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ struct Corner {
 bool texture_usable(const Image *t)
 {
     if (!t || !t->pixels || t->width <= 0 || t->height <= 0) return false;
-    const int64_t bytes_per_pixel = t->kind == 2 ? 4 : 1;
+    const int64_t bytes_per_pixel = t->kind == ImageWords ? 4 : 1;
     return int64_t{t->width} * t->height * bytes_per_pixel >= TextureBytes;
 }
 

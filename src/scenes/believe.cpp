@@ -9,7 +9,7 @@
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
+#include "raster/render_target.h"
 
 float BelievePhase = 0.0f;
 Matrix BelieveCamera;
@@ -19,6 +19,7 @@ Mesh BelieveOsmaMesh;
 Mesh BelieveGulaMesh;
 
 bool BelieveLoaded = false;
+uint32_t *BelieveSnapshot = nullptr;
 
 static const char *const BackgroundName = "believe\\believe_back.tga";
 static const char *const TextureName = "believe\\believe_txt.tga";
@@ -52,8 +53,8 @@ void load_believe_scene()
         matrix_scale_w(gula->matrix, BelieveObjectScale);
 
     // The background is copied whole and the texture read 256 by 256 every frame.
-    bool ok = require_picture(BackgroundName, &BelieveBackground, PictureWords, BandWidth, BandHeight);
-    ok = require_picture(TextureName, &BelieveTexture, PictureWords, TextureSide, TextureSide) && ok;
+    bool ok = require_picture(BackgroundName, &BelieveBackground, ImageWords, BandWidth, BandHeight);
+    ok = require_picture(TextureName, &BelieveTexture, ImageWords, TextureSide, TextureSide) && ok;
     ok = require_mesh(OsmaName, &BelieveOsmaMesh) && ok;
     ok = require_mesh(GulaName, &BelieveGulaMesh) && ok;
     BelieveLoaded = ok;

@@ -5,15 +5,15 @@
 #include <cmath>
 #include <cstddef>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/frame_driver.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 Image BoxTexture, BoxOffset, BoxTitle, BoxTitleMask, BoxFlash;
@@ -124,12 +124,12 @@ void load_box_scene()
     load_image(MaskName, &BoxTitleMask);
     load_image(FlashName, &BoxFlash);
 
-    bool pictures = require_picture(TextureName, &BoxTexture, PictureWords, TextureWidth, TextureMinRows);
-    pictures = require_picture(OffsetName, &BoxOffset, PictureGrey, OffsetWidth, OffsetRows) && pictures;
-    pictures = require_picture(TitleName, &BoxTitle, PictureWords, BandWidth, TitleRows) && pictures;
-    pictures = require_picture(MaskName, &BoxTitleMask, PictureGrey, MaskWidth, MaskFirstRow + MaskRowChoices) &&
+    bool pictures = require_picture(TextureName, &BoxTexture, ImageWords, TextureWidth, TextureMinRows);
+    pictures = require_picture(OffsetName, &BoxOffset, ImageBytes, OffsetWidth, OffsetRows) && pictures;
+    pictures = require_picture(TitleName, &BoxTitle, ImageWords, BandWidth, TitleRows) && pictures;
+    pictures = require_picture(MaskName, &BoxTitleMask, ImageBytes, MaskWidth, MaskFirstRow + MaskRowChoices) &&
                pictures;
-    pictures = require_picture(FlashName, &BoxFlash, PictureGrey, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(FlashName, &BoxFlash, ImageBytes, BandWidth, BandHeight) && pictures;
     BoxLoaded = meshes && pictures;
 }
 

@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {
@@ -183,7 +183,7 @@ bool require_any_size(const char *name, const Image *image, int kind)
 
 bool require_map(const char *name, const Image *image)
 {
-    return require_picture(name, image, PictureGrey, TextureSide, TextureSide);
+    return require_picture(name, image, ImageBytes, TextureSide, TextureSide);
 }
 
 bool load_box(const char *name, Mesh *mesh, float scale_w)
@@ -217,8 +217,8 @@ void load_buddha_scene()
     BuddhaSceneReady = false;
     load_image(PictureName, &BuddhaPicture);
     load_image(PictureName, &BuddhaPictureInverted);
-    bool ok = require_any_size(PictureName, &BuddhaPicture, PictureWords);
-    if (require_any_size(PictureName, &BuddhaPictureInverted, PictureWords))
+    bool ok = require_any_size(PictureName, &BuddhaPicture, ImageWords);
+    if (require_any_size(PictureName, &BuddhaPictureInverted, ImageWords))
         invert_image(&BuddhaPictureInverted);
     else
         ok = false;
@@ -226,9 +226,9 @@ void load_buddha_scene()
     load_image(ScrollerName, &BuddhaScroller);
     load_image(BoxTextureName, &BuddhaBoxTexture);
     load_image(WarpSourceName, &BuddhaWarpSource);
-    ok = require_any_size(ScrollerName, &BuddhaScroller, PictureGrey) && ok;
-    ok = require_picture(BoxTextureName, &BuddhaBoxTexture, PictureWords, TextureSide, TextureSide) && ok;
-    ok = require_picture(WarpSourceName, &BuddhaWarpSource, PictureWords, TextureSide, WarpSourceRows) && ok;
+    ok = require_any_size(ScrollerName, &BuddhaScroller, ImageBytes) && ok;
+    ok = require_picture(BoxTextureName, &BuddhaBoxTexture, ImageWords, TextureSide, TextureSide) && ok;
+    ok = require_picture(WarpSourceName, &BuddhaWarpSource, ImageWords, TextureSide, WarpSourceRows) && ok;
 
     alloc_cleared(&GlowTexture.pixels, GlowBytes);
     ok = ok && GlowTexture.pixels != nullptr;
@@ -246,13 +246,13 @@ void load_buddha_scene()
     load_image(Glow2Name, &BuddhaGlow2);
     load_image(RingName, &BuddhaRing);
     load_image(RingName, &BuddhaRingInverted);
-    ok = require_picture(CrossfadeName, &BuddhaCrossfade, PictureGrey, CrossfadeWidth, CrossfadeRows) && ok;
+    ok = require_picture(CrossfadeName, &BuddhaCrossfade, ImageBytes, CrossfadeWidth, CrossfadeRows) && ok;
     ok = require_map(MapXName, &BuddhaMapX) && ok;
     ok = require_map(MapYName, &BuddhaMapY) && ok;
     ok = require_map(Glow1Name, &BuddhaGlow1) && ok;
     ok = require_map(Glow2Name, &BuddhaGlow2) && ok;
-    ok = require_any_size(RingName, &BuddhaRing, PictureWords) && ok;
-    if (require_any_size(RingName, &BuddhaRingInverted, PictureWords))
+    ok = require_any_size(RingName, &BuddhaRing, ImageWords) && ok;
+    if (require_any_size(RingName, &BuddhaRingInverted, ImageWords))
         invert_image(&BuddhaRingInverted);
     else
         ok = false;

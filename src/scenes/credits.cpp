@@ -12,8 +12,8 @@
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 float TextScroll = 0.0f;
@@ -103,12 +103,12 @@ void load_credits_scene()
     }
     load_image(DissolveName, &CreditsDissolve);
 
-    bool ok = require_picture(BackgroundName, &CreditsBackground, PictureWords, BandWidth, BandHeight);
-    ok = require_picture(TextName, &CreditsText, PictureWords, CreditsTextWidth, CreditsTextRows) && ok;
-    ok = require_picture(MaskName, &CreditsMask, PictureGrey, CreditsTextWidth, BandHeight) && ok;
-    ok = require_picture(TextureName, &CreditsTexture, PictureWords, TextureSide, TextureMinRows) && ok;
+    bool ok = require_picture(BackgroundName, &CreditsBackground, ImageWords, BandWidth, BandHeight);
+    ok = require_picture(TextName, &CreditsText, ImageWords, CreditsTextWidth, CreditsTextRows) && ok;
+    ok = require_picture(MaskName, &CreditsMask, ImageBytes, CreditsTextWidth, BandHeight) && ok;
+    ok = require_picture(TextureName, &CreditsTexture, ImageWords, TextureSide, TextureMinRows) && ok;
     ok = require_mesh(MeshName, &CreditsMesh) && ok;
-    ok = require_picture(DissolveName, &CreditsDissolve, PictureGrey, BandWidth, BandHeight) && ok;
+    ok = require_picture(DissolveName, &CreditsDissolve, ImageBytes, BandWidth, BandHeight) && ok;
     CreditsSceneReady = ok;
 }
 

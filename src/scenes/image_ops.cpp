@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "shell/frame_driver.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
+#include "raster/render_target.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 int SystemTextureRow = 0;
@@ -248,8 +248,8 @@ void load_system_scene()
     bool ok = plane_ok;
     for (Mesh &mesh : SystemCopyMeshes)
         ok = require_mesh(CopyName, &mesh) && ok;
-    ok = require_picture(TextureName, &SystemTextureStore, PictureWords, TextureSide, TextureMinRows) && ok;
-    ok = require_picture(HeightName, &SystemHeight, PictureGrey, SystemGridSide, SystemGridSide) && ok;
+    ok = require_picture(TextureName, &SystemTextureStore, ImageWords, TextureSide, TextureMinRows) && ok;
+    ok = require_picture(HeightName, &SystemHeight, ImageBytes, SystemGridSide, SystemGridSide) && ok;
     ok = require_mesh(GulaName, &SystemGulaMesh) && ok;
     SystemSceneReady = ok;
 }

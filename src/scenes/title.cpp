@@ -5,15 +5,15 @@
 #include <cstddef>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/frame_driver.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 Mesh TitleMesh;
@@ -85,13 +85,13 @@ void load_title_scene()
     load_image(FlashName, &TitleFlash);
     alloc_cleared(&TitleFlashRing, static_cast<size_t>(BandPixels) * 2);
 
-    bool pictures = require_picture(TextureName, &TitleTexture, PictureWords, TextureWidth, TextureMinRows);
+    bool pictures = require_picture(TextureName, &TitleTexture, ImageWords, TextureWidth, TextureMinRows);
     for (int b = 0; b < 3; b++)
-        pictures = require_picture(BackgroundNames[b], &TitleBackgrounds[b], PictureWords, BandWidth,
+        pictures = require_picture(BackgroundNames[b], &TitleBackgrounds[b], ImageWords, BandWidth,
                                    BackgroundMinRows) && pictures;
-    pictures = require_picture(ColourName, &TitleColours, PictureWords, BandWidth, BandHeight) && pictures;
-    pictures = require_picture(WipeName, &TitleWipe, PictureGrey, BandWidth, BandHeight) && pictures;
-    pictures = require_picture(FlashName, &TitleFlash, PictureGrey, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(ColourName, &TitleColours, ImageWords, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(WipeName, &TitleWipe, ImageBytes, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(FlashName, &TitleFlash, ImageBytes, BandWidth, BandHeight) && pictures;
     if (pictures && TitleFlashRing) {
         memcpy(TitleFlashRing, TitleFlash.pixels, BandPixels);
         memcpy(TitleFlashRing + BandPixels, TitleFlash.pixels, BandPixels);

@@ -5,16 +5,16 @@
 #include <cmath>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "scenes/believe.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "scenes/title.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 float TunnelTravel = 0.0f;
@@ -122,10 +122,10 @@ void load_tunnel_scene()
     for (Mesh *tube : tubes)
         ok = require_mesh(TubeName, tube) && ok;
     ok = require_mesh(BallName, &TunnelBallMesh) && ok;
-    ok = require_picture(TextureName, &TunnelTexture, PictureWords, TextureRowWords, 2 * TextureWindowRows) && ok;
-    ok = require_picture(BallTextureName, &TunnelBallTexture, PictureWords, TextureRowWords, TextureWindowRows) &&
+    ok = require_picture(TextureName, &TunnelTexture, ImageWords, TextureRowWords, 2 * TextureWindowRows) && ok;
+    ok = require_picture(BallTextureName, &TunnelBallTexture, ImageWords, TextureRowWords, TextureWindowRows) &&
          ok;
-    ok = require_picture(PictureName, &TunnelPicture, PictureWords, BandWidth, BandHeight) && ok;
+    ok = require_picture(PictureName, &TunnelPicture, ImageWords, BandWidth, BandHeight) && ok;
     TunnelLoaded = ok;
 }
 

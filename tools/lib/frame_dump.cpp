@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/band.h"
+#include "raster/render_target.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "archive_writer.h"
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 namespace fs = std::filesystem;
 
