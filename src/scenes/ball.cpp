@@ -94,9 +94,11 @@ void load_ball(Mesh *mesh, float scale_w, bool *ok)
         *ok = false;
 }
 
-void draw_ball(Object3D *ball, DrawCallback routine)
+constexpr int WhiteBallNearPlane = 0;
+
+void draw_ball(Object3D *ball, DrawCallback routine, int near_plane)
 {
-    render_object(ball, BallCamera, routine);
+    render_object(ball, BallCamera, routine, near_plane, BallFarPlane);
 }
 
 bool camera_near()
@@ -201,8 +203,6 @@ int ball_scene_handler(int init, int ticks, int param)
     if (init) {
         matrix_identity(BallCamera);
         matrix_translate(BallCamera, 0, 0, CameraRestZ);
-        set_near_plane(BallNearPlane);
-        set_far_plane(BallFarPlane);
         BallTicks = 0;
         BallPhase = StartPhase;
     }
@@ -222,8 +222,6 @@ int ball_scene_handler(int init, int ticks, int param)
     matrix_rotate_y(white_ball()->matrix, turns * WhiteTurnY);
     matrix_rotate_x(white_ball()->matrix, turns * WhiteTurnX);
 
-    set_near_plane(BallNearPlane);
-
     // Bit 1 holds the camera once it has come to BallStopZ or nearer.
     if (!(param & ParamStopNear) || BallCamera[14] < BallStopZ) {
         float swing = (param & ParamWideSwing) ? 2 * BobSwing : BobSwing;
@@ -236,14 +234,12 @@ int ball_scene_handler(int init, int ticks, int param)
     warp_band(BallMapX.pixels, BallMapY.pixels, image_words(&source), BallTicks, BallTicks / 2);
     take_vortex_texture();
 
-    draw_ball(rough_ball(), ball_face_wire);
-    draw_ball(vortex_ball(), ball_face_vortex);
+    draw_ball(rough_ball(), ball_face_wire, BallNearPlane);
+    draw_ball(vortex_ball(), ball_face_vortex, BallNearPlane);
     if (camera_near()) {
         // The white ball is culled at its unscaled placement, which comes
-        // within 75 of the camera; near 0 keeps it whole. The next frame
-        // puts 75 back before drawing anything.
-        set_near_plane(0);
-        draw_ball(white_ball(), ball_face_white);
+        // within 75 of the camera; near 0 keeps it whole.
+        draw_ball(white_ball(), ball_face_white, WhiteBallNearPlane);
     }
     return 0;
 }

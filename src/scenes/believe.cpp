@@ -91,7 +91,7 @@ static void draw_believe_object(Object3D *obj, DrawCallback callback)
 {
     if (obj == nullptr)
         return;
-    render_object(obj, BelieveCamera, callback);
+    render_object(obj, BelieveCamera, callback, BelieveNear, BelieveFar);
 }
 
 int believe_scene_handler(int init, int ticks, int flags)
@@ -120,8 +120,6 @@ int believe_scene_handler(int init, int ticks, int flags)
     if ((flags & BelieveFlagAdvanceOnly) || !BelieveLoaded)
         return 0;
 
-    set_near_plane(BelieveNear);
-    set_far_plane(BelieveFar);
     copy_band(image_words(&BelieveBackground));
     draw_believe_object(gula, believe_face_pulse);
     draw_believe_object(osma, believe_face_textured);

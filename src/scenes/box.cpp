@@ -48,6 +48,8 @@ constexpr int MaskShowBelow = 32;
 
 constexpr float CameraDistance = -512.0f;
 constexpr int BoxNearPlane = 450;
+// The box turns within a few hundred units of 500: 2000 is far past it.
+constexpr int BoxFarPlane = 2000;
 constexpr float BoxScaleW = 0.2f;  // shows the box five times as large
 constexpr float TurnY = 0.005f;    // radians per tick
 constexpr float TurnX = 0.002f;
@@ -78,14 +80,13 @@ void point_window(int row)
 
 void draw_box(Object3D *box, DrawCallback callback)
 {
-    render_object(box, BoxCamera, callback);
+    render_object(box, BoxCamera, callback, BoxNearPlane, BoxFarPlane);
 }
 
 void reset_camera()
 {
     matrix_identity(BoxCamera);
     matrix_translate(BoxCamera, 0.0f, 0.0f, CameraDistance);
-    set_near_plane(BoxNearPlane);
 }
 
 } // namespace

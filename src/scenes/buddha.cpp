@@ -46,6 +46,8 @@ constexpr float BoxScaleW = 0.2f;   // the first box drawn five times its stored
 constexpr float Box2ScaleW = 0.4f;
 constexpr int BoxNear = 256;
 constexpr int Box2Near = 210;
+// Both boxes stay within a few hundred units of the camera.
+constexpr int BoxFar = 2000;
 constexpr float TurnPerTick = 0.01f;  // radians about y, x and z
 
 constexpr float PhaseStep = 0.05f;
@@ -112,8 +114,7 @@ void turn_boxes(int ticks)
 void draw_box(Mesh *mesh, int near_plane, DrawCallback callback)
 {
     Object3D *box = first_object(mesh);
-    set_near_plane(near_plane);
-    render_object(box, BuddhaCamera, callback);
+    render_object(box, BuddhaCamera, callback, near_plane, BoxFar);
 }
 
 // Column after column of white text from band row 0 down, continuing from

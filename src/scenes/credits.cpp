@@ -49,6 +49,8 @@ constexpr float TurnY = 0.01f, TurnX = 0.005f;  // radians per tick
 constexpr float ObjectScaleW = 0.2f;            // shown at five times its stored size
 constexpr float CameraX = -300.0f, CameraZ = -512.0f;  // the camera stands to the object's left
 constexpr int CreditsNear = 500;
+// The lettering stays between the near plane and a few hundred units past it.
+constexpr int CreditsFar = 3000;
 
 constexpr int FlashKind = 3, DissolveKind = 11;
 
@@ -139,7 +141,6 @@ int credits_scene_handler(int init, int ticks, int)
         TextScroll = 0.0f;
         set_draw_callback(credits_face);
         // The far distance stays as the scene before left it.
-        set_near_plane(CreditsNear);
     }
     for (int t = 0; t < ticks; t++) {
         TextScroll += ScrollStep;
@@ -164,7 +165,7 @@ int credits_scene_handler(int init, int ticks, int)
     draw_text();
 
     // The callback is global: set again in case anything drew since the init call.
-    render_object(object, CreditsCamera, credits_face);
+    render_object(object, CreditsCamera, credits_face, CreditsNear, CreditsFar);
 
     if (FadeKind == FlashKind) {
         if (FadeValue != 0)

@@ -178,8 +178,6 @@ int plane_scene_handler(int init, int ticks, int)
     if (init) {
         matrix_identity(PlaneCamera);
         matrix_translate(PlaneCamera, 0, 0, CameraZ);
-        set_near_plane(PlaneNearPlane);
-        set_far_plane(PlaneFarPlane);
         PlaneBlend = 0.0f;
         PlaneBlendFalling = false;
         PlaneWarpClock = 0;
@@ -199,6 +197,6 @@ int plane_scene_handler(int init, int ticks, int)
                  PlaneWarpClock, PlaneWarpClock / 2);
     blend_shape();
 
-    render_object(drawn_sheet(), PlaneCamera, plane_face);
+    render_object(drawn_sheet(), PlaneCamera, plane_face, PlaneNearPlane, PlaneFarPlane);
     return 0;
 }

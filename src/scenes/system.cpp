@@ -185,11 +185,9 @@ void place_copies()
 
 void draw_gula(DrawCallback callback)
 {
-    set_near_plane(GulaNear);
-    set_far_plane(GulaFar);
     matrix_identity(SystemGulaCamera);
     matrix_translate(SystemGulaCamera, 0.0f, 0.0f, GulaCameraZ);
-    render_object(first_object(&SystemGulaMesh), SystemGulaCamera, callback);
+    render_object(first_object(&SystemGulaMesh), SystemGulaCamera, callback, GulaNear, GulaFar);
 }
 
 // The first plane pass's callback: later bits win over earlier ones. None
@@ -376,12 +374,10 @@ int system_scene_handler(int init, int ticks, int param)
     matrix_identity(SystemPlaneCamera);
     matrix_translate(SystemPlaneCamera, 0.0f, PlaneCameraY, PlaneCameraZ);
     matrix_rotate_x(SystemPlaneCamera, LookLevel);
-    set_near_plane(PlaneNear);
-    set_far_plane(PlaneFar);
     if (DrawCallback first = first_pass_callback(param))
-        render_object(plane, SystemPlaneCamera, first);
+        render_object(plane, SystemPlaneCamera, first, PlaneNear, PlaneFar);
     if (param & SystemParamOutline)
-        render_object(plane, SystemPlaneCamera, system_face_relief);
+        render_object(plane, SystemPlaneCamera, system_face_relief, PlaneNear, PlaneFar);
 
     matrix_identity(SystemCopyCamera);
     matrix_translate(SystemCopyCamera, 0.0f, CopyCameraY, CopyCameraZ);

@@ -63,7 +63,7 @@ Object3D *title_object()
 
 void render_title(DrawCallback callback)
 {
-    render_object(title_object(), TitleCamera, callback);
+    render_object(title_object(), TitleCamera, callback, TitleNearPlane, TitleFarPlane);
 }
 
 } // namespace
@@ -174,8 +174,6 @@ int title_scene_handler(int init, int ticks, int)
     if (init) {
         matrix_identity(TitleCamera);
         matrix_translate(TitleCamera, 0.0f, 0.0f, CameraDistance);
-        set_near_plane(TitleNearPlane);
-        set_far_plane(TitleFarPlane);
         TextureRow = 0;
         for (int &row : BackgroundRow)
             row = 0;

@@ -290,7 +290,7 @@ int tunnel_scene_handler(int init, int ticks, int)
     }
 
     if (ball != nullptr) {
-        render_object(ball, TunnelBallCamera, tunnel_ball_face);
+        render_object(ball, TunnelBallCamera, tunnel_ball_face, LatticeNear, LatticeFar);
     }
     return 0;
 }
