@@ -71,9 +71,9 @@ bool check_mesh(const Mesh &mesh, const char *name)
     return false;
 }
 
-Object3D *vortex_ball() { return &VortexBallMesh.objects[0]; }
-Object3D *rough_ball() { return &RoughBallMesh.objects[0]; }
-Object3D *white_ball() { return &WhiteBallMesh.objects[0]; }
+Object3D *vortex_ball() { return &BallVortexMesh.objects[0]; }
+Object3D *rough_ball() { return &BallRoughMesh.objects[0]; }
+Object3D *white_ball() { return &BallWhiteMesh.objects[0]; }
 
 void roughen(Object3D *ball)
 {
@@ -114,7 +114,7 @@ bool vortex_colours_swapped()
 // The vortex's centre square, red channel only, onto the vortex ball.
 void take_vortex_texture()
 {
-    uint32_t *texels = image_words(&VortexTexture);
+    uint32_t *texels = image_words(&BallVortexTexture);
     for (int r = 0; r < VortexSide; r++) {
         const uint32_t *row =
             RenderTarget.pixels + static_cast<ptrdiff_t>(VortexTop + r) * RenderTarget.pitch + VortexLeft;
@@ -126,13 +126,13 @@ void take_vortex_texture()
 
 } // namespace
 
-Image VortexTexture = {2, VortexSide, VortexSide, nullptr, nullptr, nullptr};
+Image BallVortexTexture = {ImageWords, VortexSide, VortexSide, nullptr, nullptr, nullptr};
 int BallTicks = 0;
 float BallPhase = StartPhase;
 Matrix BallCamera = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, CameraRestZ, 1};
 
 Image BallMapX, BallMapY, BallSource, BallSourceInverted;
-Mesh VortexBallMesh, RoughBallMesh, WhiteBallMesh;
+Mesh BallVortexMesh, BallRoughMesh, BallWhiteMesh;
 bool BallSceneReady = false;
 
 void load_ball_scene()
@@ -150,16 +150,16 @@ void load_ball_scene()
     else
         ok = false;
 
-    alloc_cleared(&VortexTexture.pixels, VortexBytes);
-    ok = ok && VortexTexture.pixels;
+    alloc_cleared(&BallVortexTexture.pixels, VortexBytes);
+    ok = ok && BallVortexTexture.pixels;
 
-    load_ball(&VortexBallMesh, BallScaleW, &ok);
-    load_ball(&RoughBallMesh, BallScaleW, &ok);
-    load_ball(&WhiteBallMesh, WhiteScaleW, &ok);
-    if (RoughBallMesh.objects)
+    load_ball(&BallVortexMesh, BallScaleW, &ok);
+    load_ball(&BallRoughMesh, BallScaleW, &ok);
+    load_ball(&BallWhiteMesh, WhiteScaleW, &ok);
+    if (BallRoughMesh.objects)
         roughen(rough_ball());
-    if (VortexBallMesh.objects)
-        set_object_texture(vortex_ball(), &VortexTexture);
+    if (BallVortexMesh.objects)
+        set_object_texture(vortex_ball(), &BallVortexTexture);
     BallSceneReady = ok;
 }
 
@@ -169,11 +169,11 @@ void release_ball_scene()
     free_image(&BallMapY);
     free_image(&BallSource);
     free_image(&BallSourceInverted);
-    free(VortexTexture.pixels);
-    VortexTexture.pixels = nullptr;
-    free_mesh(&VortexBallMesh);
-    free_mesh(&RoughBallMesh);
-    free_mesh(&WhiteBallMesh);
+    free(BallVortexTexture.pixels);
+    BallVortexTexture.pixels = nullptr;
+    free_mesh(&BallVortexMesh);
+    free_mesh(&BallRoughMesh);
+    free_mesh(&BallWhiteMesh);
     BallSceneReady = false;
 }
 

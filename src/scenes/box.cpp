@@ -20,9 +20,9 @@ Image BoxTexture, BoxOffset, BoxTitle, BoxTitleMask, BoxFlash;
 Mesh BoxMorphMesh, BoxReferenceMesh, BoxRandomMesh;
 Image BoxWindow;
 Matrix BoxCamera;
-BoxScrollRows ScrollRow;
-float MorphPhase, OffsetPhase, MorphAmount;
-int TitleColumn;
+BoxScrollRows BoxScrollRow;
+float BoxMorphPhase, BoxOffsetPhase, BoxMorphAmount;
+int BoxTitleColumn;
 
 namespace {
 
@@ -137,17 +137,17 @@ void load_box_scene()
 void box_morph_advance(int ticks)
 {
     for (int t = 0; t < ticks; t++) {
-        ScrollRow.morph = (ScrollRow.morph + 1) % BoxScrollPeriod;
-        MorphPhase += MorphStep;
-        OffsetPhase += OffsetStep;
+        BoxScrollRow.morph = (BoxScrollRow.morph + 1) % BoxScrollPeriod;
+        BoxMorphPhase += MorphStep;
+        BoxOffsetPhase += OffsetStep;
     }
 }
 
 void box_title_advance(int ticks)
 {
     for (int t = 0; t < ticks; t++) {
-        ScrollRow.title = (ScrollRow.title + 1) % BoxScrollPeriod;
-        TitleColumn = (TitleColumn + 1) % BoxTitleColumns;
+        BoxScrollRow.title = (BoxScrollRow.title + 1) % BoxScrollPeriod;
+        BoxTitleColumn = (BoxTitleColumn + 1) % BoxTitleColumns;
     }
 }
 
@@ -170,12 +170,12 @@ float box_shrink_amount(double centroid_x, double centroid_y)
 {
     double x = centroid_x < 0.0 ? 0.0 : (centroid_x >= BandWidth ? BandWidth - 1 : centroid_x);
     double y = centroid_y < 0.0 ? 0.0 : (centroid_y >= BandHeight ? BandHeight - 1 : centroid_y);
-    float a = 6.0f * OffsetPhase;
+    float a = 6.0f * BoxOffsetPhase;
     x = x + (std::sin(a) + 1.0f) * 160.0;
     y = y + (std::cos(a) + 1.0f) * 80.0;
     // The clamp and the circle keep the point within 0..959 and 0..479.
     int m = BoxOffset.pixels[clamp_index(y, OffsetRows) * OffsetWidth + clamp_index(x, OffsetWidth)];
-    return std::fabs(std::sin(OffsetPhase) * static_cast<float>(m) * (1.0f / ShrinkDivisor));
+    return std::fabs(std::sin(BoxOffsetPhase) * static_cast<float>(m) * (1.0f / ShrinkDivisor));
 }
 
 void box_face_shrunk(Face *face)
@@ -234,16 +234,16 @@ int box_morph_handler(int init, int ticks, int)
     if (init) {
         reset_camera();
         set_object_texture(morph_box(), &BoxWindow);
-        MorphPhase = 0.0f;
-        ScrollRow.morph = 0;
-        OffsetPhase = 0.0f;
+        BoxMorphPhase = 0.0f;
+        BoxScrollRow.morph = 0;
+        BoxOffsetPhase = 0.0f;
     }
     box_morph_advance(ticks);
     matrix_rotate_y(morph_box()->matrix, static_cast<float>(ticks) * TurnY);
     matrix_rotate_x(morph_box()->matrix, static_cast<float>(ticks) * TurnX);
-    point_window(ScrollRow.morph);
-    MorphAmount = (std::sin(MorphPhase) + 1.0f) * 0.25f;
-    box_morph_coordinates(morph_box(), reference_box(), &BoxRandomMesh.objects[0], MorphAmount);
+    point_window(BoxScrollRow.morph);
+    BoxMorphAmount = (std::sin(BoxMorphPhase) + 1.0f) * 0.25f;
+    box_morph_coordinates(morph_box(), reference_box(), &BoxRandomMesh.objects[0], BoxMorphAmount);
     draw_box(morph_box(), box_face_shrunk);
     return 0;
 }
@@ -255,15 +255,15 @@ int box_title_handler(int init, int ticks, int)
     if (init) {
         reset_camera();
         set_object_texture(reference_box(), &BoxWindow);
-        ScrollRow.title = 0;
-        TitleColumn = 0;
+        BoxScrollRow.title = 0;
+        BoxTitleColumn = 0;
     }
     box_title_advance(ticks);
     matrix_rotate_y(reference_box()->matrix, static_cast<float>(ticks) * TurnY);
     matrix_rotate_x(reference_box()->matrix, static_cast<float>(ticks) * TurnX);
-    point_window(ScrollRow.title);
+    point_window(BoxScrollRow.title);
     draw_box(reference_box(), box_face_textured);
     box_flash(BoxFlash.pixels, FadeKind, FadeValue);
-    box_title_overlay(image_words(&BoxTitle), BoxTitleMask.pixels, box_title_mask_row(random_next()), TitleColumn);
+    box_title_overlay(image_words(&BoxTitle), BoxTitleMask.pixels, box_title_mask_row(random_next()), BoxTitleColumn);
     return 0;
 }

@@ -96,7 +96,7 @@ int picture_y()
 void advance_scroller()
 {
     if (BuddhaScroller.height > 0)
-        ScrollerRow = (ScrollerRow + 1) % BuddhaScroller.height;
+        BuddhaScrollerRow = (BuddhaScrollerRow + 1) % BuddhaScroller.height;
 }
 
 void turn_boxes(int ticks)
@@ -118,14 +118,14 @@ void draw_box(Mesh *mesh, int near_plane, DrawCallback callback)
 }
 
 // Column after column of white text from band row 0 down, continuing from
-// ScrollerRow and wrapping to the bitmap's first row within the frame.
+// BuddhaScrollerRow and wrapping to the bitmap's first row within the frame.
 void draw_scroller()
 {
     const int width = BuddhaScroller.width;
     const int rows = ScrollerRows + bob_offset();
     // A bitmap wider than the band's right part is cut at the band's edge.
     const int shown = std::min(width, BandWidth - ScrollerLeft);
-    int source_row = ScrollerRow % BuddhaScroller.height;
+    int source_row = BuddhaScrollerRow % BuddhaScroller.height;
     for (int j = 0; j < rows; j++) {
         const uint8_t *source = BuddhaScroller.pixels + static_cast<size_t>(source_row) * width;
         uint32_t *out = RenderTarget.pixels + static_cast<ptrdiff_t>(j) * RenderTarget.pitch + ScrollerLeft;
@@ -152,7 +152,7 @@ bool crossfade_choice()
 // at the glow map's level; the top byte stays as the warp wrote it.
 void light_glow_texture(const uint8_t *levels)
 {
-    uint8_t *bytes = GlowTexture.pixels;
+    uint8_t *bytes = BuddhaGlowTexture.pixels;
     for (int i = 0; i < GlowSide * GlowSide; i++) {
         const uint8_t *lit = ColourTable + 256 * levels[i];
         uint8_t *pixel = bytes + 4 * i;
@@ -166,7 +166,7 @@ void draw_ring(bool inverted)
 {
     const double head = RingTop + BobRows * std::sin(static_cast<double>(BuddhaPhase));
     for (int i = 0; i < RingSprites; i++) {
-        float a = static_cast<float>(i) * RingSpacing + RingPhase;
+        float a = static_cast<float>(i) * RingSpacing + BuddhaRingPhase;
         int x = static_cast<int>(RingLeft + RingRadius * std::sin(static_cast<double>(a)));
         int y = static_cast<int>(head + RingRadius * std::cos(static_cast<double>(a)));
         if (inverted)
@@ -198,14 +198,14 @@ bool load_box(const char *name, Mesh *mesh, float scale_w)
 
 } // namespace
 
-Image GlowTexture = {2, GlowSide, GlowSide, nullptr, nullptr, nullptr};
+Image BuddhaGlowTexture = {ImageWords, GlowSide, GlowSide, nullptr, nullptr, nullptr};
 float BuddhaPhase = 0.0f;
-double PulsePhase = PulseStart;
-int ScrollerRow = 0;
-int RevealFlag = 0;
-float RingPhase = 0.0f;
-double CollapseScale = 1.0;
-int GlowTicks = 0;
+double BuddhaPulsePhase = PulseStart;
+int BuddhaScrollerRow = 0;
+int BuddhaRevealFlag = 0;
+float BuddhaRingPhase = 0.0f;
+double BuddhaCollapseScale = 1.0;
+int BuddhaGlowTicks = 0;
 Matrix BuddhaCamera = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -CameraDistance, 1};
 
 Image BuddhaPicture, BuddhaPictureInverted, BuddhaScroller, BuddhaBoxTexture, BuddhaWarpSource;
@@ -231,8 +231,8 @@ void load_buddha_scene()
     ok = require_picture(BoxTextureName, &BuddhaBoxTexture, ImageWords, TextureSide, TextureSide) && ok;
     ok = require_picture(WarpSourceName, &BuddhaWarpSource, ImageWords, TextureSide, WarpSourceRows) && ok;
 
-    alloc_cleared(&GlowTexture.pixels, GlowBytes);
-    ok = ok && GlowTexture.pixels != nullptr;
+    alloc_cleared(&BuddhaGlowTexture.pixels, GlowBytes);
+    ok = ok && BuddhaGlowTexture.pixels != nullptr;
 
     if (load_box(BoxName, &BuddhaBoxMesh, BoxScaleW))
         set_object_texture(&BuddhaBoxMesh.objects[0], &BuddhaBoxTexture);
@@ -266,8 +266,8 @@ void release_buddha_scene()
                          &BuddhaWarpSource, &BuddhaCrossfade, &BuddhaMapX, &BuddhaMapY, &BuddhaGlow1,
                          &BuddhaGlow2, &BuddhaRing, &BuddhaRingInverted})
         free_image(image);
-    free(GlowTexture.pixels);
-    GlowTexture.pixels = nullptr;
+    free(BuddhaGlowTexture.pixels);
+    BuddhaGlowTexture.pixels = nullptr;
     free_mesh(&BuddhaBoxMesh);
     free_mesh(&BuddhaBox2Mesh);
     BuddhaSceneReady = false;
@@ -275,14 +275,14 @@ void release_buddha_scene()
 
 void buddha_face_box(Face *face)
 {
-    if (RevealFlag != 0)
+    if (BuddhaRevealFlag != 0)
         draw_face_textured(face, 0);
     draw_face_wire(face, &Black);
 }
 
 void buddha_face_pulse_wire(Face *face)
 {
-    double b = (std::sin(PulsePhase) + 1.0) * 0.5;
+    double b = (std::sin(BuddhaPulsePhase) + 1.0) * 0.5;
     if (b < PulseHidden)
         return;
     if (b > PulseWhole) {
@@ -295,7 +295,7 @@ void buddha_face_pulse_wire(Face *face)
 
 void buddha_face_collapse(Face *face)
 {
-    const double g = CollapseScale;
+    const double g = BuddhaCollapseScale;
     const Rgb *outline = kind_flash(FlashInverts) ? &White : &Black;
     if (g == 0.0)
         return;
@@ -320,18 +320,18 @@ int buddha_scene_handler(int init, int ticks, int flags)
         BuddhaPhase = 0.0f;
         matrix_identity(BuddhaCamera);
         matrix_translate(BuddhaCamera, 0.0f, 0.0f, -CameraDistance);
-        PulsePhase = PulseStart;
+        BuddhaPulsePhase = PulseStart;
     }
     for (int i = 0; i < ticks; i++) {
         advance_scroller();
         BuddhaPhase += PhaseStep;
-        PulsePhase += PulseStep;
+        BuddhaPulsePhase += PulseStep;
     }
     turn_boxes(ticks);
     if ((flags & BuddhaAdvanceOnly) || !BuddhaSceneReady)
         return 0;
 
-    RevealFlag = flags & BuddhaReveal;
+    BuddhaRevealFlag = flags & BuddhaReveal;
     draw_box(&BuddhaBoxMesh, BoxNear, buddha_face_box);
     draw_box(&BuddhaBox2Mesh, Box2Near, buddha_face_pulse_wire);
     if (flags & BuddhaReveal)
@@ -364,19 +364,19 @@ int buddha_glow_handler(int init, int ticks, int param)
 {
     if (init) {
         if (Object3D *box = first_object(&BuddhaBoxMesh))
-            set_object_texture(box, &GlowTexture);
-        GlowTicks = 0;
-        RingPhase = 0.0f;
-        CollapseScale = 1.0;
+            set_object_texture(box, &BuddhaGlowTexture);
+        BuddhaGlowTicks = 0;
+        BuddhaRingPhase = 0.0f;
+        BuddhaCollapseScale = 1.0;
     }
     if (ticks > 0) {
-        GlowTicks += ticks;
+        BuddhaGlowTicks += ticks;
         for (int i = 0; i < ticks; i++) {
             BuddhaPhase += PhaseStep;
-            RingPhase += PhaseStep;
+            BuddhaRingPhase += PhaseStep;
             advance_scroller();
-            if ((param & GlowWhiteCollapse) && CollapseScale >= 0.0)
-                CollapseScale -= CollapseStep;
+            if ((param & GlowWhiteCollapse) && BuddhaCollapseScale >= 0.0)
+                BuddhaCollapseScale -= CollapseStep;
         }
     }
     turn_boxes(ticks);
@@ -387,16 +387,16 @@ int buddha_glow_handler(int init, int ticks, int param)
         memset(RenderTarget.pixels, 0xFF, sizeof(uint32_t) * BandHeight * static_cast<size_t>(RenderTarget.pitch));
 
     // Only the offsets' low byte counts: keep the doubling from overflowing.
-    const int offset_x = static_cast<int>((static_cast<unsigned>(GlowTicks) * 2u) & 255u);
-    warp_texture(image_words(&GlowTexture), BuddhaMapX.pixels, BuddhaMapY.pixels, image_words(&BuddhaWarpSource),
-                 offset_x, GlowTicks & 255);
+    const int offset_x = static_cast<int>((static_cast<unsigned>(BuddhaGlowTicks) * 2u) & 255u);
+    warp_texture(image_words(&BuddhaGlowTexture), BuddhaMapX.pixels, BuddhaMapY.pixels, image_words(&BuddhaWarpSource),
+                 offset_x, BuddhaGlowTicks & 255);
     // The table arrives after this scene's loader; without it the box stays unlit.
     if (ColourTable != nullptr)
         light_glow_texture((param & GlowSecondMap) ? BuddhaGlow2.pixels : BuddhaGlow1.pixels);
 
     const bool flash = kind_flash(FlashInverts);
     if (flash)
-        invert_image(&GlowTexture);
+        invert_image(&BuddhaGlowTexture);
     draw_box(&BuddhaBoxMesh, BoxNear, buddha_face_collapse);
     draw_ring(flash);
     if (flash)

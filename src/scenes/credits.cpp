@@ -16,8 +16,8 @@
 #include "raster/render_target.h"
 #include "shell/sequencer.h"
 
-float TextScroll = 0.0f;
-float WindowPhase = 0.0f;
+float CreditsTextScroll = 0.0f;
+float CreditsWindowPhase = 0.0f;
 Matrix CreditsCamera;
 
 Image CreditsBackground;
@@ -65,7 +65,7 @@ void draw_text()
 {
     const uint32_t *text = image_words(&CreditsText);
     const uint8_t *mask = CreditsMask.pixels;
-    size_t q = static_cast<size_t>(TextScroll) * CreditsTextWidth;
+    size_t q = static_cast<size_t>(CreditsTextScroll) * CreditsTextWidth;
     for (int j = 0; j < BandHeight; j++) {
         uint32_t *row = RenderTarget.pixels + static_cast<size_t>(j) * RenderTarget.pitch + CreditsTextLeft;
         const uint8_t *open = mask + static_cast<size_t>(j) * CreditsTextWidth;
@@ -138,15 +138,15 @@ int credits_scene_handler(int init, int ticks, int)
     if (init) {
         matrix_identity(CreditsCamera);
         matrix_translate(CreditsCamera, CameraX, 0.0f, CameraZ);
-        TextScroll = 0.0f;
+        CreditsTextScroll = 0.0f;
         set_draw_callback(credits_face);
         // The far distance stays as the scene before left it.
     }
     for (int t = 0; t < ticks; t++) {
-        TextScroll += ScrollStep;
-        if (TextScroll >= static_cast<float>(CreditsTextRows))
-            TextScroll -= static_cast<float>(CreditsTextRows);
-        WindowPhase += WindowStep;
+        CreditsTextScroll += ScrollStep;
+        if (CreditsTextScroll >= static_cast<float>(CreditsTextRows))
+            CreditsTextScroll -= static_cast<float>(CreditsTextRows);
+        CreditsWindowPhase += WindowStep;
     }
     Object3D *object = credits_object();
     if (object != nullptr) {
@@ -157,7 +157,7 @@ int credits_scene_handler(int init, int ticks, int)
     if (!CreditsSceneReady)
         return 0;
 
-    int first_row = WindowSwing + truncate_to_int(WindowSwing * std::sin(WindowPhase));
+    int first_row = WindowSwing + truncate_to_int(WindowSwing * std::sin(CreditsWindowPhase));
     CreditsWindow.pixels = CreditsTexture.pixels + static_cast<size_t>(first_row) * TextureSide * 4;
     CreditsWindow.height = CreditsTexture.height - first_row;  // rows left below the window
 

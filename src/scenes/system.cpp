@@ -26,7 +26,7 @@ float SystemStrokeSway = 0.0f;
 float SystemStrokeRise = 0.0f;
 float SystemWaveRows = 0.0f;
 float SystemWaveColumns = 1.11f;
-float WaveAmount = 0.0f;
+float SystemWaveAmount = 0.0f;
 float SystemFaceScale = 1.0f;
 
 Matrix SystemPlaneCamera, SystemCopyCamera, SystemGulaCamera;
@@ -137,7 +137,7 @@ void reset_state()
     SystemStrokeRise = 0.0f;
     SystemWaveRows = 0.0f;
     SystemWaveColumns = WaveColumnsStart;
-    WaveAmount = 0.0f;
+    SystemWaveAmount = 0.0f;
 }
 
 void step_state(int param)
@@ -153,8 +153,8 @@ void step_state(int param)
     SystemStrokeRise += StrokeRiseStep;
     SystemWaveRows += WaveRowsStep;
     SystemWaveColumns += WaveColumnsStep;
-    if ((param & SystemParamWave) && WaveAmount < WaveFull)
-        WaveAmount += WaveGrowth;
+    if ((param & SystemParamWave) && SystemWaveAmount < WaveFull)
+        SystemWaveAmount += WaveGrowth;
 }
 
 void ripple_plane(Object3D *plane)
@@ -163,7 +163,7 @@ void ripple_plane(Object3D *plane)
         float across = std::sin(static_cast<float>(n) * WaveRowFrequency + SystemWaveRows);
         for (int j = 0; j < SystemGridSide; j++) {
             float along = std::cos(static_cast<float>(j) * WaveColumnFrequency + SystemWaveColumns);
-            plane->vertices[n * SystemGridSide + j].z = (along + across) * WaveDepth * WaveAmount;
+            plane->vertices[n * SystemGridSide + j].z = (along + across) * WaveDepth * SystemWaveAmount;
         }
     }
 }

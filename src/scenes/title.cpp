@@ -21,10 +21,10 @@ Image TitleTexture, TitleScrollTexture, TitleBackgrounds[3], TitleColours, Title
 uint32_t *TitleComposite;
 uint8_t *TitleFlashRing;
 Matrix TitleCamera;
-int TextureRow;
-int BackgroundRow[3];
-int WipeLevel = TitleWipeLow;
-bool WipeFalling;
+int TitleTextureRow;
+int TitleBackgroundRow[3];
+int TitleWipeLevel = TitleWipeLow;
+bool TitleWipeFalling;
 
 namespace {
 
@@ -102,17 +102,17 @@ void load_title_scene()
 void title_advance(int ticks)
 {
     for (int t = 0; t < ticks; t++) {
-        TextureRow = (TextureRow + 1) % TexturePeriod;
+        TitleTextureRow = (TitleTextureRow + 1) % TexturePeriod;
         for (int b = 0; b < 3; b++)
-            BackgroundRow[b] = (BackgroundRow[b] + BackgroundSpeed[b]) % BackgroundPeriod;
-        if (!WipeFalling) {
-            WipeLevel += 1;
-            if (WipeLevel == TitleWipeHigh)
-                WipeFalling = true;
+            TitleBackgroundRow[b] = (TitleBackgroundRow[b] + BackgroundSpeed[b]) % BackgroundPeriod;
+        if (!TitleWipeFalling) {
+            TitleWipeLevel += 1;
+            if (TitleWipeLevel == TitleWipeHigh)
+                TitleWipeFalling = true;
         } else {
-            WipeLevel -= 1;
-            if (WipeLevel == TitleWipeLow)
-                WipeFalling = false;
+            TitleWipeLevel -= 1;
+            if (TitleWipeLevel == TitleWipeLow)
+                TitleWipeFalling = false;
         }
     }
 }
@@ -174,22 +174,22 @@ int title_scene_handler(int init, int ticks, int)
     if (init) {
         matrix_identity(TitleCamera);
         matrix_translate(TitleCamera, 0.0f, 0.0f, CameraDistance);
-        TextureRow = 0;
-        for (int &row : BackgroundRow)
+        TitleTextureRow = 0;
+        for (int &row : TitleBackgroundRow)
             row = 0;
-        WipeLevel = TitleWipeLow;
-        WipeFalling = false;
+        TitleWipeLevel = TitleWipeLow;
+        TitleWipeFalling = false;
     }
     uint32_t *frame = RenderTarget.pixels;
     title_advance(ticks);
     matrix_rotate_y(title_object()->matrix, static_cast<float>(ticks) * TurnY);
-    TitleScrollTexture.pixels = TitleTexture.pixels + static_cast<size_t>(TextureRow) * TextureWidth * sizeof(uint32_t);
+    TitleScrollTexture.pixels = TitleTexture.pixels + static_cast<size_t>(TitleTextureRow) * TextureWidth * sizeof(uint32_t);
 
     const uint32_t *back[3];
     for (int b = 0; b < 3; b++)
-        back[b] = image_words(&TitleBackgrounds[b]) + static_cast<size_t>(BackgroundRow[b]) * BandWidth;
+        back[b] = image_words(&TitleBackgrounds[b]) + static_cast<size_t>(TitleBackgroundRow[b]) * BandWidth;
     title_sum_backgrounds(TitleComposite, back[0], back[1], back[2]);
-    title_flash(TitleComposite, TitleFlashRing + static_cast<size_t>(TextureRow) * BandWidth, FadeKind, FadeValue);
+    title_flash(TitleComposite, TitleFlashRing + static_cast<size_t>(TitleTextureRow) * BandWidth, FadeKind, FadeValue);
 
     RenderTarget.pixels = ScratchBandA;
     copy_band(TitleComposite);
@@ -202,6 +202,6 @@ int title_scene_handler(int init, int ticks, int)
     matrix_translate(TitleCamera, 0.0f, 0.0f, -TexturedCloser);
 
     RenderTarget.pixels = frame;
-    title_select(TitleWipe.pixels, WipeLevel, ScratchBandA, ScratchBandB);
+    title_select(TitleWipe.pixels, TitleWipeLevel, ScratchBandA, ScratchBandB);
     return 0;
 }
