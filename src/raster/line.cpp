@@ -121,3 +121,15 @@ void draw_face_wire(Face *f, const Rgb *colour)
     draw_line(a->sx, a->sy, c->sx, c->sy, colour);
     draw_line(c->sx, c->sy, b->sx, b->sy, colour);
 }
+
+void draw_face_wire_shifted(Face *f, const Rgb *colour, float shift)
+{
+    if (!face_in_front(f)) return;
+    // Truncated towards zero, as every screen position is.
+    auto moved = [](int32_t sx, float by) { return static_cast<int32_t>(static_cast<float>(sx) + by); };
+    const Vertex *a = f->v[0], *b = f->v[1], *c = f->v[2];
+    int ax = moved(a->sx, shift), bx = moved(b->sx, -shift), cx = moved(c->sx, shift);
+    draw_line(ax, a->sy, bx, b->sy, colour);
+    draw_line(ax, a->sy, cx, c->sy, colour);
+    draw_line(cx, c->sy, bx, b->sy, colour);
+}

@@ -75,16 +75,7 @@ void believe_face_pulse(Face *face)
 
     draw_face_wire(face, &BelieveWhite);
 
-    // The doubled outline: corners pushed sideways on a copy, the object's own
-    // records untouched.
-    Vertex corners[3] = {*face->v[0], *face->v[1], *face->v[2]};
-    Face shifted = *face;
-    for (int i = 0; i < 3; i++)
-        shifted.v[i] = &corners[i];
-    corners[0].sx += BelieveOutlineShift;
-    corners[1].sx -= BelieveOutlineShift;
-    corners[2].sx += BelieveOutlineShift;
-    draw_face_wire(&shifted, &BelieveWhite);
+    draw_face_wire_shifted(face, &BelieveWhite, BelieveOutlineShift);
 }
 
 static void draw_believe_object(Object3D *obj, DrawCallback callback)

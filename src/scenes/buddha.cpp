@@ -384,7 +384,7 @@ int buddha_glow_handler(int init, int ticks, int param)
         return 0;
 
     if (param & GlowWhiteCollapse)
-        memset(RenderTarget.pixels, 0xFF, sizeof(uint32_t) * BandHeight * static_cast<size_t>(RenderTarget.pitch));
+        fill_band(0xFF);
 
     // Only the offsets' low byte counts: keep the doubling from overflowing.
     const int offset_x = static_cast<int>((static_cast<unsigned>(BuddhaGlowTicks) * 2u) & 255u);

@@ -126,3 +126,8 @@ void draw_sprite(int x, int y, int w, int h, const Image *image, int src_x, int 
         }
     }
 }
+
+void fill_band(int byte)
+{
+    memset(RenderTarget.pixels, byte, static_cast<size_t>(BandHeight) * RenderTarget.pitch * sizeof(uint32_t));
+}

@@ -68,12 +68,6 @@ bool flash_on()
     return FadeKind == FlashKind && FadeValue != 0;
 }
 
-void clear_band()
-{
-    size_t words = static_cast<size_t>(BandHeight) * RenderTarget.pitch;
-    memset(RenderTarget.pixels, 0, words * sizeof(uint32_t));
-}
-
 void step_blend()
 {
     // Turns on the step that reaches or passes a bound; the value is kept as it is.
@@ -102,7 +96,7 @@ void blend_shape()
 
 } // namespace
 
-Image PlaneTexture = {2, TextureSide, TextureSide, nullptr, nullptr, nullptr};
+Image PlaneTexture = {ImageWords, TextureSide, TextureSide, nullptr, nullptr, nullptr};
 float PlaneBlend = 0.0f;
 bool PlaneBlendFalling = false;
 int PlaneWarpClock = 0;
@@ -188,7 +182,7 @@ int plane_scene_handler(int init, int ticks, int)
             step_blend();
     }
 
-    clear_band();
+    fill_band(0);
     if (!PlaneSceneReady)
         return 0;
 

@@ -11,6 +11,7 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
+#include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "raster/render_target.h"
@@ -99,12 +100,6 @@ float fade_fraction()
     return static_cast<float>(FadeValue) / 255.0f;
 }
 
-void fill_band(int byte)
-{
-    size_t bytes = static_cast<size_t>(BandHeight) * RenderTarget.pitch * sizeof(uint32_t);
-    memset(RenderTarget.pixels, byte, bytes);
-}
-
 // The grid index a face keeps in one of its vertices, forced into the grid
 // so that it can always address the height picture.
 int grid_index(const Vertex *v)
@@ -116,14 +111,7 @@ int grid_index(const Vertex *v)
 void draw_double_outline(Face *face, const Rgb *colour)
 {
     draw_face_wire(face, colour);
-    Vertex corners[3] = {*face->v[0], *face->v[1], *face->v[2]};
-    Face shifted = *face;
-    for (int i = 0; i < 3; i++)
-        shifted.v[i] = &corners[i];
-    corners[0].sx += OutlineShift;
-    corners[1].sx -= OutlineShift;
-    corners[2].sx += OutlineShift;
-    draw_face_wire(&shifted, colour);
+    draw_face_wire_shifted(face, colour, OutlineShift);
 }
 
 void reset_state()

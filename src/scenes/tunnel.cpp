@@ -131,16 +131,7 @@ void load_tunnel_scene()
 
 void tunnel_face_shifted_wire(Face *face)
 {
-    // Works on copies so the shared projection stays intact for the red pass.
-    Vertex corners[3] = {*face->v[0], *face->v[1], *face->v[2]};
-    Face smeared = *face;
-    for (int i = 0; i < 3; i++)
-        smeared.v[i] = &corners[i];
-    float d = std::sin(TunnelPhase) * SmearWidth;
-    corners[0].sx = static_cast<int32_t>(static_cast<float>(corners[0].sx) + d);
-    corners[1].sx = static_cast<int32_t>(static_cast<float>(corners[1].sx) - d);
-    corners[2].sx = static_cast<int32_t>(static_cast<float>(corners[2].sx) + d);
-    draw_face_wire(&smeared, &DarkGreen);
+    draw_face_wire_shifted(face, &DarkGreen, std::sin(TunnelPhase) * SmearWidth);
 }
 
 void tunnel_face_wire(Face *face)
@@ -205,9 +196,7 @@ static void draw_tunnel_background()
         return;
     }
     // Black, also when the picture a flash asks for was never loaded.
-    for (int row = 0; row < BandHeight; row++)
-        std::memset(RenderTarget.pixels + static_cast<size_t>(row) * RenderTarget.pitch, 0,
-                    static_cast<size_t>(RenderTarget.pitch) * sizeof(uint32_t));
+    fill_band(0);
 }
 
 static void morph_tube(Object3D *wire, Object3D *swollen, Object3D *textured)

@@ -137,10 +137,11 @@ static bool save_frame(CaptureRun *run, int64_t frame)
     char name[64];
     snprintf(name, sizeof name, "frame_%06" PRId64 ".png", frame);
     std::string path = (std::filesystem::path(run->options->out_folder) / name).string();
-    if (!write_frame_png(path.c_str(), memory_display_front(), ScreenWidth, ScreenHeight, memory_display_pitch(),
-                         memory_display_bits_per_pixel())) {
+    std::string error = write_frame_png(path.c_str(), memory_display_front(), ScreenWidth, ScreenHeight,
+                                        memory_display_pitch(), memory_display_bits_per_pixel());
+    if (!error.empty()) {
         clear_progress(&run->progress);
-        fprintf(stderr, "orvanti-capture: %s: cannot write the PNG\n", path.c_str());
+        fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
         return false;
     }
     run->saved++;
@@ -189,8 +190,8 @@ static int open_recordings(CaptureRun *run)
         run->video_open = true;
     }
     if (!options.wav_path.empty()) {
-        std::string error;
-        if (!open_wav(&run->wav, options.wav_path, &error)) {
+        std::string error = open_wav(&run->wav, options.wav_path);
+        if (!error.empty()) {
             fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
             return CaptureExitOutputFailed;
         }
@@ -232,7 +233,7 @@ static int close_recordings(CaptureRun *run, std::string *written)
         std::string error;
         if (status != ExitNormal) {
             discard_wav(&run->wav);
-        } else if (close_wav(&run->wav, &error)) {
+        } else if ((error = close_wav(&run->wav)).empty()) {
             *written += "; sound " + run->options->wav_path;
         } else {
             clear_progress(&run->progress);
