@@ -11,7 +11,6 @@
 namespace {
 
 constexpr int ClipPasses = 3;
-constexpr int FixedOne = 65536;  // 16.16
 
 // One end moved onto the view edges named in code. The deltas are 64-bit
 // because the caller's ends may lie anywhere in the int range; the quotients
@@ -98,18 +97,18 @@ void draw_line(int x0, int y0, int x1, int y1, const Rgb *colour)
             std::swap(y0, y1);
         }
         const int n = x1 - x0;
-        const int step = (y1 - y0) * FixedOne / n;
-        int acc = y0 * FixedOne;
-        for (int x = x0; x <= x1; ++x, acc += step) put_pixel(x, acc >> 16, c);
+        const Fixed16 step = (y1 - y0) * Fixed16One / n;
+        Fixed16 acc = y0 * Fixed16One;
+        for (int x = x0; x <= x1; ++x, acc += step) put_pixel(x, acc >> Fixed16Shift, c);
     } else {
         if (y0 > y1) {
             std::swap(x0, x1);
             std::swap(y0, y1);
         }
         const int n = y1 - y0;
-        const int step = n == 0 ? 0 : (x1 - x0) * FixedOne / n;
-        int acc = x0 * FixedOne;
-        for (int y = y0; y <= y1; ++y, acc += step) put_pixel(acc >> 16, y, c);
+        const Fixed16 step = n == 0 ? 0 : (x1 - x0) * Fixed16One / n;
+        Fixed16 acc = x0 * Fixed16One;
+        for (int y = y0; y <= y1; ++y, acc += step) put_pixel(acc >> Fixed16Shift, y, c);
     }
 }
 

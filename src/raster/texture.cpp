@@ -23,12 +23,10 @@ constexpr int64_t TextureBytes = int64_t{TextureSide} * TextureSide * 4;
 // they are skipped with one multiplication (the same position up to rounding).
 constexpr int64_t HiddenRowWalkLimit = 1 << 16;
 
-constexpr double FixedOne824 = 16777216.0;
-
 // A span clipped to the view, with its start values in 8.24.
 struct TexturedSpanSetup {
     int first, last;
-    uint32_t u, v, w, du, dv, dw;
+    Fixed24 u, v, w, du, dv, dw;
 };
 
 // Where one side of the face stands on the current row, or its change per row.
@@ -109,7 +107,7 @@ inline uint32_t texel_index(int64_t column, int64_t row)
 
 uint32_t to_fixed_8_24(double value)
 {
-    const double scaled = value * FixedOne824;
+    const double scaled = value * Fixed24One;
     if (!std::isfinite(scaled)) return 0;
     constexpr double Int64Safe = 9.0e18;  // well inside the int64 range
     if (std::fabs(scaled) < Int64Safe)

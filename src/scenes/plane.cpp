@@ -11,6 +11,7 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "scenes/image_ops.h"
+#include "scenes/swing.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "raster/render_target.h"
@@ -70,16 +71,7 @@ bool flash_on()
 
 void step_blend()
 {
-    // Turns on the step that reaches or passes a bound; the value is kept as it is.
-    if (!PlaneBlendFalling) {
-        PlaneBlend += PlaneBlendStep;
-        if (PlaneBlend >= PlaneBlendTop)
-            PlaneBlendFalling = true;
-    } else {
-        PlaneBlend -= PlaneBlendStep;
-        if (PlaneBlend <= PlaneBlendBottom)
-            PlaneBlendFalling = false;
-    }
+    step_swing(&PlaneBlend, &PlaneBlendFalling, PlaneBlendStep, PlaneBlendBottom, PlaneBlendTop);
 }
 
 void blend_shape()

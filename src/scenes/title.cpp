@@ -12,6 +12,7 @@
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "scenes/swing.h"
 #include "raster/render_target.h"
 #include "raster/render_target.h"
 #include "shell/sequencer.h"
@@ -105,15 +106,7 @@ void title_advance(int ticks)
         TitleTextureRow = (TitleTextureRow + 1) % TexturePeriod;
         for (int b = 0; b < 3; b++)
             TitleBackgroundRow[b] = (TitleBackgroundRow[b] + BackgroundSpeed[b]) % BackgroundPeriod;
-        if (!TitleWipeFalling) {
-            TitleWipeLevel += 1;
-            if (TitleWipeLevel == TitleWipeHigh)
-                TitleWipeFalling = true;
-        } else {
-            TitleWipeLevel -= 1;
-            if (TitleWipeLevel == TitleWipeLow)
-                TitleWipeFalling = false;
-        }
+        step_swing(&TitleWipeLevel, &TitleWipeFalling, 1, TitleWipeLow, TitleWipeHigh);
     }
 }
 

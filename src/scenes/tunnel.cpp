@@ -13,6 +13,7 @@
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "scenes/swing.h"
 #include "scenes/title.h"
 #include "raster/render_target.h"
 #include "shell/sequencer.h"
@@ -155,15 +156,7 @@ static void advance_tunnel(int ticks)
     for (int i = 0; i < ticks; i++) {
         TunnelTravel += TravelStep;
         TunnelSway += SwayStep;
-        if (!TunnelMorphFalling) {
-            TunnelMorph += MorphStep;
-            if (TunnelMorph >= MorphTop)
-                TunnelMorphFalling = true;
-        } else {
-            TunnelMorph -= MorphStep;
-            if (TunnelMorph <= MorphBottom)
-                TunnelMorphFalling = false;
-        }
+        step_swing(&TunnelMorph, &TunnelMorphFalling, MorphStep, MorphBottom, MorphTop);
         TunnelTextureCounter = (TunnelTextureCounter + 1) % TextureWindowRows;
         TunnelPhase += PhaseStep;
     }
