@@ -138,17 +138,8 @@ bool BallSceneReady = false;
 void load_ball_scene()
 {
     bool ok = true;
-    load_image(MapXName, &BallMapX);
-    load_image(MapYName, &BallMapY);
-    load_image(SourceName, &BallSource);
-    load_image(SourceName, &BallSourceInverted);
-    ok = check_warp_map(BallMapX, MapXName, MapWidth, MapHeight) && ok;
-    ok = check_warp_map(BallMapY, MapYName, MapWidth, MapHeight) && ok;
-    ok = check_warp_source(BallSource, SourceName) && ok;
-    if (check_warp_source(BallSourceInverted, SourceName))
-        invert_image(&BallSourceInverted);
-    else
-        ok = false;
+    ok = load_warp_pictures(MapXName, MapYName, SourceName, MapWidth, MapHeight, &BallMapX, &BallMapY, &BallSource,
+                            &BallSourceInverted) && ok;
 
     alloc_cleared(&BallVortexTexture.pixels, VortexBytes);
     ok = ok && BallVortexTexture.pixels;

@@ -101,17 +101,8 @@ bool PlaneSceneReady = false;
 void load_plane_scene()
 {
     bool ok = true;
-    load_image(MapXName, &PlaneMapX);
-    load_image(MapYName, &PlaneMapY);
-    load_image(SourceName, &PlaneSource);
-    load_image(SourceName, &PlaneSourceInverted);
-    ok = check_warp_map(PlaneMapX, MapXName, TextureSide, TextureSide) && ok;
-    ok = check_warp_map(PlaneMapY, MapYName, TextureSide, TextureSide) && ok;
-    ok = check_warp_source(PlaneSource, SourceName) && ok;
-    if (check_warp_source(PlaneSourceInverted, SourceName))
-        invert_image(&PlaneSourceInverted);
-    else
-        ok = false;
+    ok = load_warp_pictures(MapXName, MapYName, SourceName, TextureSide, TextureSide, &PlaneMapX, &PlaneMapY, &PlaneSource,
+                            &PlaneSourceInverted) && ok;
 
     alloc_cleared(&PlaneTexture.pixels, TextureBytes);
     ok = ok && PlaneTexture.pixels;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "data/archive.h"
+#include "scenes/image_ops.h"
 #include "data/startup_error.h"
 
 namespace {
@@ -63,6 +64,22 @@ bool check_warp_source(const Image &source, const char *name)
         return true;
     report_bad_entry(name, "not a 32-bit picture 256 wide with at least 255 rows");
     return false;
+}
+
+bool load_warp_pictures(const char *map_x_name, const char *map_y_name, const char *source_name, int width,
+                        int height, Image *map_x, Image *map_y, Image *source, Image *inverted)
+{
+    load_image(map_x_name, map_x);
+    load_image(map_y_name, map_y);
+    load_image(source_name, source);
+    load_image(source_name, inverted);
+    bool ok = check_warp_map(*map_x, map_x_name, width, height);
+    ok = check_warp_map(*map_y, map_y_name, width, height) && ok;
+    ok = check_warp_source(*source, source_name) && ok;
+    if (!check_warp_source(*inverted, source_name))
+        return false;
+    invert_image(inverted);
+    return ok;
 }
 
 uint8_t *ColourTable = nullptr;

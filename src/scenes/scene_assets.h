@@ -29,6 +29,11 @@ void report_bad_entry(const char *name, const char *problem);
 bool check_warp_map(const Image &map, const char *name, int width, int height);
 bool check_warp_source(const Image &source, const char *name);
 
+// Loads and checks a warp's two offset maps (width by height), its source
+// and a second copy of the source, inverted; false when any is unusable.
+bool load_warp_pictures(const char *map_x_name, const char *map_y_name, const char *source_name, int width,
+                        int height, Image *map_x, Image *map_y, Image *source, Image *inverted);
+
 // "coltab.dat": byte [level * 256 + value] is the new value of a colour
 // component of that value at that level.
 constexpr size_t ColourTableBytes = 256 * 256;
