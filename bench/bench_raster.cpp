@@ -15,7 +15,6 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/render_target.h"
-#include "raster/render_target.h"
 
 namespace {
 

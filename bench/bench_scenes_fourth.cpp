@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "scenes/scene_assets.h"
-#include "scenes/buddha.h"
-#include "scenes/scenes.h"
 #include "raster/render_target.h"
+#include "scenes/buddha.h"
+#include "scenes/scene_assets.h"
+#include "scenes/scenes.h"
 #include "shell/sequencer.h"
 
 namespace {

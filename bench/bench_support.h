@@ -11,7 +11,6 @@
 #include "data/archive.h"
 #include "data/startup_error.h"
 #include "raster/render_target.h"
-#include "raster/render_target.h"
 
 constexpr size_t BandWords = static_cast<size_t>(BandWidth) * BandHeight;
 

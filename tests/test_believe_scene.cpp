@@ -10,10 +10,10 @@
 #include "archive_fixture.h"
 #include "data/archive.h"
 #include "data/startup_error.h"
-#include "shell/startup.h"
 #include "scene_fixture.h"
 #include "scenes/believe.h"
 #include "scenes/scenes.h"
+#include "shell/startup.h"
 #include "tga_writer.h"
 
 namespace {

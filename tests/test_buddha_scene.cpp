@@ -12,10 +12,10 @@
 #include "engine/random.h"
 #include "raster/raster.h"
 #include "scene_fixture.h"
-#include "scenes/scene_assets.h"
 #include "scenes/believe.h"
 #include "scenes/buddha.h"
 #include "scenes/image_ops.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/sequencer.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "shell/frame_driver.h"
 #include "raster/render_target.h"
+#include "shell/frame_driver.h"
 #include "shell/sequencer.h"
 
 namespace {

@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
-#include "raster/render_target.h"
-#include "raster/render_target.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include "frame_check.h"
 #include "platform/memory_display.h"
 #include "platform/platform.h"
+#include "raster/render_target.h"
 #include "shell/display.h"
 #include "shell/exit_status.h"
 #include "shell/frame_driver.h"
-#include "raster/render_target.h"
 #include "shell/sequencer.h"
 #include "short_show.h"
 

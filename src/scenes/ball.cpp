@@ -11,11 +11,10 @@
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "raster/render_target.h"
-#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

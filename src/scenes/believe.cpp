@@ -6,10 +6,10 @@
 
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "raster/render_target.h"
 
 float BelievePhase = 0.0f;
 Matrix BelieveCamera;

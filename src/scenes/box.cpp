@@ -10,10 +10,9 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
+#include "raster/render_target.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "raster/render_target.h"
-#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 Image BoxTexture, BoxOffset, BoxTitle, BoxTitleMask, BoxFlash;

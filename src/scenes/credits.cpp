@@ -9,11 +9,10 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "raster/render_target.h"
-#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 float CreditsTextScroll = 0.0f;

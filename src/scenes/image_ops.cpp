@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "raster/render_target.h"
-#include "raster/render_target.h"
 
 namespace {
 

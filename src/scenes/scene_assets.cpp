@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "data/archive.h"
-#include "scenes/image_ops.h"
 #include "data/startup_error.h"
+#include "scenes/image_ops.h"
 
 namespace {
 

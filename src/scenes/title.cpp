@@ -9,12 +9,11 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "scenes/swing.h"
-#include "raster/render_target.h"
-#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 Mesh TitleMesh;

@@ -9,13 +9,13 @@
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/render_target.h"
 #include "scenes/believe.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "scenes/swing.h"
 #include "scenes/title.h"
-#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 float TunnelTravel = 0.0f;

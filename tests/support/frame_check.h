@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "raster/render_target.h"
-#include "raster/render_target.h"
 
 // A value no rasterizer writes: its top byte is not 0.
 constexpr uint32_t GuardWord = 0xDEADBEEFu;
