@@ -106,7 +106,7 @@ TEST_F(VideoTest, FirstSecondsGiveTheExpectedStreamsPictureAndSoundAndDecodeAlik
     EXPECT_EQ(video["width"], "1280");
     EXPECT_EQ(video["height"], "960");
     EXPECT_EQ(video["r_frame_rate"], "50/1");
-    EXPECT_EQ(video["pix_fmt"], "yuv444p");
+    EXPECT_EQ(video["pix_fmt"], "gbrp");
     EXPECT_EQ(video["nb_read_frames"], std::to_string(Fps * Seconds));
     auto audio = probe_stream(a, "a:0", "codec_name,sample_rate,channels,duration");
     EXPECT_EQ(audio["codec_name"], "aac");
@@ -191,6 +191,38 @@ TEST_F(VideoTest, FirstSecondsGiveTheExpectedStreamsPictureAndSoundAndDecodeAlik
     }
     ASSERT_GT(signal, 0) << "the first seconds are silent";
     EXPECT_LT(std::sqrt(difference / signal), 0.1);
+}
+
+// --lossless: every decoded frame is the PNG of the same frame, byte for
+// byte, and the decoded sound is the WAV's samples; it asks for Matroska.
+TEST_F(VideoTest, LosslessVideoDecodesToTheSavedFramesAndSound)
+{
+    std::string errors;
+    ASSERT_EQ(capture("--data " ORVANTI_DATA_DIR " --start 1 --end 1.5 --lossless --video l.mkv --wav l.wav --png",
+                      &errors),
+              0)
+        << errors;
+    std::string decoded = output_of("ffmpeg -v error -i '" + folder + "/l.mkv' -map 0:v -f framemd5 -pix_fmt rgb24 -");
+    std::string saved = output_of("ffmpeg -v error -framerate 50 -start_number 50 -i '" + folder +
+                                  "/capture/frame_%06d.png' -f framemd5 -pix_fmt rgb24 -");
+    // The last field of each frame line is its MD5.
+    auto sums = [](const std::string &text) {
+        std::vector<std::string> list;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
+            if (!line.empty() && line[0] != '#') list.push_back(line.substr(line.find_last_of(' ') + 1));
+        return list;
+    };
+    std::vector<std::string> from_video = sums(decoded);
+    EXPECT_EQ(from_video.size(), 25u);
+    EXPECT_EQ(from_video, sums(saved));
+    ASSERT_EQ(run_command("ffmpeg -v error -i '" + folder + "/l.mkv' -map 0:a -f s16le '" + folder + "/l.raw'", &errors), 0)
+        << errors;
+    std::vector<uint8_t> wav = read_file_bytes(folder + "/l.wav"), sound = read_file_bytes(folder + "/l.raw");
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_TRUE(sound == std::vector<uint8_t>(wav.begin() + 44, wav.end()));
+    EXPECT_EQ(capture("--lossless --video l.mp4", &errors), 2);
+    EXPECT_NE(errors.find("l.mp4: a lossless video is Matroska"), std::string::npos) << errors;
 }
 
 TEST_F(VideoTest, MissingFfmpegIsExplainedBeforeAnythingIsWritten)
