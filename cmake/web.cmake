@@ -26,13 +26,13 @@ list(FILTER WEB_SOURCES EXCLUDE REGEX "src/data/jpeg\\.cpp$")
 
 add_executable(orvanti ${WEB_SOURCES})
 target_include_directories(orvanti PRIVATE ${CMAKE_SOURCE_DIR}/src)
-target_compile_options(orvanti PRIVATE -O2)
+target_compile_options(orvanti PRIVATE -O3)
 set(WEB_EXPORTS
   _web_begin_show _web_step_show _web_end_show _web_key _web_draw_fixed_frame
-  _web_screen_pixels)
+  _web_present_screen)
 list(JOIN WEB_EXPORTS "," WEB_EXPORT_LIST)
 target_link_options(orvanti PRIVATE
-  -O2
+  -O3
   -sALLOW_MEMORY_GROWTH=1
   -sINITIAL_MEMORY=67108864
   -sFORCE_FILESYSTEM=1

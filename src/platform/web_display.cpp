@@ -20,6 +20,7 @@ static std::deque<PlatformEvent> Queue;
 static uint8_t ScreenRgba[WebWidth * WebHeight * 4];
 
 uint32_t WebFixedNow = 0;
+bool WebPresentEachFlip = true;
 
 // OrvantiPage is the page's driver object (web_driver.js).
 EM_JS(int, page_open_canvas, (), { return OrvantiPage.open_canvas() ? 1 : 0; });
@@ -99,8 +100,10 @@ static int web_lock(uint8_t **pixels)
 static void web_unlock() {}
 
 // Surface pixels are 0x00RRGGBB words, so bytes blue, green, red, unused.
-static void present_front()
+void web_present_front()
 {
+    if (!Chain.surfaces[0])
+        return;
     const uint8_t *front = front_surface(&Chain);
     for (int y = 0; y < WebHeight; y++) {
         const uint8_t *source = front + y * Chain.pitch;
@@ -122,7 +125,8 @@ static int web_flip()
     if (!Chain.surfaces[0])
         return FlipSurfaceLost;
     swap_flip_chain(&Chain);
-    present_front();
+    if (WebPresentEachFlip)
+        web_present_front();
     return FlipDone;
 }
 

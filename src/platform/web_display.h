@@ -7,7 +7,13 @@
 
 extern const PlatformDisplay WebDisplay;
 
-// The last flipped screen as canvas pixels: 640 by 480, bytes red, green,
+// Converts the front surface for the canvas and shows it; every flip does
+// so unless WebPresentEachFlip is false (the fixed-clock mode shows only
+// the frames it is asked for).
+extern bool WebPresentEachFlip;
+void web_present_front();
+
+// The last presented screen as canvas pixels: 640 by 480, bytes red, green,
 // blue, alpha, rows top to bottom.
 const uint8_t *web_screen_rgba();
 

@@ -21,7 +21,7 @@ const Screen = Painter.createImageData(ScreenWidth, ScreenHeight);
 const Message = document.getElementById("message");
 
 // ?fixed=TRACE: no sound; frame n gets the clock and position of line n of
-// the capture's --trace file.
+// the capture's --trace file (see start_fixed_show).
 const FixedTrace = new URLSearchParams(location.search).get("fixed");
 
 // What a test or a person can read from outside: "loading", "title",
@@ -329,15 +329,20 @@ async function start_show() {
 }
 
 // The fixed-clock mode: frames are drawn on request, in order, as fast as
-// they come; a test reads the screen between them.
-async function start_fixed_show() {
-    const text = new TextDecoder().decode(await fetch_bytes(FixedTrace));
+// they come; a test reads the screen between them. Trace lines come from the
+// file named by ?fixed=, or from the test through add_trace as the capture
+// writes them (?fixed with no file).
+function start_fixed_show(trace_text) {
     const frames = [];
-    for (const line of text.split("\n").slice(1)) {
-        const fields = line.split(",");
-        if (fields.length >= 4)
-            frames.push({ milliseconds: Number(fields[1]), order: Number(fields[2]), row: Number(fields[3]) });
-    }
+    const add_trace = (text) => {
+        for (const line of text.split("\n")) {
+            const fields = line.split(",");
+            if (fields.length >= 4 && fields[0] !== "frame")
+                frames.push({ milliseconds: Number(fields[1]), order: Number(fields[2]), row: Number(fields[3]) });
+        }
+        return frames.length;
+    };
+    add_trace(trace_text);
     const status = call_show(() => Runtime._web_begin_show(1));
     if (status !== 0) {
         if (Status.state !== "failed")
@@ -353,11 +358,13 @@ async function start_fixed_show() {
         return next - 1;
     };
     window.orvantiFixed = {
-        frames: frames.length,
-        // Draws every frame up to `last`; the number of the last one drawn.
+        add_trace,
+        // Draws every frame up to `last` that the trace has; the number of the
+        // last one drawn.
         draw_until,
         // The band of the last frame drawn, RGBA bytes in base64.
         band_base64() {
+            Runtime._web_present_screen();
             const start = BandTop * ScreenWidth * 4;
             const band = Screen.data.subarray(start, start + BandHeight * ScreenWidth * 4);
             let binary = "";
@@ -370,7 +377,9 @@ async function start_fixed_show() {
             const first = next;
             const began = performance.now();
             draw_until(frames.length - 1);
-            return { frames: next - first, milliseconds: performance.now() - began };
+            const milliseconds = performance.now() - began;
+            Runtime._web_present_screen();
+            return { frames: next - first, milliseconds };
         },
     };
     Status.state = "running";
@@ -381,8 +390,8 @@ async function open_page() {
     try {
         Runtime = await load_runtime();
         await fetch_archive();
-        if (FixedTrace) {
-            await start_fixed_show();
+        if (FixedTrace !== null) {
+            start_fixed_show(FixedTrace ? new TextDecoder().decode(await fetch_bytes(FixedTrace)) : "");
             return;
         }
         try {

@@ -51,6 +51,7 @@ EMSCRIPTEN_KEEPALIVE int web_begin_show(int fixed_clock)
     if (fixed_clock) {
         ClockRoutine = web_fixed_clock;
         WebFixedNow = 0;
+        WebPresentEachFlip = false;
     }
     if (setup_display() != 0)
         return ExitSetupFailed;
@@ -107,9 +108,10 @@ EMSCRIPTEN_KEEPALIVE void web_draw_fixed_frame(uint32_t milliseconds, int order,
     flip_frame();
 }
 
-EMSCRIPTEN_KEEPALIVE const uint8_t *web_screen_pixels()
+// Shows the last frame drawn on the canvas.
+EMSCRIPTEN_KEEPALIVE void web_present_screen()
 {
-    return web_screen_rgba();
+    web_present_front();
 }
 
 }
