@@ -7,13 +7,11 @@
 // Exit status 77 (skipped) when /usr/bin/chromium is missing.
 import { spawn } from "node:child_process";
 import fs from "node:fs";
-import http from "node:http";
-import { createRequire } from "node:module";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
 import zlib from "node:zlib";
 
-const Chromium = "/usr/bin/chromium";
+import { Chromium, launch_chromium, load_puppeteer, serve } from "./page_support.mjs";
+
 const SkipStatus = 77;
 const ScreenWidth = 640;
 const BandTop = 80;
@@ -38,9 +36,7 @@ for (const name of ["index.html", "orvanti.js", "orvanti.wasm", "orvanti.dat", "
         process.exit(1);
     }
 }
-// The page's npm packages (web/, installed by scripts/install-deps.sh).
-const WebPackages = path.resolve(path.dirname(fileURLToPath(import.meta.url)), "../../web/package.json");
-const puppeteer = createRequire(WebPackages)("puppeteer-core");
+const puppeteer = load_puppeteer();
 
 const failures = [];
 function check(condition, what) {
@@ -127,22 +123,6 @@ function write_rgba_png(file, width, height, rgba) {
         chunk("IDAT", zlib.deflateSync(raw)), chunk("IEND", Buffer.alloc(0))]));
 }
 
-const Types = { ".html": "text/html", ".js": "text/javascript", ".mjs": "text/javascript",
-    ".wasm": "application/wasm", ".csv": "text/csv" };
-function serve(folder) {
-    const server = http.createServer((request, response) => {
-        const name = decodeURIComponent(new URL(request.url, "http://x").pathname).replace(/^\/+/, "") || "index.html";
-        const file = path.join(folder, path.normalize(name));
-        if (!file.startsWith(folder) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-            response.writeHead(404).end();
-            return;
-        }
-        response.writeHead(200, { "Content-Type": Types[path.extname(file)] || "application/octet-stream" });
-        fs.createReadStream(file).pipe(response);
-    });
-    return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
-}
-
 fs.rmSync(workDir, { recursive: true, force: true });
 fs.mkdirSync(path.join(workDir, "frames"), { recursive: true });
 const tracePath = path.join(workDir, "trace.csv");
@@ -154,16 +134,9 @@ const captureDone = new Promise((resolve) => captureRun.on("exit", (code) => res
 let captureStatus = null;
 captureDone.then((code) => { captureStatus = code; });
 
-const server = await serve(path.resolve(pageDir));
+const server = await serve(path.resolve(pageDir), {});
 const origin = `http://127.0.0.1:${server.address().port}`;
-const profile = fs.mkdtempSync(path.join(workDir, "chromium-"));
-const browser = await puppeteer.launch({
-    executablePath: Chromium,
-    userDataDir: profile,
-    headless: true,
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-        "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-});
+const browser = await launch_chromium(puppeteer, workDir);
 
 async function open_page(query) {
     const page = await browser.newPage();
