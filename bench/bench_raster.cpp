@@ -14,8 +14,7 @@
 #include "engine/mesh.h"
 #include "engine/view.h"
 #include "raster/raster.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 
 namespace {
 
@@ -55,7 +54,7 @@ Image &texture()
         for (int r = 0; r < TextureSide; ++r)
             for (int c = 0; c < TextureSide; ++c)
                 words[r * TextureSide + c] = ((r / 8 + c / 8) % 2) ? 0 : 0x00402010u + r * 256 + c;
-        image.kind = 2;
+        image.kind = ImageWords;
         image.width = image.height = TextureSide;
         image.pixels = reinterpret_cast<uint8_t *>(words.data());
     }

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "raster/render_target.h"
 #include "scenes/scenes.h"
 #include "shell/frame_driver.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "raster/render_target.h"
 #include "scenes/buddha.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "raster/render_target.h"
 #include "scenes/credits.h"
 #include "scenes/scenes.h"
 #include "scenes/system.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "raster/render_target.h"
 #include "scenes/ball.h"
 #include "scenes/plane.h"
 #include "scenes/scenes.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "raster/render_target.h"
 #include "scenes/believe.h"
 #include "scenes/scenes.h"
 #include "scenes/tunnel.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "data/archive.h"
-#include "data/startup.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
+#include "data/startup_error.h"
+#include "raster/render_target.h"
 
 constexpr size_t BandWords = static_cast<size_t>(BandWidth) * BandHeight;
 

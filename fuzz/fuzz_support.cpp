@@ -13,7 +13,7 @@
 
 #include "data/archive.h"
 #include "data/image.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/mesh.h"
 #include "scenes/scene_assets.h"
 
@@ -126,14 +126,14 @@ void fuzz_load_image(const char *name)
         fuzz_abort("a picture loaded and raised StartupError");
     if (image.width < 0 || image.height < 0)
         fuzz_abort("negative picture size");
-    size_t bytes_per_pixel = image.kind == PictureWords ? 4 : 1;
+    size_t bytes_per_pixel = image.kind == ImageWords ? 4 : 1;
     touch(image.pixels, static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * bytes_per_pixel);
     if (image.palette_planes)
         touch(image.palette_planes, 768);
     if (image.palette_rgb)
         touch(image.palette_rgb, 768);
     // As a scene would: a picture of the wrong shape is a start-up failure, not a crash.
-    require_picture(name, &image, PictureWords, 64, 64);
+    require_picture(name, &image, ImageWords, 64, 64);
     free_image(&image);
 }
 

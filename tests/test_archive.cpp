@@ -9,7 +9,7 @@
 
 #include "archive_fixture.h"
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 namespace {
 

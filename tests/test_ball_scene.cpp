@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "scene_fixture.h"
@@ -58,9 +58,9 @@ protected:
 
 TEST_F(BallScene, LoadRoughensOnlyTheRoughBallWithThreeDrawsPerRecord)
 {
-    const Object3D &plain = VortexBallMesh.objects[0];
-    const Object3D &rough = RoughBallMesh.objects[0];
-    const Object3D &white = WhiteBallMesh.objects[0];
+    const Object3D &plain = BallVortexMesh.objects[0];
+    const Object3D &rough = BallRoughMesh.objects[0];
+    const Object3D &white = BallWhiteMesh.objects[0];
     ASSERT_EQ(plain.vertex_count, rough.vertex_count);
     uint32_t saved = RandomState;
     RandomState = RandomBeforeLoad;
@@ -77,7 +77,7 @@ TEST_F(BallScene, LoadRoughensOnlyTheRoughBallWithThreeDrawsPerRecord)
     EXPECT_FLOAT_EQ(plain.matrix[15], 0.6f);
     EXPECT_FLOAT_EQ(rough.matrix[15], 0.6f);
     EXPECT_FLOAT_EQ(white.matrix[15], 4.0f);
-    EXPECT_EQ(plain.faces[0].texture, &VortexTexture);
+    EXPECT_EQ(plain.faces[0].texture, &BallVortexTexture);
 }
 
 TEST_F(BallScene, ParameterBitsWidenTheSwingAndStopANearCamera)
@@ -131,9 +131,9 @@ TEST_F(BallScene, VortexTextureIsTheRedOfTheBandCentreAlsoWhenInverted)
 {
     use_band(700, 4);  // the square is found by rows, whatever the stride
     Matrix turned;
-    memcpy(turned, VortexBallMesh.objects[0].matrix, sizeof turned);
+    memcpy(turned, BallVortexMesh.objects[0].matrix, sizeof turned);
     ball_scene_handler(1, 0, 0);
-    EXPECT_EQ(memcmp(turned, VortexBallMesh.objects[0].matrix, sizeof turned), 0) << "init turned the ball";
+    EXPECT_EQ(memcmp(turned, BallVortexMesh.objects[0].matrix, sizeof turned), 0) << "init turned the ball";
     EXPECT_EQ(pixel(0, 0), warped(0, 0, BallSource)) << "init warps with offsets 0";
 
     struct Fade {
@@ -146,7 +146,7 @@ TEST_F(BallScene, VortexTextureIsTheRedOfTheBandCentreAlsoWhenInverted)
         FadeValue = fade.value;
         ball_scene_handler(0, 37, 0);  // offsets move 37 across and about half that down
         const Image &source = fade.inverted ? BallSourceInverted : BallSource;
-        const uint32_t *texels = image_words(&VortexTexture);
+        const uint32_t *texels = image_words(&BallVortexTexture);
         for (int r = 0; r < 256; r++)
             for (int c = 0; c < 256; c++)
                 ASSERT_EQ(texels[r * 256 + c], warped(32 + r, 192 + c, source) & 0xFF0000)
@@ -158,8 +158,8 @@ TEST_F(BallScene, VortexTextureIsTheRedOfTheBandCentreAlsoWhenInverted)
 
 TEST_F(BallScene, WhiteBallOnlyWhileNearWithNearZeroAndSeventyFiveRestoredNextFrame)
 {
-    const Object3D &vortex = VortexBallMesh.objects[0];
-    Object3D &white = WhiteBallMesh.objects[0];
+    const Object3D &vortex = BallVortexMesh.objects[0];
+    Object3D &white = BallWhiteMesh.objects[0];
     auto count_outside = [](const Object3D &ball) {
         int n = 0;
         for (int i = 0; i < ball.vertex_count - ball.face_count; i++)

@@ -9,10 +9,11 @@
 
 #include "archive_fixture.h"
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "scene_fixture.h"
 #include "scenes/believe.h"
 #include "scenes/scenes.h"
+#include "shell/startup.h"
 #include "tga_writer.h"
 
 namespace {
@@ -83,7 +84,7 @@ TEST(BelieveSnapshot, HoldsTheInitFrameWithoutTheTargetsExtraStride)
     constexpr int WidePitch = 768;
     reset_startup_error();
     ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
-    ASSERT_EQ(startup_load(WidePitch * 4, 0), 1) << StartupFailure;
+    ASSERT_EQ(startup_load(WidePitch * 4, 0, [] { return 0u; }), 1) << StartupFailure;
     ASSERT_EQ(RenderTarget.pitch, WidePitch);
     ASSERT_NE(BelieveSnapshot, nullptr);
 

@@ -125,29 +125,29 @@ TEST(BoxState, MaskRowStaysWithin63To126)
 
 TEST(BoxState, StepsWrapTickByTick)
 {
-    ScrollRow = {766, 5};
-    MorphPhase = OffsetPhase = 0.0f;
+    BoxScrollRow = {766, 5};
+    BoxMorphPhase = BoxOffsetPhase = 0.0f;
     box_morph_advance(1);
-    EXPECT_EQ(ScrollRow.morph, 767);
+    EXPECT_EQ(BoxScrollRow.morph, 767);
     box_morph_advance(1);
-    EXPECT_EQ(ScrollRow.morph, 0);
-    EXPECT_EQ(ScrollRow.title, 5);  // the two handlers keep separate rows
+    EXPECT_EQ(BoxScrollRow.morph, 0);
+    EXPECT_EQ(BoxScrollRow.title, 5);  // the two handlers keep separate rows
 
-    ScrollRow.morph = 0;
+    BoxScrollRow.morph = 0;
     box_morph_advance(2000);
-    EXPECT_EQ(ScrollRow.morph, 2000 % 768);
-    EXPECT_NEAR(MorphPhase, 0.01f + 2000 * 0.005f, 1e-3);
-    EXPECT_NEAR(OffsetPhase, 0.005f + 2000 * 0.0025f, 1e-3);
+    EXPECT_EQ(BoxScrollRow.morph, 2000 % 768);
+    EXPECT_NEAR(BoxMorphPhase, 0.01f + 2000 * 0.005f, 1e-3);
+    EXPECT_NEAR(BoxOffsetPhase, 0.005f + 2000 * 0.0025f, 1e-3);
     box_morph_advance(0);
     box_morph_advance(-3);
-    EXPECT_EQ(ScrollRow.morph, 2000 % 768);
+    EXPECT_EQ(BoxScrollRow.morph, 2000 % 768);
 
-    ScrollRow.title = 0;
-    TitleColumn = 0;
+    BoxScrollRow.title = 0;
+    BoxTitleColumn = 0;
     box_title_advance(1000);
-    EXPECT_EQ(ScrollRow.title, 1000 % 768);
-    EXPECT_EQ(TitleColumn, 1000 % 640);
-    EXPECT_EQ(ScrollRow.morph, 2000 % 768);
+    EXPECT_EQ(BoxScrollRow.title, 1000 % 768);
+    EXPECT_EQ(BoxTitleColumn, 1000 % 640);
+    EXPECT_EQ(BoxScrollRow.morph, 2000 % 768);
 }
 
 TEST(BoxMorph, CoordinatesDriftFromTheMeshTowardTheRandomOnes)
@@ -183,7 +183,7 @@ protected:
     void SetUp() override
     {
         BoxOffset = Image{};
-        BoxOffset.kind = 1;
+        BoxOffset.kind = ImageBytes;
         BoxOffset.width = 960;
         BoxOffset.height = 480;
         BoxOffset.pixels = map.data();
@@ -202,7 +202,7 @@ protected:
 TEST_F(BoxShrink, PhaseZeroShrinksEveryFaceToNothing)
 {
     std::fill(map.begin(), map.end(), 255);
-    OffsetPhase = 0.0f;
+    BoxOffsetPhase = 0.0f;
     EXPECT_EQ(box_shrink_amount(320.0, 160.0), 0.0f);
 }
 
@@ -210,7 +210,7 @@ TEST_F(BoxShrink, CentroidsOffTheBandSampleTheNearestEdge)
 {
     // Phase pi/4: the sampling point sits (sin 1.5 pi + 1) * 160 = 0 right and
     // (cos 1.5 pi + 1) * 80 = 80 below the clamped centroid.
-    OffsetPhase = static_cast<float>(M_PI / 4);
+    BoxOffsetPhase = static_cast<float>(M_PI / 4);
     patch(639, 80, 150);
     float s = box_shrink_amount(700.0, -5.0);
     EXPECT_NEAR(s, std::sin(M_PI / 4), 1e-3);
@@ -224,7 +224,7 @@ TEST_F(BoxShrink, CentroidsOffTheBandSampleTheNearestEdge)
 // map's first byte rather than an index the conversion leaves undefined.
 TEST_F(BoxShrink, CentroidThatIsNotANumberSamplesTheMapsFirstByte)
 {
-    OffsetPhase = static_cast<float>(M_PI / 4);
+    BoxOffsetPhase = static_cast<float>(M_PI / 4);
     patch(0, 0, 150);
     EXPECT_NEAR(box_shrink_amount(std::nan(""), std::nan("")), std::sin(M_PI / 4), 1e-3);
 }
@@ -232,7 +232,7 @@ TEST_F(BoxShrink, CentroidThatIsNotANumberSamplesTheMapsFirstByte)
 TEST_F(BoxShrink, FarthestSamplingPointStaysInsideTheMap)
 {
     // Phase pi/12: a = pi/2, the point is 320 right and 80 below: column 959 at most.
-    OffsetPhase = static_cast<float>(M_PI / 12);
+    BoxOffsetPhase = static_cast<float>(M_PI / 12);
     patch(958, 399, 200);
     float s = box_shrink_amount(1e9, 1e9);
     EXPECT_NEAR(s, std::sin(M_PI / 12) * 200.0 / 150.0, 1e-3);
@@ -266,7 +266,7 @@ protected:
 
 TEST_F(BoxFace, ZeroShrinkLeavesABlackRimAroundAPoint)
 {
-    OffsetPhase = 0.0f;
+    BoxOffsetPhase = 0.0f;
     box_face_shrunk(&face);
     EXPECT_EQ(pixel(175, 100), 0u);           // centroid (175, 100): inside the black rim
     EXPECT_EQ(pixel(110, 55), Background);    // inside the face, outside 0.4 of it
@@ -276,7 +276,7 @@ TEST_F(BoxFace, ZeroShrinkLeavesABlackRimAroundAPoint)
 
 TEST_F(BoxFace, FullShrinkDrawsTheWholeFaceWithoutRim)
 {
-    OffsetPhase = static_cast<float>(M_PI / 2);  // sin 1: byte 255 gives 1.7
+    BoxOffsetPhase = static_cast<float>(M_PI / 2);  // sin 1: byte 255 gives 1.7
     box_face_shrunk(&face);
     EXPECT_EQ(pixel(110, 55), 0x0000FF00u);
     EXPECT_EQ(pixel(175, 100), 0x0000FF00u);

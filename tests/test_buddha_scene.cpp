@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "raster/raster.h"
 #include "scene_fixture.h"
 #include "scenes/believe.h"
 #include "scenes/buddha.h"
 #include "scenes/image_ops.h"
+#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/sequencer.h"
 
@@ -67,13 +68,13 @@ protected:
     };
     static State state_now()
     {
-        return {BuddhaPhase, PulsePhase, ScrollerRow, matrix_of(BuddhaBoxMesh), matrix_of(BuddhaBox2Mesh)};
+        return {BuddhaPhase, BuddhaPulsePhase, BuddhaScrollerRow, matrix_of(BuddhaBoxMesh), matrix_of(BuddhaBox2Mesh)};
     }
     static void restore(const State &s)
     {
         BuddhaPhase = s.phase;
-        PulsePhase = s.pulse;
-        ScrollerRow = s.scroller;
+        BuddhaPulsePhase = s.pulse;
+        BuddhaScrollerRow = s.scroller;
         std::memcpy(BuddhaBoxMesh.objects[0].matrix, s.box.data(), sizeof(Matrix));
         std::memcpy(BuddhaBox2Mesh.objects[0].matrix, s.box2.data(), sizeof(Matrix));
     }
@@ -156,9 +157,9 @@ TEST_F(BuddhaScene, ScrollerWrapsWithinAFrameAndKeepsToItsColumns)
     const Image &s = BuddhaScroller;
     buddha_scene_handler(1, 0, 0);  // BuddhaPhase 0: 90 rows, the picture from row 80
     constexpr int Rows = 90, Wrap = 30;
-    ScrollerRow = s.height - Wrap;
+    BuddhaScrollerRow = s.height - Wrap;
     buddha_scene_handler(0, 0, BuddhaReveal);
-    EXPECT_EQ(ScrollerRow, s.height - Wrap) << "drawing moved the scroller";
+    EXPECT_EQ(BuddhaScrollerRow, s.height - Wrap) << "drawing moved the scroller";
 
     // Right of the picture only the scroller lies over the boxes.
     const int free_column = BuddhaPictureX + BuddhaPicture.width - ScrollerLeft;
@@ -188,7 +189,7 @@ TEST_F(BuddhaScene, ScrollerWiderThanTheBandIsCutAtItsEdge)
     std::vector<uint8_t> ink(400 * 2, 1);
     const Image saved = BuddhaScroller;
     BuddhaScroller = {1, 400, 2, ink.data(), nullptr, nullptr};
-    ScrollerRow = 1;
+    BuddhaScrollerRow = 1;
     buddha_scene_handler(1, 0, BuddhaReveal);
     BuddhaScroller = saved;
     EXPECT_TRUE(guard_intact(target)) << "the scroller wrote past the band";
@@ -228,7 +229,7 @@ TEST_F(BuddhaFace, PulseHidesScalesOrOutlinesTheFaceAtItsBounds)
     for (const Case c : {Case{0.0019, false, false}, Case{0.0021, true, false}, Case{0.5, true, false},
                          Case{0.9889, true, false}, Case{0.9891, true, true}}) {
         fill_band(target, Marker);
-        PulsePhase = std::asin(2 * c.b - 1);
+        BuddhaPulsePhase = std::asin(2 * c.b - 1);
         buddha_face_pulse_wire(&face);
         EXPECT_EQ(count_pixels(Orange) > 0, c.any) << "b = " << c.b;
         EXPECT_EQ(pixel(150, 300) == Orange, c.corner) << "b = " << c.b;
@@ -240,11 +241,11 @@ TEST_F(BuddhaFace, CollapseDrawsWholeAtOneNothingAtZeroAndLinesBetween)
     BuddhaPhase = 0.0f;  // lines run toward (320, 80)
     const int cx = (100 + 220 + 150) / 3, cy = (200 + 220 + 300) / 3;
 
-    CollapseScale = 0.0;
+    BuddhaCollapseScale = 0.0;
     buddha_face_collapse(&face);
     EXPECT_EQ(count_pixels(Marker), 640 * 320) << "a scale of 0 drew";
 
-    CollapseScale = 1.0;
+    BuddhaCollapseScale = 1.0;
     buddha_face_collapse(&face);
     EXPECT_EQ(pixel(100, 200), Black);
     EXPECT_NE(pixel(cx, cy), Black) << "a scale of 1 drew a line";
@@ -252,7 +253,7 @@ TEST_F(BuddhaFace, CollapseDrawsWholeAtOneNothingAtZeroAndLinesBetween)
     EXPECT_EQ(pixel(320, 80), Marker);
 
     fill_band(target, Marker);
-    CollapseScale = 0.5;
+    BuddhaCollapseScale = 0.5;
     buddha_face_collapse(&face);
     EXPECT_NE(pixel(100, 200), Black) << "the face was not shrunk";
     EXPECT_EQ(pixel(cx, cy), Black) << "no line from the centroid";
@@ -263,7 +264,7 @@ TEST_F(BuddhaFace, CollapseDrawsWholeAtOneNothingAtZeroAndLinesBetween)
     fill_band(target, Marker);
     FadeKind = 3;
     FadeValue = 20;
-    CollapseScale = 1.0;
+    BuddhaCollapseScale = 1.0;
     buddha_face_collapse(&face);
     EXPECT_EQ(pixel(100, 200), White);
 }
@@ -272,12 +273,12 @@ TEST_F(BuddhaScene, CollapseFallsOnlyWithBitOneAndStopsJustBelowZero)
 {
     buddha_glow_handler(1, 0, 0);
     buddha_glow_handler(0, 100, 1);
-    EXPECT_EQ(CollapseScale, 1.0);
+    EXPECT_EQ(BuddhaCollapseScale, 1.0);
     for (int frame = 0; frame < 400; frame++)
         buddha_glow_handler(0, 2, 3);
-    EXPECT_LT(CollapseScale, 0.0);
-    EXPECT_GT(CollapseScale, -0.0013);
-    EXPECT_EQ(GlowTicks, 900);
+    EXPECT_LT(BuddhaCollapseScale, 0.0);
+    EXPECT_GT(BuddhaCollapseScale, -0.0013);
+    EXPECT_EQ(BuddhaGlowTicks, 900);
     // The band was filled white before each frame was drawn.
     EXPECT_EQ(pixel(5, 315), 0xFFFFFFFFu);
 }
@@ -297,7 +298,7 @@ TEST_F(BuddhaScene, GlowLightsTheColourBytesAndKeepsTheTopByteTheWarpWrote)
         std::vector<uint32_t> warped(256 * 256);
         warp_texture(warped.data(), BuddhaMapX.pixels, BuddhaMapY.pixels, source, 10, 5);
         const uint8_t *levels = (param & 1) ? BuddhaGlow2.pixels : BuddhaGlow1.pixels;
-        const uint32_t *glow = image_words(&GlowTexture);
+        const uint32_t *glow = image_words(&BuddhaGlowTexture);
         int wrong = 0;
         for (int i = 0; i < 256 * 256; i++) {
             const uint8_t *lit = ColourTable + 256 * levels[i];
@@ -317,7 +318,7 @@ TEST_F(BuddhaScene, KindThreeFlashShowsTheInvertedPictureWithWhiteAsKey)
         FadeKind = static_cast<uint8_t>(kind);
         FadeValue = 24;
         buddha_glow_handler(1, 0, 0);
-        CollapseScale = 0.0;  // no box: only the ring lies under the picture
+        BuddhaCollapseScale = 0.0;  // no box: only the ring lies under the picture
         fill_band(target, Marker);
         buddha_glow_handler(0, 0, 0);
         EXPECT_EQ(picture_mismatches(kind == 3 ? BuddhaPictureInverted : BuddhaPicture, kind == 3 ? White : 0), 0)

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/view.h"
 #include "scene_fixture.h"
 #include "scenes/credits.h"
@@ -56,36 +56,36 @@ protected:
 TEST_F(CreditsScene, TextShowsThroughTheMaskAndWrapsAtRow320)
 {
     credits_scene_handler(1, 0, 0);
-    ASSERT_EQ(TextScroll, 0.0f);
+    ASSERT_EQ(CreditsTextScroll, 0.0f);
     frame();
     EXPECT_EQ(first_text_mismatch(0), -1);
 
     // 1,279 ticks of 0.25 reach 319.75 exactly; the next one wraps to 0.
     credits_scene_handler(0, 1279, 0);
-    EXPECT_EQ(TextScroll, 319.75f);
+    EXPECT_EQ(CreditsTextScroll, 319.75f);
     frame();
     EXPECT_EQ(first_text_mismatch(319), -1) << "band row j should show text row (319 + j) mod 320";
     credits_scene_handler(0, 1, 0);
-    EXPECT_EQ(TextScroll, 0.0f);
+    EXPECT_EQ(CreditsTextScroll, 0.0f);
 
     credits_scene_handler(0, 400, 0);
-    EXPECT_EQ(TextScroll, 100.0f);
+    EXPECT_EQ(CreditsTextScroll, 100.0f);
     frame();
     EXPECT_EQ(first_text_mismatch(100), -1);
 }
 
 TEST_F(CreditsScene, WindowFollowsThePhaseWhichInitNeverResets)
 {
-    WindowPhase = 1.5707964f - 0.005f;
+    CreditsWindowPhase = 1.5707964f - 0.005f;
     credits_scene_handler(1, 0, 0);
-    EXPECT_EQ(WindowPhase, 1.5707964f - 0.005f);
+    EXPECT_EQ(CreditsWindowPhase, 1.5707964f - 0.005f);
     credits_scene_handler(0, 1, 0);
     EXPECT_EQ(CreditsWindow.pixels, CreditsTexture.pixels + 512 * 256 * 4);
 
-    WindowPhase = -1.5707964f;
+    CreditsWindowPhase = -1.5707964f;
     frame();
     EXPECT_EQ(CreditsWindow.pixels, CreditsTexture.pixels);
-    WindowPhase = 0.0f;
+    CreditsWindowPhase = 0.0f;
 }
 
 TEST_F(CreditsScene, DissolveBlacksOutFromLevel255DownToEverything)

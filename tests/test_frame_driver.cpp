@@ -5,15 +5,13 @@
 #include <cstring>
 #include <vector>
 
+#include "raster/render_target.h"
 #include "shell/frame_driver.h"
-#include "platform/platform.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {
 
 uint32_t ClockNow = 0;
-uint32_t test_clock() { return ClockNow; }
 
 // The handler paints band pixel (x, y) with a value made from its position.
 uint32_t pattern_pixel(int x, int y) { return static_cast<uint32_t>(((y & 0xFF) << 16) | (x & 0xFF) << 8 | ((x + y) & 0xFF)); }
@@ -41,12 +39,9 @@ class FrameDriverTest : public ::testing::Test {
 protected:
     std::vector<uint32_t> work = std::vector<uint32_t>(BandWidth * BandHeight);
     std::vector<uint8_t> surface;
-    MillisecondClock saved_clock = nullptr;
 
     void SetUp() override
     {
-        saved_clock = ClockRoutine;
-        ClockRoutine = test_clock;
         ClockNow = 0;
         ClockStartTime = 0;
         ClearCounter = 0;
@@ -57,7 +52,6 @@ protected:
     {
         WorkBuffer = nullptr;
         reset_sequencer();
-        ClockRoutine = saved_clock;
     }
     void use_display(int mode, int pitch_bytes)
     {
@@ -90,7 +84,7 @@ TEST_F(FrameDriverTest, TwentyFourBitRowsAreBlueGreenRedAndStopAtThePicture)
 {
     constexpr int Pitch = 2000;  // 80 bytes past each row's 1,920
     use_display(DisplayMode24, Pitch);
-    frame_driver(surface.data(), DisplayMode24);
+    frame_driver(surface.data(), DisplayMode24, ClockNow);
     for (int y : {0, 1, 157, 319}) {
         const uint8_t *row = surface.data() + static_cast<size_t>(BandTop + y) * Pitch;
         for (int x : {0, 1, 300, 639}) {
@@ -103,9 +97,9 @@ TEST_F(FrameDriverTest, TwentyFourBitRowsAreBlueGreenRedAndStopAtThePicture)
     // The first frame clears everything, padding included; conversion never
     // writes past the 640th pixel, so a later frame leaves padding as it finds it.
     memset(surface.data(), 0xAA, surface.size());
-    frame_driver(surface.data(), DisplayMode24);  // second: cleared again
+    frame_driver(surface.data(), DisplayMode24, ClockNow);  // second: cleared again
     memset(surface.data(), 0xAA, surface.size());
-    frame_driver(surface.data(), DisplayMode24);
+    frame_driver(surface.data(), DisplayMode24, ClockNow);
     for (int y = BandTop; y < BandTop + BandHeight; y++)
         for (int x = 1920; x < Pitch; x++)
             ASSERT_EQ(surface[static_cast<size_t>(y) * Pitch + x], 0xAA) << "row " << y << " byte " << x;
@@ -118,7 +112,7 @@ TEST_F(FrameDriverTest, SixteenBitRowsAreLittleEndian565)
     constexpr int Pitch = 1400;
     use_display(DisplayMode16, Pitch);
     for (int frame = 0; frame < 3; frame++)
-        frame_driver(surface.data(), DisplayMode16);
+        frame_driver(surface.data(), DisplayMode16, ClockNow);
     const uint8_t *row = surface.data() + static_cast<size_t>(BandTop + 200) * Pitch;
     for (int x : {0, 17, 639}) {
         uint16_t word = static_cast<uint16_t>(row[x * 2] | row[x * 2 + 1] << 8);
@@ -131,7 +125,7 @@ TEST_F(FrameDriverTest, ThirtyTwoBitBandLiesAtRowEightyWithTheSurfaceStride)
 {
     constexpr int Pitch = 3072;  // 768 pixels per row
     use_display(DisplayMode32, Pitch);
-    frame_driver(surface.data(), DisplayMode32);
+    frame_driver(surface.data(), DisplayMode32, ClockNow);
     EXPECT_EQ(RenderTarget.pitch, 768);
     EXPECT_EQ(reinterpret_cast<uint8_t *>(RenderTarget.pixels), surface.data() + BandTop * Pitch);
     const uint32_t *words = reinterpret_cast<const uint32_t *>(surface.data());
@@ -144,16 +138,16 @@ TEST_F(FrameDriverTest, OnlyTheFirstTwoFramesClearTheWholeSurface)
 {
     reset_sequencer(IdleTimeline, FadeTrack);
     use_display(DisplayMode32, 2560);
-    frame_driver(surface.data(), DisplayMode32);
+    frame_driver(surface.data(), DisplayMode32, ClockNow);
     EXPECT_TRUE(rows_hold(0, ScreenHeight - 1, 0x00));
     EXPECT_EQ(ClearCounter, 2);
     memset(surface.data(), 0xAA, surface.size());
-    frame_driver(surface.data(), DisplayMode32);
+    frame_driver(surface.data(), DisplayMode32, ClockNow);
     EXPECT_TRUE(rows_hold(0, ScreenHeight - 1, 0x00));
     EXPECT_EQ(ClearCounter, 4);
     memset(surface.data(), 0xAA, surface.size());
     for (int frame = 0; frame < 3; frame++)
-        frame_driver(surface.data(), DisplayMode32);
+        frame_driver(surface.data(), DisplayMode32, ClockNow);
     EXPECT_TRUE(rows_hold(0, ScreenHeight - 1, 0xAA));
 }
 
@@ -162,7 +156,7 @@ TEST_F(FrameDriverTest, WorkBufferKeepsThePreviousFrameInTheOffScreenModes)
     reset_sequencer(IdleTimeline, FadeTrack);
     use_display(DisplayMode24, 1920);
     work[0] = 0x00123456;
-    frame_driver(surface.data(), DisplayMode24);
+    frame_driver(surface.data(), DisplayMode24, ClockNow);
     EXPECT_EQ(RenderTarget.pixels, work.data());
     EXPECT_EQ(work[0], 0x00123456u);
     EXPECT_EQ(surface[BandTop * 1920 + 0], 0x56);
@@ -186,10 +180,10 @@ TEST_F(FrameDriverTest, FrameClockFollowsTheReplaceableClock)
     use_display(DisplayMode24, 1920);
     ClockStartTime = 0xFFFFFF00u;
     ClockNow = 0xFFFFFF00u + 19;
-    frame_driver(surface.data(), DisplayMode24);
+    frame_driver(surface.data(), DisplayMode24, ClockNow);
     EXPECT_EQ(FrameClock, 0);
     ClockNow = 0x00000100u + 5;  // 517 ms after the start, across the wrap
-    frame_driver(surface.data(), DisplayMode24);
+    frame_driver(surface.data(), DisplayMode24, ClockNow);
     EXPECT_EQ(FrameClock, 25);
 }
 

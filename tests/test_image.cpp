@@ -12,7 +12,7 @@
 #include "archive_fixture.h"
 #include "data/archive.h"
 #include "data/image.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "tga_writer.h"
 
 namespace {
@@ -197,7 +197,7 @@ TEST(TgaTrueColour, BytesBecomeWordsRowsFlipped)
     Image image{};
     load_image("true.tga", &image);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
-    EXPECT_EQ(image.kind, 2);
+    EXPECT_EQ(image.kind, ImageWords);
     EXPECT_EQ(image_words(&image)[0], 0x00030201u);
     EXPECT_EQ(image_words(&image)[1], 0x001E140Au);
     EXPECT_EQ(image.palette_planes, nullptr);
@@ -230,7 +230,7 @@ TEST(TgaGrey, RowsFlippedBytesKept)
     Image image{};
     load_image("GREY.tga", &image);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
-    EXPECT_EQ(image.kind, 1);
+    EXPECT_EQ(image.kind, ImageBytes);
     const uint8_t expected[6] = {200, 201, 202, 1, 2, 3};
     for (int i = 0; i < 6; i++)
         EXPECT_EQ(image.pixels[i], expected[i]);
@@ -302,7 +302,7 @@ TEST(Jpeg, ColourDecodesToWords)
     load_image("pics\\grad.jpg", &image);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     ASSERT_NE(image.pixels, nullptr);
-    EXPECT_EQ(image.kind, 2);
+    EXPECT_EQ(image.kind, ImageWords);
     EXPECT_EQ(image.width, width);
     EXPECT_EQ(image.height, height);
     for (int i = 0; i < width * height; i++) {
@@ -325,7 +325,7 @@ TEST(Jpeg, GreyDecodesToBytes)
     Image image{};
     load_image("grey.jpg", &image);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
-    EXPECT_EQ(image.kind, 1);
+    EXPECT_EQ(image.kind, ImageBytes);
     ASSERT_EQ(image.width * image.height, width * height);
     for (int i = 0; i < width * height; i++)
         EXPECT_NEAR(image.pixels[i], samples[i], 3) << "pixel " << i;

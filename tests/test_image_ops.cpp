@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
 
 namespace {
 
@@ -40,7 +39,7 @@ std::vector<uint32_t> position_texture()
 Image word_image(int width, int height, std::vector<uint32_t> &store)
 {
     Image image{};
-    image.kind = 2;
+    image.kind = ImageWords;
     image.width = width;
     image.height = height;
     image.pixels = reinterpret_cast<uint8_t *>(store.data());

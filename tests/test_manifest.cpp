@@ -8,7 +8,7 @@
 
 #include "data/archive.h"
 #include "data/image.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/mesh.h"
 
 namespace {

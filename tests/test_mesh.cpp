@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/mesh.h"
 #include "mesh_writer.h"
 

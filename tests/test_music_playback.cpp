@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "platform/audio.h"
+#include "platform/memory_display.h"
 #include "platform/module_player.h"
 #include "platform/platform.h"
 #include "shell/exit_status.h"
@@ -107,19 +107,17 @@ TEST_F(ModuleFile, LoadErrorsNameTheReason)
     EXPECT_EQ(player.module, nullptr);
 }
 
+// SDL's audio on its dummy driver; messages go to standard error only,
+// never to a window.
+uint32_t no_clock() { return 0; }
+const Platform DeviceOnly = {"test", &MemoryDisplay, &SdlMusic, no_clock};
+
 class MusicDevice : public ModuleFile {
 protected:
-    const PlatformDisplay *saved_display = Display;
-    void SetUp() override
-    {
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        // Messages go to standard error only, never to a window.
-        Display = &MemoryDisplay;
-    }
+    void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 1); }
     void TearDown() override
     {
-        free_music();
-        Display = saved_display;
+        free_music(DeviceOnly);
         ModuleFile::TearDown();
     }
 };
@@ -127,13 +125,13 @@ protected:
 TEST_F(MusicDevice, PolledPositionAdvancesInOrderToTheEnd)
 {
     std::string path = write(short_module_bytes(4, 6, 2, 1));
-    start_music(path.c_str());
-    poll_music_position();
+    ASSERT_EQ(start_music(DeviceOnly, path.c_str()), ExitNormal);
+    poll_music_position(DeviceOnly);
     std::vector<Position> seen = {{MusicOrder, MusicRow}};
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!MusicEnded && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        poll_music_position();
+        poll_music_position(DeviceOnly);
         Position now = {MusicOrder, MusicRow};
         if (now.order != seen.back().order || now.row != seen.back().row)
             seen.push_back(now);
@@ -147,32 +145,39 @@ TEST_F(MusicDevice, PolledPositionAdvancesInOrderToTheEnd)
     EXPECT_EQ(seen.back().order, 3);
     EXPECT_GE(seen.size(), 6u);  // rows of 10 ms, buffers of 23 ms: several steps seen
 
-    free_music();
-    free_music();
-    poll_music_position();  // the last position stays readable after freeing
+    free_music(DeviceOnly);
+    free_music(DeviceOnly);
+    poll_music_position(DeviceOnly);  // the last position stays readable after freeing
     EXPECT_EQ(MusicOrder, seen.back().order);
 }
 
-TEST_F(MusicDevice, MissingModuleEndsWithTheMessage)
+// Each failure shows its message and gives its status, with nothing left playing.
+TEST_F(MusicDevice, FailuresSayWhyAndGiveTheirStatus)
 {
-    std::string path = folder + "/orvanti.xm";
-    EXPECT_EXIT(start_music(path.c_str()), ::testing::ExitedWithCode(ExitMusicFailed),
-                "cannot play .*orvanti.xm: No such file or directory");
-}
-
-TEST_F(MusicDevice, DamagedModuleEndsWithTheMessage)
-{
-    std::vector<uint8_t> bytes = short_module_bytes(2, 4);
-    bytes.resize(70);  // the header cut short
-    std::string path = write(bytes);
-    EXPECT_EXIT(start_music(path.c_str()), ::testing::ExitedWithCode(ExitMusicFailed), "cannot play .*orvanti.xm: ");
-}
-
-TEST_F(MusicDevice, NoDeviceEndsWithTheDeviceMessage)
-{
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    std::string path = write(short_module_bytes(2, 4));
-    EXPECT_EXIT(start_music(path.c_str()), ::testing::ExitedWithCode(ExitSoundDevice), "Can't initialize device");
+    std::vector<uint8_t> damaged = short_module_bytes(2, 4);
+    damaged.resize(70);  // the header cut short
+    struct Case {
+        const char *what, *audio_driver;
+        std::vector<uint8_t> module;  // empty: no file at all
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"missing", "dummy", {}, ExitMusicFailed, "cannot play " + folder + "/orvanti.xm: No such file or directory"},
+        {"damaged", "dummy", damaged, ExitMusicFailed, "cannot play " + folder + "/orvanti.xm: "},
+        {"no device", "no-such-driver", short_module_bytes(2, 4), ExitSoundDevice, "Can't initialize device"},
+    };
+    for (const Case &c : cases) {
+        std::filesystem::remove(folder + "/orvanti.xm");
+        std::string path = c.module.empty() ? folder + "/orvanti.xm" : write(c.module);
+        setenv("SDL_AUDIODRIVER", c.audio_driver, 1);
+        ::testing::internal::CaptureStderr();
+        int status = start_music(DeviceOnly, path.c_str());
+        std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, c.status) << c.what;
+        EXPECT_NE(errors.find(std::string(WindowTitle) + ": " + c.message), std::string::npos) << c.what << ": " << errors;
+        EXPECT_FALSE(SdlMusic.finished()) << c.what;
+    }
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "archive_fixture.h"
 #include "archive_writer.h"
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "scene_fixture.h"
@@ -83,10 +83,11 @@ TEST_F(PlaneScene, LoadRoughensOnlyTheRoughSheetWithThreeDrawsPerRecord)
 
 TEST_F(PlaneScene, BlendTurnsWhereAStepReachesOrPassesItsBound)
 {
+    // Whatever an earlier scene left, the sheet is drawn with its own planes.
+    set_near_plane(500);
+    set_far_plane(3000);
     plane_scene_handler(1, 0, 0);
     EXPECT_EQ(PlaneBlend, 0.0f);
-    EXPECT_EQ(NearPlane, 0);
-    EXPECT_EQ(FarPlane, 200);
 
     std::vector<int> turns;
     std::vector<float> turn_values;
@@ -94,6 +95,8 @@ TEST_F(PlaneScene, BlendTurnsWhereAStepReachesOrPassesItsBound)
     for (int tick = 1; tick <= 400; tick++) {
         float before = PlaneBlend;
         plane_scene_handler(0, 1, 0);
+        ASSERT_EQ(NearPlane, 0);
+        ASSERT_EQ(FarPlane, 200);
         ASSERT_NEAR(PlaneBlend - before, falling ? -0.015f : 0.015f, 1e-6f) << "tick " << tick;
         if (PlaneBlendFalling != falling) {
             turns.push_back(tick);

@@ -12,13 +12,14 @@
 
 #include "archive_fixture.h"
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "frame_check.h"
 #include "platform/memory_display.h"
+#include "platform/platform.h"
+#include "raster/render_target.h"
 #include "shell/display.h"
 #include "shell/exit_status.h"
 #include "shell/frame_driver.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 #include "short_show.h"
 
@@ -213,30 +214,38 @@ const TimelineEntry CountingTimeline[] = {
     {TimelineEndOrder, 0, nullptr, 0, ""},
 };
 
+// A platform of the memory display, a music that stays at 0:0 and a still clock.
+int MusicStops = 0;
+int quiet_start(const char *, char *, size_t) { return MusicStarted; }
+uint32_t quiet_position() { return 0; }
+bool quiet_finished() { return false; }
+void quiet_stop() { MusicStops++; }
+const PlatformMusic QuietMusic = {quiet_start, quiet_position, quiet_finished, quiet_stop};
+uint32_t still_clock() { return 0; }
+
 class EventHandling : public ::testing::Test {
 protected:
-    const PlatformDisplay *saved_display = Display;
+    Platform platform = {"test", &MemoryDisplay, &QuietMusic, still_clock};
     std::vector<uint32_t> work = std::vector<uint32_t>(640 * 320);
     void SetUp() override
     {
-        Display = &MemoryDisplay;
         reset_memory_display();
         reset_sequencer(CountingTimeline, FadeTrack);
         DrawnFrames = 0;
+        MusicStops = 0;
         ClearCounter = 0;
         WorkBuffer = work.data();
     }
     void TearDown() override
     {
-        release_display();
+        platform.display->close();
         reset_memory_display();
         reset_sequencer();
         WorkBuffer = nullptr;
-        Display = saved_display;
     }
     int open_display()
     {
-        int code = setup_display();
+        int code = setup_display(*platform.display);
         RenderTarget.pitch = DisplayMode == DisplayMode32 ? SurfacePitch >> 2 : 640;
         return code;
     }
@@ -245,8 +254,8 @@ protected:
     {
         PlatformEvent event;
         int handled = 0;
-        while (handled < limit && Display->next_event(&event)) {
-            window_proc(event);
+        while (handled < limit && platform.display->next_event(&event)) {
+            window_proc(platform, event);
             handled++;
         }
         return handled;
@@ -255,13 +264,14 @@ protected:
 
 TEST_F(EventHandling, DepthFallsBackFrom32To24To16)
 {
-    MemoryDisplayDepths = MemoryAccepts24 | MemoryAccepts16;
+    MemoryDisplaySettings settings;
+    settings.depths = MemoryAccepts24 | MemoryAccepts16;
+    reset_memory_display(settings);
     ASSERT_EQ(open_display(), 0);
     EXPECT_EQ(DisplayMode, DisplayMode24);
     EXPECT_EQ(SurfacePitch, 1920);
-    release_display();
-    reset_memory_display();
-    MemoryDisplayDepths = MemoryAccepts16;
+    settings.depths = MemoryAccepts16;
+    reset_memory_display(settings);
     ASSERT_EQ(open_display(), 0);
     EXPECT_EQ(DisplayMode, DisplayMode16);
     EXPECT_EQ(SurfacePitch, 1280);
@@ -269,28 +279,31 @@ TEST_F(EventHandling, DepthFallsBackFrom32To24To16)
 
 TEST_F(EventHandling, NoDepthAcceptedIsReportedAndFails)
 {
-    MemoryDisplayDepths = 0;
+    MemoryDisplaySettings settings;
+    settings.depths = 0;
+    reset_memory_display(settings);
     ::testing::internal::CaptureStderr();
     int code = open_display();
     std::string errors = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(code, 0);
     EXPECT_NE(errors.find("SetDisplayMode FAILED"), std::string::npos) << errors;
     uint8_t *surface = nullptr;
-    EXPECT_NE(Display->lock(&surface), 0) << "the display was released";
+    EXPECT_NE(platform.display->lock(&surface), 0) << "the display was released";
 }
 
 TEST_F(EventHandling, OrdinaryKeysDoNothingEscapeEndsTheLoop)
 {
     ASSERT_EQ(open_display(), 0);
-    memory_display_push_event(EventKeyDown, ' ');
-    memory_display_push_event(EventKeyDown, -1);
+    push_memory_display_event(EventKeyDown, ' ');
+    push_memory_display_event(EventKeyDown, -1);
     EXPECT_EQ(run_events(7), 7);  // both keys, then five ticks: nothing ended
     EXPECT_EQ(DrawnFrames, 5);
-    memory_display_push_event(EventKeyDown, KeyEscape);
+    push_memory_display_event(EventKeyDown, KeyEscape);
     // Escape posts the close; ticks may run until it is fetched, then the
     // window goes, the display is released and the quit ends the loop.
     EXPECT_LT(run_events(100), 100);
     EXPECT_EQ(memory_display_front(), nullptr);
+    EXPECT_EQ(MusicStops, 1) << "the music stops at the key, not at the loop's end";
 }
 
 TEST_F(EventHandling, SystemKeyAndCloseRequestEndTheLoop)
@@ -298,31 +311,33 @@ TEST_F(EventHandling, SystemKeyAndCloseRequestEndTheLoop)
     for (EventKind kind : {EventSystemKeyDown, EventCloseRequest}) {
         reset_memory_display();
         ASSERT_EQ(open_display(), 0);
-        memory_display_push_event(kind, KeyF10);
+        push_memory_display_event(kind, KeyF10);
         EXPECT_LT(run_events(100), 100) << kind;
     }
 }
 
 TEST_F(EventHandling, TicksDrawAndFlipAndALostSurfaceIsRestoredOnce)
 {
-    MemoryDisplayDepths = MemoryAccepts32;
+    MemoryDisplaySettings settings;
+    settings.depths = MemoryAccepts32;
+    reset_memory_display(settings);
     ASSERT_EQ(open_display(), 0);
     EXPECT_EQ(run_events(3), 3);
     EXPECT_EQ(DrawnFrames, 3);
-    EXPECT_EQ(MemoryDisplayCount.flips, 3);
+    EXPECT_EQ(memory_display_counts().flips, 3);
     const uint32_t *front = reinterpret_cast<const uint32_t *>(memory_display_front());
     EXPECT_EQ(front[80 * 640], 0x00FFFFFFu);  // band pixel (0, 0) at row 80
     EXPECT_EQ(front[79 * 640], 0u);
 
-    MemoryDisplayLostFlips = 1;
+    lose_memory_display_flips(1);
     EXPECT_EQ(run_events(1), 1);
-    EXPECT_EQ(MemoryDisplayCount.restores, 1);
-    EXPECT_EQ(MemoryDisplayCount.flips, 3);  // no second flip in the lost tick
+    EXPECT_EQ(memory_display_counts().restores, 1);
+    EXPECT_EQ(memory_display_counts().flips, 3);  // no second flip in the lost tick
     EXPECT_EQ(run_events(1), 1);
-    EXPECT_EQ(MemoryDisplayCount.flips, 4);
+    EXPECT_EQ(memory_display_counts().flips, 4);
     EXPECT_EQ(DrawnFrames, 5);
 
-    memory_display_push_event(EventTick, FrameTimerId + 1);  // not our timer
+    push_memory_display_event(EventTick, FrameTimerId + 1);  // not our timer
     EXPECT_EQ(run_events(1), 1);
     EXPECT_EQ(DrawnFrames, 5);
 }
@@ -347,21 +362,14 @@ protected:
     {
         EventHandling::SetUp();
         setenv("SDL_VIDEODRIVER", "dummy", 1);
-        Display = &SdlDisplay;
+        platform.display = &SdlDisplay;
         reset_sequencer(StripesTimeline, FadeTrack);
-    }
-    void TearDown() override
-    {
-        Display->release();
-        Display->destroy_window();
-        EventHandling::TearDown();
     }
     // Forces one depth through the driver's table, as the fallback would.
     void use_depth(int bits)
     {
-        ASSERT_EQ(Display->set_mode(bits), 0);
-        ASSERT_EQ(Display->create_flip_chain(), 0);
-        ASSERT_EQ(Display->describe_back_surface(&SurfacePitch), 0);
+        int failed_step = -1;
+        ASSERT_EQ(platform.display->open(bits, &SurfacePitch, &failed_step), 0) << failed_step;
         DisplayMode = bits == 32 ? DisplayMode32 : bits == 24 ? DisplayMode24 : DisplayMode16;
         RenderTarget.pitch = DisplayMode == DisplayMode32 ? SurfacePitch >> 2 : 640;
         ClearCounter = 0;
@@ -410,8 +418,8 @@ TEST_F(SdlDisplayTest, EveryDepthShowsTheBandInItsColoursBetweenBlackBars)
     for (int bits : {32, 24, 16}) {
         use_depth(bits);
         for (int frame = 0; frame < 3; frame++) {
-            timer_frame();
-            flip_frame();
+            timer_frame(platform);
+            flip_frame(*platform.display);
         }
         std::vector<uint32_t> picture = presented();
         EXPECT_EQ(picture[79 * 640 + 100] & 0xFFFFFF, 0u) << bits;
@@ -426,21 +434,21 @@ TEST_F(SdlDisplayTest, EveryDepthShowsTheBandInItsColoursBetweenBlackBars)
 TEST_F(SdlDisplayTest, RendererResetIsRestoredAtTheNextFlip)
 {
     ASSERT_EQ(open_display(), 0);
-    timer_frame();
-    flip_frame();
+    timer_frame(platform);
+    flip_frame(*platform.display);
     SDL_Event reset = {};
     reset.type = SDL_RENDER_DEVICE_RESET;
     SDL_PushEvent(&reset);
     PlatformEvent event;
     SDL_PumpEvents();
     while (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0)
-        ASSERT_NE(Display->next_event(&event), 0);
-    EXPECT_EQ(Display->flip(), FlipSurfaceLost);
-    EXPECT_EQ(Display->restore(), 0);
+        ASSERT_NE(platform.display->next_event(&event), 0);
+    EXPECT_EQ(platform.display->flip(), FlipSurfaceLost);
+    EXPECT_EQ(platform.display->restore(), 0);
     reset_sequencer(StripesTimeline, FadeTrack);
     ClearCounter = 0;
-    timer_frame();
-    EXPECT_EQ(Display->flip(), FlipDone);
+    timer_frame(platform);
+    EXPECT_EQ(platform.display->flip(), FlipDone);
     EXPECT_EQ(presented()[200 * 640 + 10] & 0xFFFFFF, 0xFF0000u);
 }
 

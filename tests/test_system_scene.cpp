@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "mesh_writer.h"
 #include "scene_fixture.h"
 #include "scenes/scenes.h"
@@ -118,10 +118,10 @@ TEST_F(SystemScene, GridKeepsItsIndicesTheWindowCyclesAndTheWaveGrowsUnderItsBit
     init_frame(0);
     system_scene_handler(0, 17, 0);
     EXPECT_EQ(SystemTexture.pixels, SystemTextureStore.pixels + 2 * 256 * 4) << "16 ticks make one cycle";
-    EXPECT_EQ(WaveAmount, 0.0f);
+    EXPECT_EQ(SystemWaveAmount, 0.0f);
     system_scene_handler(0, 500, SystemParamWave);
-    EXPECT_GE(WaveAmount, 1.0f);
-    EXPECT_LT(WaveAmount, 1.0025f) << "the wave kept growing past 1";
+    EXPECT_GE(SystemWaveAmount, 1.0f);
+    EXPECT_LT(SystemWaveAmount, 1.0025f) << "the wave kept growing past 1";
     const float crest = SystemPlaneMesh.objects[0].vertices[123].z;
     EXPECT_NE(crest, 0.0f);
     system_scene_handler(0, 5, 0);

@@ -24,7 +24,7 @@ struct Texture {
     Image image{};
     explicit Texture(int side = 256) : words(static_cast<size_t>(side) * side)
     {
-        image.kind = 2;
+        image.kind = ImageWords;
         image.width = image.height = side;
         image.pixels = reinterpret_cast<uint8_t *>(words.data());
         for (int r = 0; r < side; ++r)

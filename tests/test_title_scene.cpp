@@ -87,29 +87,29 @@ TEST_F(TitleSelect, BandsAreReadAtThePitch)
 
 TEST(TitleState, WipeSweepsBetween32And224)
 {
-    TextureRow = 0;
-    BackgroundRow[0] = BackgroundRow[1] = BackgroundRow[2] = 0;
-    WipeLevel = TitleWipeLow;
-    WipeFalling = false;
+    TitleTextureRow = 0;
+    TitleBackgroundRow[0] = TitleBackgroundRow[1] = TitleBackgroundRow[2] = 0;
+    TitleWipeLevel = TitleWipeLow;
+    TitleWipeFalling = false;
 
     title_advance(191);
-    EXPECT_EQ(WipeLevel, 223);
-    EXPECT_FALSE(WipeFalling);
+    EXPECT_EQ(TitleWipeLevel, 223);
+    EXPECT_FALSE(TitleWipeFalling);
     title_advance(1);
-    EXPECT_EQ(WipeLevel, 224);
-    EXPECT_TRUE(WipeFalling);
+    EXPECT_EQ(TitleWipeLevel, 224);
+    EXPECT_TRUE(TitleWipeFalling);
     title_advance(1);
-    EXPECT_EQ(WipeLevel, 223);
+    EXPECT_EQ(TitleWipeLevel, 223);
     title_advance(191);
-    EXPECT_EQ(WipeLevel, 32);
-    EXPECT_FALSE(WipeFalling);
+    EXPECT_EQ(TitleWipeLevel, 32);
+    EXPECT_FALSE(TitleWipeFalling);
     title_advance(1);
-    EXPECT_EQ(WipeLevel, 33);
+    EXPECT_EQ(TitleWipeLevel, 33);
 
-    EXPECT_EQ(TextureRow, 385 % 256);
-    EXPECT_EQ(BackgroundRow[0], 385 * 3 % 320);
-    EXPECT_EQ(BackgroundRow[1], 385 * 2 % 320);
-    EXPECT_EQ(BackgroundRow[2], 385 % 320);
+    EXPECT_EQ(TitleTextureRow, 385 % 256);
+    EXPECT_EQ(TitleBackgroundRow[0], 385 * 3 % 320);
+    EXPECT_EQ(TitleBackgroundRow[1], 385 * 2 % 320);
+    EXPECT_EQ(TitleBackgroundRow[2], 385 % 320);
 }
 
 class TitleFace : public BandTest {

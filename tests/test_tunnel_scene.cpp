@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "archive_fixture.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "scene_fixture.h"
+#include "scenes/believe.h"
 #include "scenes/scenes.h"
 #include "scenes/tunnel.h"
 #include "shell/sequencer.h"

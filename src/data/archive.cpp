@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 const char *ArchivePath = "orvanti.dat";
 ArchiveDirectory Directory;
@@ -152,10 +152,8 @@ bool upper_case_entry_name(const char *name, char copy[ArchiveNameSlot])
         report_startup_failure("%.40s...: entry name longer than 255 bytes", name);
         return false;
     }
-    for (size_t i = 0; i <= length; i++) {
-        char c = name[i];
-        copy[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    for (size_t i = 0; i <= length; i++)
+        copy[i] = upper_case_ascii(name[i]);
     return true;
 }
 

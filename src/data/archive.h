@@ -48,6 +48,13 @@ int open_entry(const char *name);
 // whole entry into it. On any failure *buffer is left untouched.
 void load_entry(const char *name, uint8_t **buffer);
 
+// The letter as the archive stores names: a to z become A to Z, every other
+// byte (separators, non-ASCII) is kept.
+inline char upper_case_ascii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // Copies `name` into `copy` (256 bytes) with a to z turned into A to Z.
 // A name longer than 255 bytes raises StartupError and gives false.
 bool upper_case_entry_name(const char *name, char copy[ArchiveNameSlot]);

@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 char DecodeFailure[256] = "";
 
@@ -157,7 +157,7 @@ int decode_tga_from(int fd, uint32_t offset, uint32_t size, Image *image)
         image->palette_planes = planes;
         image->palette_rgb = rgb;
     } else {
-        image->kind = type == TgaTrueColour ? 2 : 1;
+        image->kind = type == TgaTrueColour ? ImageWords : ImageBytes;
     }
     image->width = width;
     image->height = height;

@@ -3,8 +3,12 @@
 #pragma once
 #include <cstdint>
 
+// Image.kind: how the pixels are stored.
+constexpr uint8_t ImageBytes = 1;  // one byte per pixel (grey, or colour-map indices)
+constexpr uint8_t ImageWords = 2;  // 0x00RRGGBB words
+
 struct Image {
-    uint8_t kind;             // 1: one byte per pixel; 2: 0x00RRGGBB words; colour-mapped TGA leaves it
+    uint8_t kind;             // ImageBytes or ImageWords
     int32_t width;
     int32_t height;
     uint8_t *pixels;          // rows top to bottom, no gap

@@ -11,7 +11,7 @@
 #include <jerror.h>
 
 #include "data/image.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 namespace {
 
@@ -199,7 +199,7 @@ int decode_jpeg(const char *path, uint32_t offset, Image *image, uint32_t size)
     image->pixels = state->pixels;
     image->width = static_cast<int32_t>(width);
     image->height = static_cast<int32_t>(height);
-    image->kind = bytes_per_pixel == 4 ? 2 : 1;
+    image->kind = bytes_per_pixel == 4 ? ImageWords : ImageBytes;
     state->pixels = nullptr;
     release(state);
     return 1;

@@ -34,40 +34,33 @@ static void apply_first(Matrix m, const Matrix transform)
     matrix_multiply(m, transform, m);
 }
 
-void matrix_rotate_x(Matrix m, float angle)
+// A turn by `angle` in the plane of axes `a` and `b`: entries (a, a) and
+// (b, b) hold the cosine, (a, b) the sine and (b, a) its negation.
+static void rotate_in_plane(Matrix m, float angle, int a, int b)
 {
     float c = std::cos(angle), s = std::sin(angle);
     Matrix rotation;
     matrix_identity(rotation);
-    rotation[5] = c;
-    rotation[6] = s;
-    rotation[9] = -s;
-    rotation[10] = c;
+    rotation[a * 4 + a] = c;
+    rotation[a * 4 + b] = s;
+    rotation[b * 4 + a] = -s;
+    rotation[b * 4 + b] = c;
     apply_first(m, rotation);
+}
+
+void matrix_rotate_x(Matrix m, float angle)
+{
+    rotate_in_plane(m, angle, 1, 2);
 }
 
 void matrix_rotate_y(Matrix m, float angle)
 {
-    float c = std::cos(angle), s = std::sin(angle);
-    Matrix rotation;
-    matrix_identity(rotation);
-    rotation[0] = c;
-    rotation[2] = -s;
-    rotation[8] = s;
-    rotation[10] = c;
-    apply_first(m, rotation);
+    rotate_in_plane(m, angle, 2, 0);
 }
 
 void matrix_rotate_z(Matrix m, float angle)
 {
-    float c = std::cos(angle), s = std::sin(angle);
-    Matrix rotation;
-    matrix_identity(rotation);
-    rotation[0] = c;
-    rotation[1] = s;
-    rotation[4] = -s;
-    rotation[5] = c;
-    apply_first(m, rotation);
+    rotate_in_plane(m, angle, 0, 1);
 }
 
 void matrix_translate(Matrix m, float x, float y, float z)

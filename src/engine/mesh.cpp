@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 constexpr int64_t FileVertexSize = 20;
 constexpr int64_t FileFaceSize = 8;
@@ -53,10 +53,8 @@ static float take_float(MeshReader &reader)
 static void stored_name(const char *name, char *out, size_t out_size)
 {
     size_t i = 0;
-    for (; name[i] != '\0' && i + 1 < out_size; i++) {
-        char c = name[i];
-        out[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    for (; name[i] != '\0' && i + 1 < out_size; i++)
+        out[i] = upper_case_ascii(name[i]);
     out[i] = '\0';
 }
 

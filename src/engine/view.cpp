@@ -180,8 +180,10 @@ void draw_object(Object3D *obj)
     }
 }
 
-void render_object(Object3D *obj, const Matrix camera, DrawCallback callback)
+void render_object(Object3D *obj, const Matrix camera, DrawCallback callback, int near_plane, int far_plane)
 {
+    set_near_plane(near_plane);
+    set_far_plane(far_plane);
     set_draw_callback(callback);
     cull_object(obj, camera);
     transform_object(obj, camera);

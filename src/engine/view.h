@@ -26,8 +26,9 @@ void cull_object(Object3D *obj, const Matrix camera);
 void transform_object(Object3D *obj, const Matrix camera);
 void project_object(Object3D *obj);
 void draw_object(Object3D *obj);
-// The whole path for one object: installs `callback`, then culls, transforms,
-// projects and draws `obj` as seen from `camera`.
-void render_object(Object3D *obj, const Matrix camera, DrawCallback callback);
+// The whole path for one object: sets the near and far planes, installs
+// `callback`, then culls, transforms, projects and draws `obj` as seen from
+// `camera`.
+void render_object(Object3D *obj, const Matrix camera, DrawCallback callback, int near_plane, int far_plane);
 void face_depth(Face *f);
 int compare_face_depth(const Face *a, const Face *b);

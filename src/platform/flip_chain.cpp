@@ -3,17 +3,16 @@
 
 #include <cstdlib>
 
-constexpr int ChainWidth = 640;
-constexpr int ChainHeight = 480;
+#include "platform/platform.h"
 
 int create_flip_chain(FlipChain *chain, int bits_per_pixel, int pitch_bytes)
 {
     release_flip_chain(chain);
-    int row_bytes = ChainWidth * (bits_per_pixel / 8);
+    int row_bytes = ScreenWidth * (bits_per_pixel / 8);
     if (pitch_bytes < row_bytes)
         return 1;
     for (int i = 0; i < 2; i++) {
-        chain->surfaces[i] = static_cast<uint8_t *>(calloc(static_cast<size_t>(pitch_bytes) * ChainHeight, 1));
+        chain->surfaces[i] = static_cast<uint8_t *>(calloc(static_cast<size_t>(pitch_bytes) * ScreenHeight, 1));
         if (!chain->surfaces[i]) {
             release_flip_chain(chain);
             return 1;

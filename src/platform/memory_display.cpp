@@ -1,5 +1,5 @@
-// The memory-only display: the same flip chain as on screen, no window, and
-// an event queue that yields a tick whenever it is empty and the timer runs.
+// The memory-only display: a flip chain, a queue of events and counters,
+// all in one record.
 #include "platform/memory_display.h"
 
 #include <cstdio>
@@ -7,79 +7,54 @@
 
 #include "platform/flip_chain.h"
 
-unsigned MemoryDisplayDepths = MemoryAccepts32 | MemoryAccepts24 | MemoryAccepts16;
-int MemoryDisplayPitch = 0;
-int MemoryDisplayLostFlips = 0;
-MemoryDisplayCounts MemoryDisplayCount = {};
+struct MemoryDisplayState {
+    MemoryDisplaySettings settings;
+    FlipChain chain;
+    bool open;        // the tick runs
+    int lost_flips;
+    MemoryDisplayCounts counts;
+    std::deque<PlatformEvent> queue;
+};
 
-static FlipChain Chain = {};
-static int ModeBits = 0;
-static bool DeviceOpen = false;
-static bool WindowOpen = false;
-static int TimerId = 0;
-static std::deque<PlatformEvent> Queue;
+static MemoryDisplayState Memory = {};
 
-static int memory_create_window(const char *)
+static unsigned depth_bit(int bits_per_pixel)
 {
-    WindowOpen = true;
+    return bits_per_pixel == 32 ? MemoryAccepts32 : bits_per_pixel == 24 ? MemoryAccepts24
+         : bits_per_pixel == 16 ? MemoryAccepts16 : 0;
+}
+
+static int memory_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
+{
+    const MemoryDisplaySettings &settings = Memory.settings;
+    for (int step = StepWindow; step < DisplayStepCount; step++) {
+        bool failed = step == settings.failing_step;
+        if (step == StepMode)
+            failed = failed || (settings.depths & depth_bit(bits_per_pixel)) == 0;
+        if (step == StepSurfaces && !failed) {
+            int pitch = settings.pitch > 0 ? settings.pitch : ScreenWidth * (bits_per_pixel / 8);
+            failed = create_flip_chain(&Memory.chain, bits_per_pixel, pitch) != 0;
+            *pitch_bytes = Memory.chain.pitch;
+        }
+        if (failed) {
+            *failed_step = step;
+            return 1;
+        }
+    }
+    Memory.open = true;
     return 0;
 }
 
-static void memory_show_window() {}
-
-static int memory_create_device()
+static void memory_close()
 {
-    DeviceOpen = true;
-    return 0;
+    release_flip_chain(&Memory.chain);
+    Memory.chain.bits_per_pixel = 0;
+    Memory.open = false;
 }
-
-static int memory_take_exclusive()
-{
-    return DeviceOpen ? 0 : 1;
-}
-
-static int memory_set_mode(int bits_per_pixel)
-{
-    unsigned wanted = bits_per_pixel == 32 ? MemoryAccepts32 : bits_per_pixel == 24 ? MemoryAccepts24
-                    : bits_per_pixel == 16 ? MemoryAccepts16 : 0;
-    if ((MemoryDisplayDepths & wanted) == 0)
-        return 1;
-    ModeBits = bits_per_pixel;
-    return 0;
-}
-
-static int memory_create_flip_chain()
-{
-    if (ModeBits == 0)
-        return 1;
-    int pitch = MemoryDisplayPitch > 0 ? MemoryDisplayPitch : 640 * (ModeBits / 8);
-    return create_flip_chain(&Chain, ModeBits, pitch);
-}
-
-static int memory_attach_back_surface()
-{
-    return Chain.surfaces[0] ? 0 : 1;
-}
-
-static int memory_describe_back_surface(int *pitch_bytes)
-{
-    if (!Chain.surfaces[0])
-        return 1;
-    *pitch_bytes = Chain.pitch;
-    return 0;
-}
-
-static int memory_start_timer(int id, int)
-{
-    TimerId = id;
-    return id;
-}
-
-static void memory_hide_cursor() {}
 
 static int memory_lock(uint8_t **pixels)
 {
-    *pixels = Chain.surfaces[0] ? back_surface(&Chain) : nullptr;
+    *pixels = Memory.chain.surfaces[0] ? back_surface(&Memory.chain) : nullptr;
     return *pixels ? 0 : 1;
 }
 
@@ -87,43 +62,31 @@ static void memory_unlock() {}
 
 static int memory_flip()
 {
-    if (!Chain.surfaces[0])
+    if (!Memory.chain.surfaces[0])
         return FlipSurfaceLost;
-    if (MemoryDisplayLostFlips > 0) {
-        MemoryDisplayLostFlips--;
+    if (Memory.lost_flips > 0) {
+        Memory.lost_flips--;
         return FlipSurfaceLost;
     }
-    swap_flip_chain(&Chain);
-    MemoryDisplayCount.flips++;
+    swap_flip_chain(&Memory.chain);
+    Memory.counts.flips++;
     return FlipDone;
 }
 
 static int memory_restore()
 {
-    MemoryDisplayCount.restores++;
+    Memory.counts.restores++;
     return 0;
-}
-
-static void memory_release()
-{
-    release_flip_chain(&Chain);
-    DeviceOpen = false;
-}
-
-static void memory_destroy_window()
-{
-    WindowOpen = false;
-    TimerId = 0;
 }
 
 static int memory_next_event(PlatformEvent *event)
 {
-    if (!Queue.empty()) {
-        *event = Queue.front();
-        Queue.pop_front();
-    } else if (TimerId != 0 && WindowOpen) {
-        *event = {EventTick, TimerId};
-        MemoryDisplayCount.ticks++;
+    if (!Memory.queue.empty()) {
+        *event = Memory.queue.front();
+        Memory.queue.pop_front();
+    } else if (Memory.open) {
+        *event = {EventTick, FrameTimerId};
+        Memory.counts.ticks++;
     } else {
         // Nothing could ever arrive: end rather than wait forever.
         *event = {EventQuit, 0};
@@ -133,7 +96,7 @@ static int memory_next_event(PlatformEvent *event)
 
 static void memory_post_event(EventKind kind, int param)
 {
-    Queue.push_back({kind, param});
+    Memory.queue.push_back({kind, param});
 }
 
 static void memory_message_box(const char *caption, const char *text)
@@ -141,57 +104,46 @@ static void memory_message_box(const char *caption, const char *text)
     fprintf(stderr, "%s: %s\n", caption, text);
 }
 
-void memory_display_push_event(EventKind kind, int param)
+const PlatformDisplay MemoryDisplay = {
+    memory_open,     memory_close,      memory_lock,       memory_unlock,      memory_flip,
+    memory_restore,  memory_next_event, memory_post_event, memory_message_box,
+};
+
+void reset_memory_display(const MemoryDisplaySettings &settings)
+{
+    memory_close();
+    Memory.settings = settings;
+    Memory.lost_flips = 0;
+    Memory.counts = {};
+    Memory.queue.clear();
+}
+
+void lose_memory_display_flips(int count)
+{
+    Memory.lost_flips = count;
+}
+
+void push_memory_display_event(EventKind kind, int param)
 {
     memory_post_event(kind, param);
 }
 
+MemoryDisplayCounts memory_display_counts()
+{
+    return Memory.counts;
+}
+
 const uint8_t *memory_display_front()
 {
-    return Chain.surfaces[0] ? front_surface(&Chain) : nullptr;
+    return Memory.chain.surfaces[0] ? front_surface(&Memory.chain) : nullptr;
 }
 
 int memory_display_bits_per_pixel()
 {
-    return ModeBits;
+    return Memory.chain.bits_per_pixel;
 }
 
 int memory_display_pitch()
 {
-    return Chain.pitch;
+    return Memory.chain.pitch;
 }
-
-void reset_memory_display()
-{
-    memory_release();
-    memory_destroy_window();
-    Queue.clear();
-    ModeBits = 0;
-    MemoryDisplayDepths = MemoryAccepts32 | MemoryAccepts24 | MemoryAccepts16;
-    MemoryDisplayPitch = 0;
-    MemoryDisplayLostFlips = 0;
-    MemoryDisplayCount = {};
-}
-
-const PlatformDisplay MemoryDisplay = {
-    "memory",
-    memory_create_window,
-    memory_show_window,
-    memory_create_device,
-    memory_take_exclusive,
-    memory_set_mode,
-    memory_create_flip_chain,
-    memory_attach_back_surface,
-    memory_describe_back_surface,
-    memory_start_timer,
-    memory_hide_cursor,
-    memory_lock,
-    memory_unlock,
-    memory_flip,
-    memory_restore,
-    memory_release,
-    memory_destroy_window,
-    memory_next_event,
-    memory_post_event,
-    memory_message_box,
-};

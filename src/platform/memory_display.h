@@ -1,30 +1,36 @@
-// Controls of the memory-only display, for tests and the capture: which
-// depths it accepts, the surface pitch, an injected lost surface, its event
-// queue and the picture last flipped to the front.
+// The memory-only display, for tests and the capture: the same flip chain as
+// on screen, no window, and an event queue that yields a tick whenever it is
+// empty and the display is open. Its behaviour is set by a settings record
+// given when it is reset; what it did is read back through the accessors.
 #pragma once
 #include <cstdint>
 
 #include "platform/platform.h"
 
-// Bit per accepted depth; all three by default.
+// Bit per accepted depth.
 constexpr unsigned MemoryAccepts32 = 1, MemoryAccepts24 = 2, MemoryAccepts16 = 4;
-extern unsigned MemoryDisplayDepths;
-// Bytes per surface row; 0 gives rows with no padding.
-extern int MemoryDisplayPitch;
-// Fail this many of the following flips with FlipSurfaceLost.
-extern int MemoryDisplayLostFlips;
+
+struct MemoryDisplaySettings {
+    unsigned depths = MemoryAccepts32 | MemoryAccepts24 | MemoryAccepts16;
+    int pitch = 0;              // bytes per surface row; 0 gives rows with no padding
+    int failing_step = -1;      // this DisplayStep fails when reached; -1 for none
+};
 
 struct MemoryDisplayCounts {
-    int flips;      // successful flips
+    int flips;     // successful flips
     int restores;
-    int ticks;      // tick events handed out
+    int ticks;     // tick events handed out
 };
-extern MemoryDisplayCounts MemoryDisplayCount;
 
-// Once the timer runs and the queue is empty, next_event hands out a tick.
-void memory_display_push_event(EventKind kind, int param);
+extern const PlatformDisplay MemoryDisplay;
+
+// Closes the display, empties the queue and takes the settings.
+void reset_memory_display(const MemoryDisplaySettings &settings = {});
+// Fails the next `count` flips with FlipSurfaceLost.
+void lose_memory_display_flips(int count);
+void push_memory_display_event(EventKind kind, int param);
+MemoryDisplayCounts memory_display_counts();
+// The picture last flipped to the front; null while the display is closed.
 const uint8_t *memory_display_front();
 int memory_display_bits_per_pixel();
 int memory_display_pitch();
-// Puts every control back to its default and releases the surfaces.
-void reset_memory_display();

@@ -1,11 +1,23 @@
-// The machine operations the shell uses, behind one table of routines per
-// display driver (SDL2 on a desktop, memory-only for tests and the capture),
-// plus the replaceable millisecond clock.
+// The machine under the show, as one record of three small driver tables:
+// the display (window, surfaces, tick, keys, message box), the music (one
+// tracker module played once, and the position being heard) and the
+// millisecond clock. The shell knows nothing else of the machine; SDL2 on a
+// desktop, memory for tests, the offline capture and the web page are each
+// one Platform.
 //
 // Results: routines returning int give 0 on success and a non-zero code on
-// failure, except start_timer (the timer's id on success) and flip.
+// failure, except flip (a FlipOutcome) and next_event (0 once it fetched the
+// quit event).
 #pragma once
+#include <cstddef>
 #include <cstdint>
+
+// The screen every driver shows: the band lies in rows 80 to 399 of it.
+constexpr int ScreenWidth = 640;
+constexpr int ScreenHeight = 480;
+
+// The window's title and the caption of every message box.
+constexpr const char *WindowTitle = "ORVANTI / KAMBRI";
 
 // Keys as the window procedure sees them.
 constexpr int KeyEscape = 27;
@@ -28,40 +40,69 @@ struct PlatformEvent {
     int param;
 };
 
+// The steps of opening a display, in order; a failed open names its step.
+enum DisplayStep {
+    StepWindow,         // the window itself
+    StepDevice,         // the drawing device
+    StepExclusive,      // taking the screen
+    StepMode,           // 640 by 480 at the depth asked for
+    StepSurfaces,       // the flip chain
+    StepBackSurface,    // its back surface
+    StepDescription,    // the back surface's pitch
+    StepTimer,          // the 10 ms tick
+    DisplayStepCount,
+};
+
+constexpr int FrameTimerId = 1;  // the id of every tick event
+constexpr int FramePeriodMs = 10;
+
 struct PlatformDisplay {
-    const char *name;
-    int (*create_window)(const char *title);
-    void (*show_window)();
-    int (*create_device)();
-    int (*take_exclusive)();
-    int (*set_mode)(int bits_per_pixel);   // 640 by 480 at 32, 24 or 16
-    int (*create_flip_chain)();
-    int (*attach_back_surface)();
-    int (*describe_back_surface)(int *pitch_bytes);
-    int (*start_timer)(int id, int period_ms);
-    void (*hide_cursor)();
+    // Opens the window and the 640 by 480 display at bits_per_pixel (32, 24
+    // or 16) with its flip chain and tick, and hides the cursor. Steps an
+    // earlier call completed are kept, so a refused depth can be followed
+    // by another. On failure *failed_step says which step failed.
+    int (*open)(int bits_per_pixel, int *pitch_bytes, int *failed_step);
+    // Releases the surfaces, the device, the tick and the window, each only
+    // if present; harmless when repeated.
+    void (*close)();
     // Gives the back surface's first byte, or null with a non-zero result.
     int (*lock)(uint8_t **pixels);
     void (*unlock)();
-    int (*flip)();     // a FlipOutcome
+    int (*flip)();  // a FlipOutcome
     int (*restore)();
-    // Releases the flip chain and the device, each only if present.
-    void (*release)();
-    void (*destroy_window)();
     // Waits for the next event; returns 0 when it is the quit event.
     int (*next_event)(PlatformEvent *event);
     void (*post_event)(EventKind kind, int param);
+    // Shows the text with the caption (and on standard error) and waits for
+    // it to be dismissed.
     void (*message_box)(const char *caption, const char *text);
 };
 
+// What music.start reports.
+enum MusicStartResult { MusicStarted = 0, MusicNoDevice = 1, MusicUnplayable = 2 };
+
+struct PlatformMusic {
+    // Opens the sound output, loads `path` as a tracker module and plays it
+    // once from order 0, row 0. MusicUnplayable puts a one-line reason in
+    // `reason`.
+    int (*start)(const char *path, char *reason, size_t reason_size);
+    // The position of the music being heard: order | row << 16; after stop,
+    // the last position heard.
+    uint32_t (*position)();
+    // True once the module has played to its end and that end has been heard.
+    bool (*finished)();
+    // Stops the output and releases the module; harmless when repeated.
+    void (*stop)();
+};
+
+struct Platform {
+    const char *program;  // names the program in messages on standard error
+    const PlatformDisplay *display;
+    const PlatformMusic *music;
+    uint32_t (*now_ms)();  // milliseconds, unsigned, wrapping at 2^32
+};
+
+// The desktop: an SDL2 window and SDL audio playing through libopenmpt.
 extern const PlatformDisplay SdlDisplay;
-extern const PlatformDisplay MemoryDisplay;
-
-// The driver the shell talks to; SdlDisplay unless a test or tool swaps it.
-extern const PlatformDisplay *Display;
-
-// The millisecond clock (unsigned, wrapping at 2^32). ClockRoutine may be
-// replaced so that a caller drives the show on its own time.
-using MillisecondClock = uint32_t (*)();
-extern MillisecondClock ClockRoutine;
-uint32_t read_clock();
+extern const PlatformMusic SdlMusic;
+extern const Platform SdlPlatform;

@@ -1,7 +1,7 @@
-// The sound output over an SDL audio device. The device's thread renders the
+// The desktop's music: one SDL audio device at 44,100 Hz stereo playing one
+// tracker module through the module player. The device's thread renders the
 // module and publishes the position of the buffer being heard through
 // atomics; the main thread only reads them.
-#include "platform/audio.h"
 
 #include <atomic>
 #include <cstdio>
@@ -10,8 +10,11 @@
 #include <SDL.h>
 
 #include "platform/module_player.h"
+#include "platform/platform.h"
 
-constexpr uint32_t ModuleHandle = 1;
+constexpr int MusicRate = 44100;
+// Frames per device buffer: the polled position lags the sound by at most this.
+constexpr int AudioBufferFrames = 1024;
 
 static SDL_AudioDeviceID Device = 0;
 static int Rate = 0;
@@ -45,7 +48,7 @@ static void fill_buffer(void *, Uint8 *stream, int length)
     RenderedSilence = rendered == 0;
 }
 
-int audio_open_device(int rate)
+static int open_device()
 {
     if (Device)
         return 0;
@@ -54,7 +57,7 @@ int audio_open_device(int rate)
         return 1;
     }
     SDL_AudioSpec wanted = {};
-    wanted.freq = rate;
+    wanted.freq = MusicRate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 2;
     wanted.samples = AudioBufferFrames;
@@ -67,65 +70,48 @@ int audio_open_device(int rate)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return 1;
     }
-    Rate = rate;
+    Rate = MusicRate;
     Playing.store(false);
     Finished.store(false);
     HeardPosition.store(0);
     return 0;
 }
 
-uint32_t audio_create_stream(const char *)
+// The device starts paused with silence; the module is loaded under its
+// lock, rewound, and only then does the callback begin to play it.
+static int sdl_music_start(const char *path, char *reason, size_t reason_size)
 {
-    return 0;
-}
-
-uint32_t audio_load_module(const char *path, char *error, size_t error_size)
-{
-    if (!Device) {
-        snprintf(error, error_size, "no audio device");
-        return 0;
-    }
+    if (open_device() != 0)
+        return MusicNoDevice;
     SDL_LockAudioDevice(Device);
     Playing.store(false, std::memory_order_release);
-    int failed = load_module_file(path, &Player, error, error_size);
+    int failed = load_module_file(path, &Player, reason, reason_size);
+    if (!failed) {
+        rewind_module(&Player);
+        RenderedPosition = module_position(&Player);
+        RenderedSilence = false;
+        HeardPosition.store(RenderedPosition, std::memory_order_release);
+        Finished.store(false, std::memory_order_release);
+        Playing.store(true, std::memory_order_release);
+    }
     SDL_UnlockAudioDevice(Device);
-    return failed ? 0 : ModuleHandle;
-}
-
-int audio_start()
-{
-    if (!Device)
-        return 1;
+    if (failed)
+        return MusicUnplayable;
     SDL_PauseAudioDevice(Device, 0);
-    return 0;
+    return MusicStarted;
 }
 
-int audio_play_module(uint32_t module)
-{
-    if (!Device || module != ModuleHandle || !Player.module)
-        return 1;
-    SDL_LockAudioDevice(Device);
-    rewind_module(&Player);
-    RenderedPosition = module_position(&Player);
-    RenderedSilence = false;
-    HeardPosition.store(RenderedPosition, std::memory_order_release);
-    Finished.store(false, std::memory_order_release);
-    Playing.store(true, std::memory_order_release);
-    SDL_UnlockAudioDevice(Device);
-    return 0;
-}
-
-uint32_t audio_position(uint32_t)
+static uint32_t sdl_music_position()
 {
     return HeardPosition.load(std::memory_order_acquire);
 }
 
-bool audio_finished()
+static bool sdl_music_finished()
 {
     return Finished.load(std::memory_order_acquire);
 }
 
-void audio_free()
+static void sdl_music_stop()
 {
     if (Device) {
         // Closing waits for the device's thread, so the module is ours again.
@@ -136,3 +122,5 @@ void audio_free()
     Playing.store(false, std::memory_order_release);
     free_module(&Player);
 }
+
+const PlatformMusic SdlMusic = {sdl_music_start, sdl_music_position, sdl_music_finished, sdl_music_stop};

@@ -16,7 +16,6 @@ static SDL_Texture *Texture = nullptr;
 static FlipChain Chain = {};
 static int ModeBits = 0;
 static SDL_TimerID Timer = 0;
-static int TimerId = 0;
 static bool DeviceLost = false;
 static bool RendererLost = false;
 // One tick at most waits in the queue: a slow frame lowers the rate instead
@@ -26,10 +25,7 @@ static Uint32 TickEvent = 0;   // first of our three registered event types
 static Uint32 CloseEvent = 0;
 static Uint32 QuitEvent = 0;
 
-constexpr int PictureWidth = 640;
-constexpr int PictureHeight = 480;
-
-static int sdl_create_window(const char *title)
+static int open_window()
 {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
@@ -45,18 +41,14 @@ static int sdl_create_window(const char *title)
     CloseEvent = TickEvent + 1;
     QuitEvent = TickEvent + 2;
     Uint32 flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN;
-    Window = SDL_CreateWindow(title, 0, 0, PictureWidth, PictureHeight, flags);
+    Window = SDL_CreateWindow(WindowTitle, 0, 0, ScreenWidth, ScreenHeight, flags);
     if (!Window) {
         fprintf(stderr, "orvanti: cannot create the window: %s\n", SDL_GetError());
         return 1;
     }
-    return 0;
-}
-
-static void sdl_show_window()
-{
     SDL_ShowWindow(Window);
     SDL_RaiseWindow(Window);
+    return 0;
 }
 
 static int open_renderer()
@@ -68,22 +60,12 @@ static int open_renderer()
     return 0;
 }
 
-static int sdl_create_device()
-{
-    return open_renderer();
-}
-
 static int scale_picture()
 {
     // Nearest sampling keeps the pixels sharp; the logical size keeps 4:3
     // with black outside the picture.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    return SDL_RenderSetLogicalSize(Renderer, PictureWidth, PictureHeight) == 0 ? 0 : 1;
-}
-
-static int sdl_take_exclusive()
-{
-    return scale_picture();
+    return SDL_RenderSetLogicalSize(Renderer, ScreenWidth, ScreenHeight) == 0 ? 0 : 1;
 }
 
 static Uint32 texture_format(int bits_per_pixel)
@@ -99,43 +81,15 @@ static Uint32 texture_format(int bits_per_pixel)
 
 static int open_texture(int bits_per_pixel)
 {
-    Uint32 format = texture_format(bits_per_pixel);
-    if (format == SDL_PIXELFORMAT_UNKNOWN)
-        return 1;
-    Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, PictureWidth, PictureHeight);
-    return Texture ? 0 : 1;
-}
-
-static int sdl_set_mode(int bits_per_pixel)
-{
     if (Texture) {
         SDL_DestroyTexture(Texture);
         Texture = nullptr;
     }
-    if (open_texture(bits_per_pixel) != 0)
+    Uint32 format = texture_format(bits_per_pixel);
+    if (format == SDL_PIXELFORMAT_UNKNOWN)
         return 1;
-    ModeBits = bits_per_pixel;
-    return 0;
-}
-
-static int sdl_create_flip_chain()
-{
-    if (ModeBits == 0)
-        return 1;
-    return create_flip_chain(&Chain, ModeBits, PictureWidth * (ModeBits / 8));
-}
-
-static int sdl_attach_back_surface()
-{
-    return Chain.surfaces[0] ? 0 : 1;
-}
-
-static int sdl_describe_back_surface(int *pitch_bytes)
-{
-    if (!Chain.surfaces[0])
-        return 1;
-    *pitch_bytes = Chain.pitch;
-    return 0;
+    Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
+    return Texture ? 0 : 1;
 }
 
 static Uint32 post_tick(Uint32 interval, void *)
@@ -143,24 +97,47 @@ static Uint32 post_tick(Uint32 interval, void *)
     if (!TickPending.exchange(true)) {
         SDL_Event event = {};
         event.type = TickEvent;
-        event.user.code = TimerId;
+        event.user.code = FrameTimerId;
         if (SDL_PushEvent(&event) != 1)
             TickPending.store(false);
     }
     return interval;
 }
 
-static int sdl_start_timer(int id, int period_ms)
+static int start_tick()
 {
-    TimerId = id;
-    Timer = SDL_AddTimer(static_cast<Uint32>(period_ms), post_tick, nullptr);
-    return Timer != 0 ? id : 0;
+    if (!Timer)
+        Timer = SDL_AddTimer(static_cast<Uint32>(FramePeriodMs), post_tick, nullptr);
+    return Timer != 0 ? 0 : 1;
 }
 
-static void sdl_hide_cursor()
+static int failed_at(int step, int *failed_step)
 {
+    *failed_step = step;
+    return 1;
+}
+
+static int sdl_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
+{
+    if (!Window && open_window() != 0)
+        return failed_at(StepWindow, failed_step);
+    if (!Renderer) {
+        if (open_renderer() != 0)
+            return failed_at(StepDevice, failed_step);
+        if (scale_picture() != 0)
+            return failed_at(StepExclusive, failed_step);
+    }
+    if (open_texture(bits_per_pixel) != 0)
+        return failed_at(StepMode, failed_step);
+    ModeBits = bits_per_pixel;
+    if (create_flip_chain(&Chain, ModeBits, ScreenWidth * (ModeBits / 8)) != 0)
+        return failed_at(StepSurfaces, failed_step);
+    *pitch_bytes = Chain.pitch;
+    if (start_tick() != 0)
+        return failed_at(StepTimer, failed_step);
     SDL_ShowCursor(SDL_DISABLE);
     SDL_DisableScreenSaver();
+    return 0;
 }
 
 static int sdl_lock(uint8_t **pixels)
@@ -205,28 +182,24 @@ static int sdl_restore()
     return 0;
 }
 
-static void sdl_release()
-{
-    if (Renderer) {
-        release_flip_chain(&Chain);
-        if (Texture)
-            SDL_DestroyTexture(Texture);
-        Texture = nullptr;
-        SDL_DestroyRenderer(Renderer);
-        Renderer = nullptr;
-    }
-}
-
-static void sdl_destroy_window()
+static void sdl_close()
 {
     if (Timer) {
         SDL_RemoveTimer(Timer);
         Timer = 0;
     }
-    if (Window) {
+    release_flip_chain(&Chain);
+    // The texture and the renderer belong to the window: they go first.
+    if (Texture)
+        SDL_DestroyTexture(Texture);
+    Texture = nullptr;
+    if (Renderer)
+        SDL_DestroyRenderer(Renderer);
+    Renderer = nullptr;
+    if (Window)
         SDL_DestroyWindow(Window);
-        Window = nullptr;
-    }
+    Window = nullptr;
+    ModeBits = 0;
 }
 
 static EventKind key_event_kind(const SDL_KeyboardEvent &key, int *param)
@@ -298,26 +271,5 @@ static void sdl_message_box(const char *caption, const char *text)
 }
 
 const PlatformDisplay SdlDisplay = {
-    "sdl",
-    sdl_create_window,
-    sdl_show_window,
-    sdl_create_device,
-    sdl_take_exclusive,
-    sdl_set_mode,
-    sdl_create_flip_chain,
-    sdl_attach_back_surface,
-    sdl_describe_back_surface,
-    sdl_start_timer,
-    sdl_hide_cursor,
-    sdl_lock,
-    sdl_unlock,
-    sdl_flip,
-    sdl_restore,
-    sdl_release,
-    sdl_destroy_window,
-    sdl_next_event,
-    sdl_post_event,
-    sdl_message_box,
+    sdl_open, sdl_close, sdl_lock, sdl_unlock, sdl_flip, sdl_restore, sdl_next_event, sdl_post_event, sdl_message_box,
 };
-
-const PlatformDisplay *Display = &SdlDisplay;

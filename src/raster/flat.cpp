@@ -6,12 +6,13 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 
 namespace {
 
-constexpr int64_t FixedOne = 65536;   // 16.16
-constexpr int64_t FixedHalf = 32768;  // starts the walker in the middle of its first pixel
+// The walkers work in 64 bits with the 16.16 scale, so that no edge can overflow.
+constexpr int64_t FixedOne = Fixed16One;
+constexpr int64_t FixedHalf = Fixed16One / 2;  // starts the walker in the middle of its first pixel
 // Longer x-major edges are recorded row by row instead of point by point:
 // same tables, but the time no longer grows with the edge's length.
 constexpr int64_t PointWalkLimit = 2048;
@@ -36,18 +37,18 @@ int64_t ceil_div(int64_t a, int64_t b)  // b > 0
 }
 
 // An x-major edge walked as its rows: point i lies at x0 + i * xdir on row
-// (acc0 + i * step) >> 16, rows change by at most one per point and x moves
+// (acc0 + i * step) >> Fixed16Shift, rows change by at most one per point and x moves
 // monotonically, so each row's smallest and largest x are those of its first
 // and last point.
 void record_rows(int64_t x0, int xdir, int64_t n, int64_t acc0, int64_t step, int32_t *left,
                  int32_t *right)
 {
     if (step == 0) {
-        record(left, right, x0, acc0 >> 16);
-        record(left, right, x0 + n * xdir, acc0 >> 16);
+        record(left, right, x0, acc0 >> Fixed16Shift);
+        record(left, right, x0 + n * xdir, acc0 >> Fixed16Shift);
         return;
     }
-    const int64_t row_a = acc0 >> 16, row_b = (acc0 + n * step) >> 16;
+    const int64_t row_a = acc0 >> Fixed16Shift, row_b = (acc0 + n * step) >> Fixed16Shift;
     const int64_t first_row = std::max<int64_t>(std::min(row_a, row_b), 0);
     const int64_t last_row = std::min<int64_t>(std::max(row_a, row_b), ViewHeight - 1);
     for (int64_t r = first_row; r <= last_row; ++r) {
@@ -85,7 +86,7 @@ void scan_edge(int x0, int y0, int x1, int y1, int32_t *left, int32_t *right)
             return;
         }
         int64_t acc = acc0, x = x0;
-        for (int64_t i = 0; i <= adx; ++i, x += xdir, acc += step) record(left, right, x, acc >> 16);
+        for (int64_t i = 0; i <= adx; ++i, x += xdir, acc += step) record(left, right, x, acc >> Fixed16Shift);
     } else {
         const int ydir = y1 > y0 ? 1 : -1;
         int64_t step = ady == 0 ? 0 : adx * FixedOne / ady;
@@ -101,7 +102,7 @@ void scan_edge(int x0, int y0, int x1, int y1, int32_t *left, int32_t *right)
             last = std::min<int64_t>(ady, y0);
         }
         for (int64_t i = first; i <= last; ++i)
-            record(left, right, (acc0 + i * step) >> 16, static_cast<int64_t>(y0) + i * ydir);
+            record(left, right, (acc0 + i * step) >> Fixed16Shift, static_cast<int64_t>(y0) + i * ydir);
     }
 }
 

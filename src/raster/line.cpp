@@ -6,12 +6,11 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 
 namespace {
 
 constexpr int ClipPasses = 3;
-constexpr int FixedOne = 65536;  // 16.16
 
 // One end moved onto the view edges named in code. The deltas are 64-bit
 // because the caller's ends may lie anywhere in the int range; the quotients
@@ -98,18 +97,18 @@ void draw_line(int x0, int y0, int x1, int y1, const Rgb *colour)
             std::swap(y0, y1);
         }
         const int n = x1 - x0;
-        const int step = (y1 - y0) * FixedOne / n;
-        int acc = y0 * FixedOne;
-        for (int x = x0; x <= x1; ++x, acc += step) put_pixel(x, acc >> 16, c);
+        const Fixed16 step = (y1 - y0) * Fixed16One / n;
+        Fixed16 acc = y0 * Fixed16One;
+        for (int x = x0; x <= x1; ++x, acc += step) put_pixel(x, acc >> Fixed16Shift, c);
     } else {
         if (y0 > y1) {
             std::swap(x0, x1);
             std::swap(y0, y1);
         }
         const int n = y1 - y0;
-        const int step = n == 0 ? 0 : (x1 - x0) * FixedOne / n;
-        int acc = x0 * FixedOne;
-        for (int y = y0; y <= y1; ++y, acc += step) put_pixel(acc >> 16, y, c);
+        const Fixed16 step = n == 0 ? 0 : (x1 - x0) * Fixed16One / n;
+        Fixed16 acc = x0 * Fixed16One;
+        for (int y = y0; y <= y1; ++y, acc += step) put_pixel(acc >> Fixed16Shift, y, c);
     }
 }
 
@@ -120,4 +119,16 @@ void draw_face_wire(Face *f, const Rgb *colour)
     draw_line(a->sx, a->sy, b->sx, b->sy, colour);
     draw_line(a->sx, a->sy, c->sx, c->sy, colour);
     draw_line(c->sx, c->sy, b->sx, b->sy, colour);
+}
+
+void draw_face_wire_shifted(Face *f, const Rgb *colour, float shift)
+{
+    if (!face_in_front(f)) return;
+    // Truncated towards zero, as every screen position is.
+    auto moved = [](int32_t sx, float by) { return static_cast<int32_t>(static_cast<float>(sx) + by); };
+    const Vertex *a = f->v[0], *b = f->v[1], *c = f->v[2];
+    int ax = moved(a->sx, shift), bx = moved(b->sx, -shift), cx = moved(c->sx, shift);
+    draw_line(ax, a->sy, bx, b->sy, colour);
+    draw_line(ax, a->sy, cx, c->sy, colour);
+    draw_line(cx, c->sy, bx, b->sy, colour);
 }

@@ -21,6 +21,10 @@ int clip_line(int *x0, int *y0, int *x1, int *y1);  // 0: draw, -1: rejected
 void clip_line_end(int *x, int *y, int dx, int dy, int code);
 void draw_line(int x0, int y0, int x1, int y1, const Rgb *colour);
 void draw_face_wire(Face *f, const Rgb *colour);
+// The outline with the first and last corners moved `shift` pixels right and
+// the middle one as far left: drawn beside the plain outline it doubles it.
+// The face's own vertices are left as they are.
+void draw_face_wire_shifted(Face *f, const Rgb *colour, float shift);
 void scan_edge(int x0, int y0, int x1, int y1, int32_t *left, int32_t *right);
 void draw_face_flat(Face *f, const Rgb *colour);
 

@@ -7,6 +7,14 @@
 #include "engine/mesh.h"
 #include "raster/raster.h"
 
+// Fixed-point values: the line and edge walkers step in 16.16, the texture
+// span in 8.24 (of which the low 32 bits are kept, so the sums wrap).
+using Fixed16 = int32_t;
+using Fixed24 = uint32_t;
+constexpr int Fixed16Shift = 16;
+constexpr Fixed16 Fixed16One = 1 << Fixed16Shift;
+constexpr double Fixed24One = 16777216.0;
+
 // Truncation towards zero that is defined for every double: values past the
 // int range saturate at its ends and NaN gives 0.
 inline int truncate_to_int(double value)

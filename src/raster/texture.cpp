@@ -12,7 +12,7 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 
 namespace {
 
@@ -23,12 +23,10 @@ constexpr int64_t TextureBytes = int64_t{TextureSide} * TextureSide * 4;
 // they are skipped with one multiplication (the same position up to rounding).
 constexpr int64_t HiddenRowWalkLimit = 1 << 16;
 
-constexpr double FixedOne824 = 16777216.0;
-
 // A span clipped to the view, with its start values in 8.24.
 struct TexturedSpanSetup {
     int first, last;
-    uint32_t u, v, w, du, dv, dw;
+    Fixed24 u, v, w, du, dv, dw;
 };
 
 // Where one side of the face stands on the current row, or its change per row.
@@ -46,7 +44,7 @@ struct Corner {
 bool texture_usable(const Image *t)
 {
     if (!t || !t->pixels || t->width <= 0 || t->height <= 0) return false;
-    const int64_t bytes_per_pixel = t->kind == 2 ? 4 : 1;
+    const int64_t bytes_per_pixel = t->kind == ImageWords ? 4 : 1;
     return int64_t{t->width} * t->height * bytes_per_pixel >= TextureBytes;
 }
 
@@ -109,7 +107,7 @@ inline uint32_t texel_index(int64_t column, int64_t row)
 
 uint32_t to_fixed_8_24(double value)
 {
-    const double scaled = value * FixedOne824;
+    const double scaled = value * Fixed24One;
     if (!std::isfinite(scaled)) return 0;
     constexpr double Int64Safe = 9.0e18;  // well inside the int64 range
     if (std::fabs(scaled) < Int64Safe)

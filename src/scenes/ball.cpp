@@ -7,15 +7,14 @@
 #include <cstdlib>
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {
@@ -71,9 +70,9 @@ bool check_mesh(const Mesh &mesh, const char *name)
     return false;
 }
 
-Object3D *vortex_ball() { return &VortexBallMesh.objects[0]; }
-Object3D *rough_ball() { return &RoughBallMesh.objects[0]; }
-Object3D *white_ball() { return &WhiteBallMesh.objects[0]; }
+Object3D *vortex_ball() { return &BallVortexMesh.objects[0]; }
+Object3D *rough_ball() { return &BallRoughMesh.objects[0]; }
+Object3D *white_ball() { return &BallWhiteMesh.objects[0]; }
 
 void roughen(Object3D *ball)
 {
@@ -94,9 +93,11 @@ void load_ball(Mesh *mesh, float scale_w, bool *ok)
         *ok = false;
 }
 
-void draw_ball(Object3D *ball, DrawCallback routine)
+constexpr int WhiteBallNearPlane = 0;
+
+void draw_ball(Object3D *ball, DrawCallback routine, int near_plane)
 {
-    render_object(ball, BallCamera, routine);
+    render_object(ball, BallCamera, routine, near_plane, BallFarPlane);
 }
 
 bool camera_near()
@@ -112,7 +113,7 @@ bool vortex_colours_swapped()
 // The vortex's centre square, red channel only, onto the vortex ball.
 void take_vortex_texture()
 {
-    uint32_t *texels = image_words(&VortexTexture);
+    uint32_t *texels = image_words(&BallVortexTexture);
     for (int r = 0; r < VortexSide; r++) {
         const uint32_t *row =
             RenderTarget.pixels + static_cast<ptrdiff_t>(VortexTop + r) * RenderTarget.pitch + VortexLeft;
@@ -124,40 +125,31 @@ void take_vortex_texture()
 
 } // namespace
 
-Image VortexTexture = {2, VortexSide, VortexSide, nullptr, nullptr, nullptr};
+Image BallVortexTexture = {ImageWords, VortexSide, VortexSide, nullptr, nullptr, nullptr};
 int BallTicks = 0;
 float BallPhase = StartPhase;
 Matrix BallCamera = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, CameraRestZ, 1};
 
 Image BallMapX, BallMapY, BallSource, BallSourceInverted;
-Mesh VortexBallMesh, RoughBallMesh, WhiteBallMesh;
+Mesh BallVortexMesh, BallRoughMesh, BallWhiteMesh;
 bool BallSceneReady = false;
 
 void load_ball_scene()
 {
     bool ok = true;
-    load_image(MapXName, &BallMapX);
-    load_image(MapYName, &BallMapY);
-    load_image(SourceName, &BallSource);
-    load_image(SourceName, &BallSourceInverted);
-    ok = check_warp_map(BallMapX, MapXName, MapWidth, MapHeight) && ok;
-    ok = check_warp_map(BallMapY, MapYName, MapWidth, MapHeight) && ok;
-    ok = check_warp_source(BallSource, SourceName) && ok;
-    if (check_warp_source(BallSourceInverted, SourceName))
-        invert_image(&BallSourceInverted);
-    else
-        ok = false;
+    ok = load_warp_pictures(MapXName, MapYName, SourceName, MapWidth, MapHeight, &BallMapX, &BallMapY, &BallSource,
+                            &BallSourceInverted) && ok;
 
-    alloc_cleared(&VortexTexture.pixels, VortexBytes);
-    ok = ok && VortexTexture.pixels;
+    alloc_cleared(&BallVortexTexture.pixels, VortexBytes);
+    ok = ok && BallVortexTexture.pixels;
 
-    load_ball(&VortexBallMesh, BallScaleW, &ok);
-    load_ball(&RoughBallMesh, BallScaleW, &ok);
-    load_ball(&WhiteBallMesh, WhiteScaleW, &ok);
-    if (RoughBallMesh.objects)
+    load_ball(&BallVortexMesh, BallScaleW, &ok);
+    load_ball(&BallRoughMesh, BallScaleW, &ok);
+    load_ball(&BallWhiteMesh, WhiteScaleW, &ok);
+    if (BallRoughMesh.objects)
         roughen(rough_ball());
-    if (VortexBallMesh.objects)
-        set_object_texture(vortex_ball(), &VortexTexture);
+    if (BallVortexMesh.objects)
+        set_object_texture(vortex_ball(), &BallVortexTexture);
     BallSceneReady = ok;
 }
 
@@ -167,11 +159,11 @@ void release_ball_scene()
     free_image(&BallMapY);
     free_image(&BallSource);
     free_image(&BallSourceInverted);
-    free(VortexTexture.pixels);
-    VortexTexture.pixels = nullptr;
-    free_mesh(&VortexBallMesh);
-    free_mesh(&RoughBallMesh);
-    free_mesh(&WhiteBallMesh);
+    free(BallVortexTexture.pixels);
+    BallVortexTexture.pixels = nullptr;
+    free_mesh(&BallVortexMesh);
+    free_mesh(&BallRoughMesh);
+    free_mesh(&BallWhiteMesh);
     BallSceneReady = false;
 }
 
@@ -201,8 +193,6 @@ int ball_scene_handler(int init, int ticks, int param)
     if (init) {
         matrix_identity(BallCamera);
         matrix_translate(BallCamera, 0, 0, CameraRestZ);
-        set_near_plane(BallNearPlane);
-        set_far_plane(BallFarPlane);
         BallTicks = 0;
         BallPhase = StartPhase;
     }
@@ -222,8 +212,6 @@ int ball_scene_handler(int init, int ticks, int param)
     matrix_rotate_y(white_ball()->matrix, turns * WhiteTurnY);
     matrix_rotate_x(white_ball()->matrix, turns * WhiteTurnX);
 
-    set_near_plane(BallNearPlane);
-
     // Bit 1 holds the camera once it has come to BallStopZ or nearer.
     if (!(param & ParamStopNear) || BallCamera[14] < BallStopZ) {
         float swing = (param & ParamWideSwing) ? 2 * BobSwing : BobSwing;
@@ -236,14 +224,12 @@ int ball_scene_handler(int init, int ticks, int param)
     warp_band(BallMapX.pixels, BallMapY.pixels, image_words(&source), BallTicks, BallTicks / 2);
     take_vortex_texture();
 
-    draw_ball(rough_ball(), ball_face_wire);
-    draw_ball(vortex_ball(), ball_face_vortex);
+    draw_ball(rough_ball(), ball_face_wire, BallNearPlane);
+    draw_ball(vortex_ball(), ball_face_vortex, BallNearPlane);
     if (camera_near()) {
         // The white ball is culled at its unscaled placement, which comes
-        // within 75 of the camera; near 0 keeps it whole. The next frame
-        // puts 75 back before drawing anything.
-        set_near_plane(0);
-        draw_ball(white_ball(), ball_face_white);
+        // within 75 of the camera; near 0 keeps it whole.
+        draw_ball(white_ball(), ball_face_white, WhiteBallNearPlane);
     }
     return 0;
 }

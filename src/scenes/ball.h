@@ -5,14 +5,14 @@
 #include "engine/mesh.h"
 
 // Red-only copy of the vortex's centre, the vortex ball's texture.
-extern Image VortexTexture;
+extern Image BallVortexTexture;
 extern int BallTicks;     // ticks since the init call; drive the warp offsets
 extern float BallPhase;   // angle driving the camera's bob and sway
 extern Matrix BallCamera; // element 12 is the camera's x, element 14 its z
 
 // Pictures and meshes as load_ball_scene left them.
 extern Image BallMapX, BallMapY, BallSource, BallSourceInverted;
-extern Mesh VortexBallMesh, RoughBallMesh, WhiteBallMesh;
+extern Mesh BallVortexMesh, BallRoughMesh, BallWhiteMesh;
 
 // True once every picture and mesh has the size the handler relies on; until
 // then the handler draws nothing.

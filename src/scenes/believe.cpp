@@ -6,10 +6,10 @@
 
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
 
 float BelievePhase = 0.0f;
 Matrix BelieveCamera;
@@ -19,6 +19,7 @@ Mesh BelieveOsmaMesh;
 Mesh BelieveGulaMesh;
 
 bool BelieveLoaded = false;
+uint32_t *BelieveSnapshot = nullptr;
 
 static const char *const BackgroundName = "believe\\believe_back.tga";
 static const char *const TextureName = "believe\\believe_txt.tga";
@@ -52,8 +53,8 @@ void load_believe_scene()
         matrix_scale_w(gula->matrix, BelieveObjectScale);
 
     // The background is copied whole and the texture read 256 by 256 every frame.
-    bool ok = require_picture(BackgroundName, &BelieveBackground, PictureWords, BandWidth, BandHeight);
-    ok = require_picture(TextureName, &BelieveTexture, PictureWords, TextureSide, TextureSide) && ok;
+    bool ok = require_picture(BackgroundName, &BelieveBackground, ImageWords, BandWidth, BandHeight);
+    ok = require_picture(TextureName, &BelieveTexture, ImageWords, TextureSide, TextureSide) && ok;
     ok = require_mesh(OsmaName, &BelieveOsmaMesh) && ok;
     ok = require_mesh(GulaName, &BelieveGulaMesh) && ok;
     BelieveLoaded = ok;
@@ -74,23 +75,14 @@ void believe_face_pulse(Face *face)
 
     draw_face_wire(face, &BelieveWhite);
 
-    // The doubled outline: corners pushed sideways on a copy, the object's own
-    // records untouched.
-    Vertex corners[3] = {*face->v[0], *face->v[1], *face->v[2]};
-    Face shifted = *face;
-    for (int i = 0; i < 3; i++)
-        shifted.v[i] = &corners[i];
-    corners[0].sx += BelieveOutlineShift;
-    corners[1].sx -= BelieveOutlineShift;
-    corners[2].sx += BelieveOutlineShift;
-    draw_face_wire(&shifted, &BelieveWhite);
+    draw_face_wire_shifted(face, &BelieveWhite, BelieveOutlineShift);
 }
 
 static void draw_believe_object(Object3D *obj, DrawCallback callback)
 {
     if (obj == nullptr)
         return;
-    render_object(obj, BelieveCamera, callback);
+    render_object(obj, BelieveCamera, callback, BelieveNear, BelieveFar);
 }
 
 int believe_scene_handler(int init, int ticks, int flags)
@@ -119,8 +111,6 @@ int believe_scene_handler(int init, int ticks, int flags)
     if ((flags & BelieveFlagAdvanceOnly) || !BelieveLoaded)
         return 0;
 
-    set_near_plane(BelieveNear);
-    set_far_plane(BelieveFar);
     copy_band(image_words(&BelieveBackground));
     draw_believe_object(gula, believe_face_pulse);
     draw_believe_object(osma, believe_face_textured);

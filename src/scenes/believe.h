@@ -1,5 +1,6 @@
-// The believe scene's state and draw callbacks, for the start-up still and the tests.
+// The believe scene's state, draw callbacks and still, for the start-up and the tests.
 #pragma once
+#include <cstdint>
 
 #include "data/image.h"
 #include "engine/matrix.h"
@@ -20,3 +21,7 @@ extern Mesh BelieveGulaMesh;     // first object: pulsing red cores in white out
 
 void believe_face_textured(Face *face);
 void believe_face_pulse(Face *face);
+
+// The scene's first frame, 640 by 320 pixels with a row stride of 640,
+// rendered once at start-up.
+extern uint32_t *BelieveSnapshot;

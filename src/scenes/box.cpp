@@ -5,24 +5,23 @@
 #include <cmath>
 #include <cstddef>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
+#include "raster/render_target.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/frame_driver.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 Image BoxTexture, BoxOffset, BoxTitle, BoxTitleMask, BoxFlash;
 Mesh BoxMorphMesh, BoxReferenceMesh, BoxRandomMesh;
 Image BoxWindow;
 Matrix BoxCamera;
-BoxScrollRows ScrollRow;
-float MorphPhase, OffsetPhase, MorphAmount;
-int TitleColumn;
+BoxScrollRows BoxScrollRow;
+float BoxMorphPhase, BoxOffsetPhase, BoxMorphAmount;
+int BoxTitleColumn;
 
 namespace {
 
@@ -48,6 +47,8 @@ constexpr int MaskShowBelow = 32;
 
 constexpr float CameraDistance = -512.0f;
 constexpr int BoxNearPlane = 450;
+// The box turns within a few hundred units of 500: 2000 is far past it.
+constexpr int BoxFarPlane = 2000;
 constexpr float BoxScaleW = 0.2f;  // shows the box five times as large
 constexpr float TurnY = 0.005f;    // radians per tick
 constexpr float TurnX = 0.002f;
@@ -78,14 +79,13 @@ void point_window(int row)
 
 void draw_box(Object3D *box, DrawCallback callback)
 {
-    render_object(box, BoxCamera, callback);
+    render_object(box, BoxCamera, callback, BoxNearPlane, BoxFarPlane);
 }
 
 void reset_camera()
 {
     matrix_identity(BoxCamera);
     matrix_translate(BoxCamera, 0.0f, 0.0f, CameraDistance);
-    set_near_plane(BoxNearPlane);
 }
 
 } // namespace
@@ -124,29 +124,29 @@ void load_box_scene()
     load_image(MaskName, &BoxTitleMask);
     load_image(FlashName, &BoxFlash);
 
-    bool pictures = require_picture(TextureName, &BoxTexture, PictureWords, TextureWidth, TextureMinRows);
-    pictures = require_picture(OffsetName, &BoxOffset, PictureGrey, OffsetWidth, OffsetRows) && pictures;
-    pictures = require_picture(TitleName, &BoxTitle, PictureWords, BandWidth, TitleRows) && pictures;
-    pictures = require_picture(MaskName, &BoxTitleMask, PictureGrey, MaskWidth, MaskFirstRow + MaskRowChoices) &&
+    bool pictures = require_picture(TextureName, &BoxTexture, ImageWords, TextureWidth, TextureMinRows);
+    pictures = require_picture(OffsetName, &BoxOffset, ImageBytes, OffsetWidth, OffsetRows) && pictures;
+    pictures = require_picture(TitleName, &BoxTitle, ImageWords, BandWidth, TitleRows) && pictures;
+    pictures = require_picture(MaskName, &BoxTitleMask, ImageBytes, MaskWidth, MaskFirstRow + MaskRowChoices) &&
                pictures;
-    pictures = require_picture(FlashName, &BoxFlash, PictureGrey, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(FlashName, &BoxFlash, ImageBytes, BandWidth, BandHeight) && pictures;
     BoxLoaded = meshes && pictures;
 }
 
 void box_morph_advance(int ticks)
 {
     for (int t = 0; t < ticks; t++) {
-        ScrollRow.morph = (ScrollRow.morph + 1) % BoxScrollPeriod;
-        MorphPhase += MorphStep;
-        OffsetPhase += OffsetStep;
+        BoxScrollRow.morph = (BoxScrollRow.morph + 1) % BoxScrollPeriod;
+        BoxMorphPhase += MorphStep;
+        BoxOffsetPhase += OffsetStep;
     }
 }
 
 void box_title_advance(int ticks)
 {
     for (int t = 0; t < ticks; t++) {
-        ScrollRow.title = (ScrollRow.title + 1) % BoxScrollPeriod;
-        TitleColumn = (TitleColumn + 1) % BoxTitleColumns;
+        BoxScrollRow.title = (BoxScrollRow.title + 1) % BoxScrollPeriod;
+        BoxTitleColumn = (BoxTitleColumn + 1) % BoxTitleColumns;
     }
 }
 
@@ -169,12 +169,12 @@ float box_shrink_amount(double centroid_x, double centroid_y)
 {
     double x = centroid_x < 0.0 ? 0.0 : (centroid_x >= BandWidth ? BandWidth - 1 : centroid_x);
     double y = centroid_y < 0.0 ? 0.0 : (centroid_y >= BandHeight ? BandHeight - 1 : centroid_y);
-    float a = 6.0f * OffsetPhase;
+    float a = 6.0f * BoxOffsetPhase;
     x = x + (std::sin(a) + 1.0f) * 160.0;
     y = y + (std::cos(a) + 1.0f) * 80.0;
     // The clamp and the circle keep the point within 0..959 and 0..479.
     int m = BoxOffset.pixels[clamp_index(y, OffsetRows) * OffsetWidth + clamp_index(x, OffsetWidth)];
-    return std::fabs(std::sin(OffsetPhase) * static_cast<float>(m) * (1.0f / ShrinkDivisor));
+    return std::fabs(std::sin(BoxOffsetPhase) * static_cast<float>(m) * (1.0f / ShrinkDivisor));
 }
 
 void box_face_shrunk(Face *face)
@@ -233,16 +233,16 @@ int box_morph_handler(int init, int ticks, int)
     if (init) {
         reset_camera();
         set_object_texture(morph_box(), &BoxWindow);
-        MorphPhase = 0.0f;
-        ScrollRow.morph = 0;
-        OffsetPhase = 0.0f;
+        BoxMorphPhase = 0.0f;
+        BoxScrollRow.morph = 0;
+        BoxOffsetPhase = 0.0f;
     }
     box_morph_advance(ticks);
     matrix_rotate_y(morph_box()->matrix, static_cast<float>(ticks) * TurnY);
     matrix_rotate_x(morph_box()->matrix, static_cast<float>(ticks) * TurnX);
-    point_window(ScrollRow.morph);
-    MorphAmount = (std::sin(MorphPhase) + 1.0f) * 0.25f;
-    box_morph_coordinates(morph_box(), reference_box(), &BoxRandomMesh.objects[0], MorphAmount);
+    point_window(BoxScrollRow.morph);
+    BoxMorphAmount = (std::sin(BoxMorphPhase) + 1.0f) * 0.25f;
+    box_morph_coordinates(morph_box(), reference_box(), &BoxRandomMesh.objects[0], BoxMorphAmount);
     draw_box(morph_box(), box_face_shrunk);
     return 0;
 }
@@ -254,15 +254,15 @@ int box_title_handler(int init, int ticks, int)
     if (init) {
         reset_camera();
         set_object_texture(reference_box(), &BoxWindow);
-        ScrollRow.title = 0;
-        TitleColumn = 0;
+        BoxScrollRow.title = 0;
+        BoxTitleColumn = 0;
     }
     box_title_advance(ticks);
     matrix_rotate_y(reference_box()->matrix, static_cast<float>(ticks) * TurnY);
     matrix_rotate_x(reference_box()->matrix, static_cast<float>(ticks) * TurnX);
-    point_window(ScrollRow.title);
+    point_window(BoxScrollRow.title);
     draw_box(reference_box(), box_face_textured);
     box_flash(BoxFlash.pixels, FadeKind, FadeValue);
-    box_title_overlay(image_words(&BoxTitle), BoxTitleMask.pixels, box_title_mask_row(random_next()), TitleColumn);
+    box_title_overlay(image_words(&BoxTitle), BoxTitleMask.pixels, box_title_mask_row(random_next()), BoxTitleColumn);
     return 0;
 }

@@ -14,7 +14,7 @@ extern Image BoxTitleMask;    // 8-bit, 1,280 wide, at least 127 rows
 extern Image BoxFlash;        // 8-bit, 640 by 320
 extern Mesh BoxMorphMesh, BoxReferenceMesh, BoxRandomMesh;
 
-// The texture record the faces sample: its pixels move to row ScrollRow.
+// The texture record the faces sample: its pixels move to row BoxScrollRow.
 extern Image BoxWindow;
 extern Matrix BoxCamera;
 
@@ -23,11 +23,11 @@ struct BoxScrollRows {
     int morph;  // 0..767
     int title;  // 0..767
 };
-extern BoxScrollRows ScrollRow;
-extern float MorphPhase;   // angle of the texture-coordinate morph
-extern float OffsetPhase;  // moves the shrink map's sampling point and scales the shrink
-extern float MorphAmount;  // 0..0.5
-extern int TitleColumn;    // 0..639, scroll of the title mask
+extern BoxScrollRows BoxScrollRow;
+extern float BoxMorphPhase;   // angle of the texture-coordinate morph
+extern float BoxOffsetPhase;  // moves the shrink map's sampling point and scales the shrink
+extern float BoxMorphAmount;  // 0..0.5
+extern int BoxTitleColumn;    // 0..639, scroll of the title mask
 
 constexpr int BoxScrollPeriod = 768;
 constexpr int BoxTitleColumns = 640;
@@ -44,7 +44,7 @@ void box_title_advance(int ticks);
 void box_morph_coordinates(Object3D *morph, const Object3D *reference, const Object3D *random, float amount);
 
 // The shrink factor of a face whose screen centroid is (x, y), read from
-// BoxOffset at the point that circles with OffsetPhase.
+// BoxOffset at the point that circles with BoxOffsetPhase.
 float box_shrink_amount(double centroid_x, double centroid_y);
 
 // Where kind is 1 and value non-zero, band pixels whose level (640 by 320

@@ -9,15 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {
@@ -46,6 +45,8 @@ constexpr float BoxScaleW = 0.2f;   // the first box drawn five times its stored
 constexpr float Box2ScaleW = 0.4f;
 constexpr int BoxNear = 256;
 constexpr int Box2Near = 210;
+// Both boxes stay within a few hundred units of the camera.
+constexpr int BoxFar = 2000;
 constexpr float TurnPerTick = 0.01f;  // radians about y, x and z
 
 constexpr float PhaseStep = 0.05f;
@@ -94,7 +95,7 @@ int picture_y()
 void advance_scroller()
 {
     if (BuddhaScroller.height > 0)
-        ScrollerRow = (ScrollerRow + 1) % BuddhaScroller.height;
+        BuddhaScrollerRow = (BuddhaScrollerRow + 1) % BuddhaScroller.height;
 }
 
 void turn_boxes(int ticks)
@@ -112,19 +113,18 @@ void turn_boxes(int ticks)
 void draw_box(Mesh *mesh, int near_plane, DrawCallback callback)
 {
     Object3D *box = first_object(mesh);
-    set_near_plane(near_plane);
-    render_object(box, BuddhaCamera, callback);
+    render_object(box, BuddhaCamera, callback, near_plane, BoxFar);
 }
 
 // Column after column of white text from band row 0 down, continuing from
-// ScrollerRow and wrapping to the bitmap's first row within the frame.
+// BuddhaScrollerRow and wrapping to the bitmap's first row within the frame.
 void draw_scroller()
 {
     const int width = BuddhaScroller.width;
     const int rows = ScrollerRows + bob_offset();
     // A bitmap wider than the band's right part is cut at the band's edge.
     const int shown = std::min(width, BandWidth - ScrollerLeft);
-    int source_row = ScrollerRow % BuddhaScroller.height;
+    int source_row = BuddhaScrollerRow % BuddhaScroller.height;
     for (int j = 0; j < rows; j++) {
         const uint8_t *source = BuddhaScroller.pixels + static_cast<size_t>(source_row) * width;
         uint32_t *out = RenderTarget.pixels + static_cast<ptrdiff_t>(j) * RenderTarget.pitch + ScrollerLeft;
@@ -151,7 +151,7 @@ bool crossfade_choice()
 // at the glow map's level; the top byte stays as the warp wrote it.
 void light_glow_texture(const uint8_t *levels)
 {
-    uint8_t *bytes = GlowTexture.pixels;
+    uint8_t *bytes = BuddhaGlowTexture.pixels;
     for (int i = 0; i < GlowSide * GlowSide; i++) {
         const uint8_t *lit = ColourTable + 256 * levels[i];
         uint8_t *pixel = bytes + 4 * i;
@@ -165,7 +165,7 @@ void draw_ring(bool inverted)
 {
     const double head = RingTop + BobRows * std::sin(static_cast<double>(BuddhaPhase));
     for (int i = 0; i < RingSprites; i++) {
-        float a = static_cast<float>(i) * RingSpacing + RingPhase;
+        float a = static_cast<float>(i) * RingSpacing + BuddhaRingPhase;
         int x = static_cast<int>(RingLeft + RingRadius * std::sin(static_cast<double>(a)));
         int y = static_cast<int>(head + RingRadius * std::cos(static_cast<double>(a)));
         if (inverted)
@@ -183,7 +183,7 @@ bool require_any_size(const char *name, const Image *image, int kind)
 
 bool require_map(const char *name, const Image *image)
 {
-    return require_picture(name, image, PictureGrey, TextureSide, TextureSide);
+    return require_picture(name, image, ImageBytes, TextureSide, TextureSide);
 }
 
 bool load_box(const char *name, Mesh *mesh, float scale_w)
@@ -197,14 +197,14 @@ bool load_box(const char *name, Mesh *mesh, float scale_w)
 
 } // namespace
 
-Image GlowTexture = {2, GlowSide, GlowSide, nullptr, nullptr, nullptr};
+Image BuddhaGlowTexture = {ImageWords, GlowSide, GlowSide, nullptr, nullptr, nullptr};
 float BuddhaPhase = 0.0f;
-double PulsePhase = PulseStart;
-int ScrollerRow = 0;
-int RevealFlag = 0;
-float RingPhase = 0.0f;
-double CollapseScale = 1.0;
-int GlowTicks = 0;
+double BuddhaPulsePhase = PulseStart;
+int BuddhaScrollerRow = 0;
+int BuddhaRevealFlag = 0;
+float BuddhaRingPhase = 0.0f;
+double BuddhaCollapseScale = 1.0;
+int BuddhaGlowTicks = 0;
 Matrix BuddhaCamera = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -CameraDistance, 1};
 
 Image BuddhaPicture, BuddhaPictureInverted, BuddhaScroller, BuddhaBoxTexture, BuddhaWarpSource;
@@ -217,8 +217,8 @@ void load_buddha_scene()
     BuddhaSceneReady = false;
     load_image(PictureName, &BuddhaPicture);
     load_image(PictureName, &BuddhaPictureInverted);
-    bool ok = require_any_size(PictureName, &BuddhaPicture, PictureWords);
-    if (require_any_size(PictureName, &BuddhaPictureInverted, PictureWords))
+    bool ok = require_any_size(PictureName, &BuddhaPicture, ImageWords);
+    if (require_any_size(PictureName, &BuddhaPictureInverted, ImageWords))
         invert_image(&BuddhaPictureInverted);
     else
         ok = false;
@@ -226,12 +226,12 @@ void load_buddha_scene()
     load_image(ScrollerName, &BuddhaScroller);
     load_image(BoxTextureName, &BuddhaBoxTexture);
     load_image(WarpSourceName, &BuddhaWarpSource);
-    ok = require_any_size(ScrollerName, &BuddhaScroller, PictureGrey) && ok;
-    ok = require_picture(BoxTextureName, &BuddhaBoxTexture, PictureWords, TextureSide, TextureSide) && ok;
-    ok = require_picture(WarpSourceName, &BuddhaWarpSource, PictureWords, TextureSide, WarpSourceRows) && ok;
+    ok = require_any_size(ScrollerName, &BuddhaScroller, ImageBytes) && ok;
+    ok = require_picture(BoxTextureName, &BuddhaBoxTexture, ImageWords, TextureSide, TextureSide) && ok;
+    ok = require_picture(WarpSourceName, &BuddhaWarpSource, ImageWords, TextureSide, WarpSourceRows) && ok;
 
-    alloc_cleared(&GlowTexture.pixels, GlowBytes);
-    ok = ok && GlowTexture.pixels != nullptr;
+    alloc_cleared(&BuddhaGlowTexture.pixels, GlowBytes);
+    ok = ok && BuddhaGlowTexture.pixels != nullptr;
 
     if (load_box(BoxName, &BuddhaBoxMesh, BoxScaleW))
         set_object_texture(&BuddhaBoxMesh.objects[0], &BuddhaBoxTexture);
@@ -246,13 +246,13 @@ void load_buddha_scene()
     load_image(Glow2Name, &BuddhaGlow2);
     load_image(RingName, &BuddhaRing);
     load_image(RingName, &BuddhaRingInverted);
-    ok = require_picture(CrossfadeName, &BuddhaCrossfade, PictureGrey, CrossfadeWidth, CrossfadeRows) && ok;
+    ok = require_picture(CrossfadeName, &BuddhaCrossfade, ImageBytes, CrossfadeWidth, CrossfadeRows) && ok;
     ok = require_map(MapXName, &BuddhaMapX) && ok;
     ok = require_map(MapYName, &BuddhaMapY) && ok;
     ok = require_map(Glow1Name, &BuddhaGlow1) && ok;
     ok = require_map(Glow2Name, &BuddhaGlow2) && ok;
-    ok = require_any_size(RingName, &BuddhaRing, PictureWords) && ok;
-    if (require_any_size(RingName, &BuddhaRingInverted, PictureWords))
+    ok = require_any_size(RingName, &BuddhaRing, ImageWords) && ok;
+    if (require_any_size(RingName, &BuddhaRingInverted, ImageWords))
         invert_image(&BuddhaRingInverted);
     else
         ok = false;
@@ -265,8 +265,8 @@ void release_buddha_scene()
                          &BuddhaWarpSource, &BuddhaCrossfade, &BuddhaMapX, &BuddhaMapY, &BuddhaGlow1,
                          &BuddhaGlow2, &BuddhaRing, &BuddhaRingInverted})
         free_image(image);
-    free(GlowTexture.pixels);
-    GlowTexture.pixels = nullptr;
+    free(BuddhaGlowTexture.pixels);
+    BuddhaGlowTexture.pixels = nullptr;
     free_mesh(&BuddhaBoxMesh);
     free_mesh(&BuddhaBox2Mesh);
     BuddhaSceneReady = false;
@@ -274,14 +274,14 @@ void release_buddha_scene()
 
 void buddha_face_box(Face *face)
 {
-    if (RevealFlag != 0)
+    if (BuddhaRevealFlag != 0)
         draw_face_textured(face, 0);
     draw_face_wire(face, &Black);
 }
 
 void buddha_face_pulse_wire(Face *face)
 {
-    double b = (std::sin(PulsePhase) + 1.0) * 0.5;
+    double b = (std::sin(BuddhaPulsePhase) + 1.0) * 0.5;
     if (b < PulseHidden)
         return;
     if (b > PulseWhole) {
@@ -294,7 +294,7 @@ void buddha_face_pulse_wire(Face *face)
 
 void buddha_face_collapse(Face *face)
 {
-    const double g = CollapseScale;
+    const double g = BuddhaCollapseScale;
     const Rgb *outline = kind_flash(FlashInverts) ? &White : &Black;
     if (g == 0.0)
         return;
@@ -319,18 +319,18 @@ int buddha_scene_handler(int init, int ticks, int flags)
         BuddhaPhase = 0.0f;
         matrix_identity(BuddhaCamera);
         matrix_translate(BuddhaCamera, 0.0f, 0.0f, -CameraDistance);
-        PulsePhase = PulseStart;
+        BuddhaPulsePhase = PulseStart;
     }
     for (int i = 0; i < ticks; i++) {
         advance_scroller();
         BuddhaPhase += PhaseStep;
-        PulsePhase += PulseStep;
+        BuddhaPulsePhase += PulseStep;
     }
     turn_boxes(ticks);
     if ((flags & BuddhaAdvanceOnly) || !BuddhaSceneReady)
         return 0;
 
-    RevealFlag = flags & BuddhaReveal;
+    BuddhaRevealFlag = flags & BuddhaReveal;
     draw_box(&BuddhaBoxMesh, BoxNear, buddha_face_box);
     draw_box(&BuddhaBox2Mesh, Box2Near, buddha_face_pulse_wire);
     if (flags & BuddhaReveal)
@@ -363,19 +363,19 @@ int buddha_glow_handler(int init, int ticks, int param)
 {
     if (init) {
         if (Object3D *box = first_object(&BuddhaBoxMesh))
-            set_object_texture(box, &GlowTexture);
-        GlowTicks = 0;
-        RingPhase = 0.0f;
-        CollapseScale = 1.0;
+            set_object_texture(box, &BuddhaGlowTexture);
+        BuddhaGlowTicks = 0;
+        BuddhaRingPhase = 0.0f;
+        BuddhaCollapseScale = 1.0;
     }
     if (ticks > 0) {
-        GlowTicks += ticks;
+        BuddhaGlowTicks += ticks;
         for (int i = 0; i < ticks; i++) {
             BuddhaPhase += PhaseStep;
-            RingPhase += PhaseStep;
+            BuddhaRingPhase += PhaseStep;
             advance_scroller();
-            if ((param & GlowWhiteCollapse) && CollapseScale >= 0.0)
-                CollapseScale -= CollapseStep;
+            if ((param & GlowWhiteCollapse) && BuddhaCollapseScale >= 0.0)
+                BuddhaCollapseScale -= CollapseStep;
         }
     }
     turn_boxes(ticks);
@@ -383,19 +383,19 @@ int buddha_glow_handler(int init, int ticks, int param)
         return 0;
 
     if (param & GlowWhiteCollapse)
-        memset(RenderTarget.pixels, 0xFF, sizeof(uint32_t) * BandHeight * static_cast<size_t>(RenderTarget.pitch));
+        fill_band(0xFF);
 
     // Only the offsets' low byte counts: keep the doubling from overflowing.
-    const int offset_x = static_cast<int>((static_cast<unsigned>(GlowTicks) * 2u) & 255u);
-    warp_texture(image_words(&GlowTexture), BuddhaMapX.pixels, BuddhaMapY.pixels, image_words(&BuddhaWarpSource),
-                 offset_x, GlowTicks & 255);
+    const int offset_x = static_cast<int>((static_cast<unsigned>(BuddhaGlowTicks) * 2u) & 255u);
+    warp_texture(image_words(&BuddhaGlowTexture), BuddhaMapX.pixels, BuddhaMapY.pixels, image_words(&BuddhaWarpSource),
+                 offset_x, BuddhaGlowTicks & 255);
     // The table arrives after this scene's loader; without it the box stays unlit.
     if (ColourTable != nullptr)
         light_glow_texture((param & GlowSecondMap) ? BuddhaGlow2.pixels : BuddhaGlow1.pixels);
 
     const bool flash = kind_flash(FlashInverts);
     if (flash)
-        invert_image(&GlowTexture);
+        invert_image(&BuddhaGlowTexture);
     draw_box(&BuddhaBoxMesh, BoxNear, buddha_face_collapse);
     draw_ring(flash);
     if (flash)

@@ -8,15 +8,15 @@
 
 // The first box's texture from the glow handler on: the warped source lit
 // through a glow map and the colour table, rewritten every frame.
-extern Image GlowTexture;
+extern Image BuddhaGlowTexture;
 
 extern float BuddhaPhase;     // bob of the picture, scroller height, line targets
-extern double PulsePhase;     // pulse of the second box's faces
-extern int ScrollerRow;       // first scroller row shown; never reset
-extern int RevealFlag;        // non-zero: the first box is textured
-extern float RingPhase;       // turn of the ring of sprites
-extern double CollapseScale;  // size of the first box's faces in the last section
-extern int GlowTicks;         // ticks since the glow handler's init; drive the warp
+extern double BuddhaPulsePhase;     // pulse of the second box's faces
+extern int BuddhaScrollerRow;       // first scroller row shown; never reset
+extern int BuddhaRevealFlag;        // non-zero: the first box is textured
+extern float BuddhaRingPhase;       // turn of the ring of sprites
+extern double BuddhaCollapseScale;  // size of the first box's faces in the last section
+extern int BuddhaGlowTicks;         // ticks since the glow handler's init; drive the warp
 extern Matrix BuddhaCamera;
 
 // Pictures and meshes as load_buddha_scene left them.

@@ -9,15 +9,14 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
-float TextScroll = 0.0f;
-float WindowPhase = 0.0f;
+float CreditsTextScroll = 0.0f;
+float CreditsWindowPhase = 0.0f;
 Matrix CreditsCamera;
 
 Image CreditsBackground;
@@ -49,6 +48,8 @@ constexpr float TurnY = 0.01f, TurnX = 0.005f;  // radians per tick
 constexpr float ObjectScaleW = 0.2f;            // shown at five times its stored size
 constexpr float CameraX = -300.0f, CameraZ = -512.0f;  // the camera stands to the object's left
 constexpr int CreditsNear = 500;
+// The lettering stays between the near plane and a few hundred units past it.
+constexpr int CreditsFar = 3000;
 
 constexpr int FlashKind = 3, DissolveKind = 11;
 
@@ -63,7 +64,7 @@ void draw_text()
 {
     const uint32_t *text = image_words(&CreditsText);
     const uint8_t *mask = CreditsMask.pixels;
-    size_t q = static_cast<size_t>(TextScroll) * CreditsTextWidth;
+    size_t q = static_cast<size_t>(CreditsTextScroll) * CreditsTextWidth;
     for (int j = 0; j < BandHeight; j++) {
         uint32_t *row = RenderTarget.pixels + static_cast<size_t>(j) * RenderTarget.pitch + CreditsTextLeft;
         const uint8_t *open = mask + static_cast<size_t>(j) * CreditsTextWidth;
@@ -103,12 +104,12 @@ void load_credits_scene()
     }
     load_image(DissolveName, &CreditsDissolve);
 
-    bool ok = require_picture(BackgroundName, &CreditsBackground, PictureWords, BandWidth, BandHeight);
-    ok = require_picture(TextName, &CreditsText, PictureWords, CreditsTextWidth, CreditsTextRows) && ok;
-    ok = require_picture(MaskName, &CreditsMask, PictureGrey, CreditsTextWidth, BandHeight) && ok;
-    ok = require_picture(TextureName, &CreditsTexture, PictureWords, TextureSide, TextureMinRows) && ok;
+    bool ok = require_picture(BackgroundName, &CreditsBackground, ImageWords, BandWidth, BandHeight);
+    ok = require_picture(TextName, &CreditsText, ImageWords, CreditsTextWidth, CreditsTextRows) && ok;
+    ok = require_picture(MaskName, &CreditsMask, ImageBytes, CreditsTextWidth, BandHeight) && ok;
+    ok = require_picture(TextureName, &CreditsTexture, ImageWords, TextureSide, TextureMinRows) && ok;
     ok = require_mesh(MeshName, &CreditsMesh) && ok;
-    ok = require_picture(DissolveName, &CreditsDissolve, PictureGrey, BandWidth, BandHeight) && ok;
+    ok = require_picture(DissolveName, &CreditsDissolve, ImageBytes, BandWidth, BandHeight) && ok;
     CreditsSceneReady = ok;
 }
 
@@ -136,16 +137,15 @@ int credits_scene_handler(int init, int ticks, int)
     if (init) {
         matrix_identity(CreditsCamera);
         matrix_translate(CreditsCamera, CameraX, 0.0f, CameraZ);
-        TextScroll = 0.0f;
+        CreditsTextScroll = 0.0f;
         set_draw_callback(credits_face);
         // The far distance stays as the scene before left it.
-        set_near_plane(CreditsNear);
     }
     for (int t = 0; t < ticks; t++) {
-        TextScroll += ScrollStep;
-        if (TextScroll >= static_cast<float>(CreditsTextRows))
-            TextScroll -= static_cast<float>(CreditsTextRows);
-        WindowPhase += WindowStep;
+        CreditsTextScroll += ScrollStep;
+        if (CreditsTextScroll >= static_cast<float>(CreditsTextRows))
+            CreditsTextScroll -= static_cast<float>(CreditsTextRows);
+        CreditsWindowPhase += WindowStep;
     }
     Object3D *object = credits_object();
     if (object != nullptr) {
@@ -156,7 +156,7 @@ int credits_scene_handler(int init, int ticks, int)
     if (!CreditsSceneReady)
         return 0;
 
-    int first_row = WindowSwing + truncate_to_int(WindowSwing * std::sin(WindowPhase));
+    int first_row = WindowSwing + truncate_to_int(WindowSwing * std::sin(CreditsWindowPhase));
     CreditsWindow.pixels = CreditsTexture.pixels + static_cast<size_t>(first_row) * TextureSide * 4;
     CreditsWindow.height = CreditsTexture.height - first_row;  // rows left below the window
 
@@ -164,7 +164,7 @@ int credits_scene_handler(int init, int ticks, int)
     draw_text();
 
     // The callback is global: set again in case anything drew since the init call.
-    render_object(object, CreditsCamera, credits_face);
+    render_object(object, CreditsCamera, credits_face, CreditsNear, CreditsFar);
 
     if (FadeKind == FlashKind) {
         if (FadeValue != 0)

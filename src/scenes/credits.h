@@ -10,8 +10,8 @@ constexpr int CreditsTextLeft = 64;     // band column of the text's first pixel
 constexpr int CreditsTextWidth = 256;
 constexpr int CreditsTextRows = 320;    // the text repeats after its last row
 
-extern float TextScroll;   // text row at the top of the band: 0 at init, +0.25 a tick, wraps at 320
-extern float WindowPhase;  // swings the object's texture window; never reset
+extern float CreditsTextScroll;   // text row at the top of the band: 0 at init, +0.25 a tick, wraps at 320
+extern float CreditsWindowPhase;  // swings the object's texture window; never reset
 extern Matrix CreditsCamera;
 
 extern Image CreditsBackground;  // 640 by 320, under every frame

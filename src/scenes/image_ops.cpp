@@ -4,8 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "shell/frame_driver.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 
 namespace {
 
@@ -69,6 +68,24 @@ void invert_image(Image *image)
         words[i] ^= InvertMask;
 }
 
+// A rectangle's start below 0 moves to 0; its partner start (source or
+// destination) moves with it and the extent shrinks by as much.
+static void clip_low_edge(int64_t *start, int64_t *partner, int64_t *extent)
+{
+    if (*start < 0) {
+        *partner -= *start;
+        *extent += *start;
+        *start = 0;
+    }
+}
+
+// An extent that would run past `limit` ends there.
+static void clip_high_edge(int64_t start, int64_t *extent, int64_t limit)
+{
+    if (start + *extent > limit)
+        *extent = limit - start;
+}
+
 void draw_sprite(int x, int y, int w, int h, const Image *image, int src_x, int src_y, uint32_t key)
 {
     if (!image->pixels)
@@ -81,38 +98,18 @@ void draw_sprite(int x, int y, int w, int h, const Image *image, int src_x, int 
 
     if (dx + cw < 0 || dx >= BandWidth || dy + ch < 0 || dy >= BandHeight || cw <= 0 || ch <= 0)
         return;
-    if (dx < 0) {
-        sx -= dx;
-        cw += dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        sy -= dy;
-        ch += dy;
-        dy = 0;
-    }
+    clip_low_edge(&dx, &sx, &cw);
+    clip_low_edge(&dy, &sy, &ch);
     // A source corner left of or above the picture would read before its
     // first pixel: skip the part of the rectangle that lies outside it.
-    if (sx < 0) {
-        dx -= sx;
-        cw += sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        dy -= sy;
-        ch += sy;
-        sy = 0;
-    }
-    if (sx + cw > width)
-        cw = width - sx;
-    if (sy + ch > height)
-        ch = height - sy;
+    clip_low_edge(&sx, &dx, &cw);
+    clip_low_edge(&sy, &dy, &ch);
+    clip_high_edge(sx, &cw, width);
+    clip_high_edge(sy, &ch, height);
     if (sx > width || sy > height || cw <= 0 || ch <= 0)
         return;
-    if (dx + cw > BandWidth)
-        cw = BandWidth - dx;
-    if (dy + ch > BandHeight)
-        ch = BandHeight - dy;
+    clip_high_edge(dx, &cw, BandWidth);
+    clip_high_edge(dy, &ch, BandHeight);
     if (cw <= 0 || ch <= 0)
         return;
 
@@ -125,4 +122,9 @@ void draw_sprite(int x, int y, int w, int h, const Image *image, int src_x, int 
                 dst[col] = src[col];
         }
     }
+}
+
+void fill_band(int byte)
+{
+    memset(RenderTarget.pixels, byte, static_cast<size_t>(BandHeight) * RenderTarget.pitch * sizeof(uint32_t));
 }

@@ -8,6 +8,7 @@
 //                the sums wrap modulo 255).
 //   warp_texture dst: 256 x 256 words; map_x, map_y: 256 x 256 bytes.
 //   invert_band  every word of the 320 rows, the full pitch of each row.
+//   fill_band    every byte of the 320 rows, the full pitch of each row.
 //   invert_image a 32-bit picture, in place.
 //   draw_sprite  w or h of -1 mean the picture's width or height; source
 //                words equal to key (all 32 bits) are not written.
@@ -22,5 +23,6 @@ void warp_band(const uint8_t *map_x, const uint8_t *map_y, const uint32_t *textu
 void warp_texture(uint32_t *dst, const uint8_t *map_x, const uint8_t *map_y, const uint32_t *texture,
                   int offset_x, int offset_y);
 void invert_band();
+void fill_band(int byte);
 void invert_image(Image *image);
 void draw_sprite(int x, int y, int w, int h, const Image *image, int src_x, int src_y, uint32_t key);

@@ -6,15 +6,15 @@
 #include <cstring>
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
+#include "scenes/swing.h"
 #include "shell/sequencer.h"
 
 namespace {
@@ -68,24 +68,9 @@ bool flash_on()
     return FadeKind == FlashKind && FadeValue != 0;
 }
 
-void clear_band()
-{
-    size_t words = static_cast<size_t>(BandHeight) * RenderTarget.pitch;
-    memset(RenderTarget.pixels, 0, words * sizeof(uint32_t));
-}
-
 void step_blend()
 {
-    // Turns on the step that reaches or passes a bound; the value is kept as it is.
-    if (!PlaneBlendFalling) {
-        PlaneBlend += PlaneBlendStep;
-        if (PlaneBlend >= PlaneBlendTop)
-            PlaneBlendFalling = true;
-    } else {
-        PlaneBlend -= PlaneBlendStep;
-        if (PlaneBlend <= PlaneBlendBottom)
-            PlaneBlendFalling = false;
-    }
+    step_swing(&PlaneBlend, &PlaneBlendFalling, PlaneBlendStep, PlaneBlendBottom, PlaneBlendTop);
 }
 
 void blend_shape()
@@ -102,7 +87,7 @@ void blend_shape()
 
 } // namespace
 
-Image PlaneTexture = {2, TextureSide, TextureSide, nullptr, nullptr, nullptr};
+Image PlaneTexture = {ImageWords, TextureSide, TextureSide, nullptr, nullptr, nullptr};
 float PlaneBlend = 0.0f;
 bool PlaneBlendFalling = false;
 int PlaneWarpClock = 0;
@@ -115,17 +100,8 @@ bool PlaneSceneReady = false;
 void load_plane_scene()
 {
     bool ok = true;
-    load_image(MapXName, &PlaneMapX);
-    load_image(MapYName, &PlaneMapY);
-    load_image(SourceName, &PlaneSource);
-    load_image(SourceName, &PlaneSourceInverted);
-    ok = check_warp_map(PlaneMapX, MapXName, TextureSide, TextureSide) && ok;
-    ok = check_warp_map(PlaneMapY, MapYName, TextureSide, TextureSide) && ok;
-    ok = check_warp_source(PlaneSource, SourceName) && ok;
-    if (check_warp_source(PlaneSourceInverted, SourceName))
-        invert_image(&PlaneSourceInverted);
-    else
-        ok = false;
+    ok = load_warp_pictures(MapXName, MapYName, SourceName, TextureSide, TextureSide, &PlaneMapX, &PlaneMapY, &PlaneSource,
+                            &PlaneSourceInverted) && ok;
 
     alloc_cleared(&PlaneTexture.pixels, TextureBytes);
     ok = ok && PlaneTexture.pixels;
@@ -178,8 +154,6 @@ int plane_scene_handler(int init, int ticks, int)
     if (init) {
         matrix_identity(PlaneCamera);
         matrix_translate(PlaneCamera, 0, 0, CameraZ);
-        set_near_plane(PlaneNearPlane);
-        set_far_plane(PlaneFarPlane);
         PlaneBlend = 0.0f;
         PlaneBlendFalling = false;
         PlaneWarpClock = 0;
@@ -190,7 +164,7 @@ int plane_scene_handler(int init, int ticks, int)
             step_blend();
     }
 
-    clear_band();
+    fill_band(0);
     if (!PlaneSceneReady)
         return 0;
 
@@ -199,6 +173,6 @@ int plane_scene_handler(int init, int ticks, int)
                  PlaneWarpClock, PlaneWarpClock / 2);
     blend_shape();
 
-    render_object(drawn_sheet(), PlaneCamera, plane_face);
+    render_object(drawn_sheet(), PlaneCamera, plane_face, PlaneNearPlane, PlaneFarPlane);
     return 0;
 }

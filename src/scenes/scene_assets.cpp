@@ -1,10 +1,12 @@
-// Shape checks of the scene loaders: wrong-sized data fails the start-up.
+// Shape checks of the scene loaders (wrong-sized data fails the start-up) and the colour table.
 #include "scenes/scene_assets.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
+#include "scenes/image_ops.h"
 
 namespace {
 
@@ -19,7 +21,7 @@ bool require_picture(const char *name, const Image *image, int kind, int width, 
         return true;
     if (image->pixels || !StartupError)
         report_startup_failure("%s: needs a %s picture %d wide with at least %d rows, found kind %d, %d by %d",
-                               name, kind == PictureGrey ? "8-bit" : "32-bit", width, min_rows, image->kind,
+                               name, kind == ImageBytes ? "8-bit" : "32-bit", width, min_rows, image->kind,
                                image->width, image->height);
     return false;
 }
@@ -47,7 +49,7 @@ void report_bad_entry(const char *name, const char *problem)
 
 bool check_warp_map(const Image &map, const char *name, int width, int height)
 {
-    if (map.kind == PictureGrey && map.pixels && map.width == width && map.height == height)
+    if (map.kind == ImageBytes && map.pixels && map.width == width && map.height == height)
         return true;
     char problem[64];
     snprintf(problem, sizeof problem, "not an 8-bit %d by %d offset map", width, height);
@@ -57,9 +59,41 @@ bool check_warp_map(const Image &map, const char *name, int width, int height)
 
 bool check_warp_source(const Image &source, const char *name)
 {
-    if (source.kind == PictureWords && source.pixels && source.width == WarpSourceWidth &&
+    if (source.kind == ImageWords && source.pixels && source.width == WarpSourceWidth &&
         source.height >= WarpSourceMinRows)
         return true;
     report_bad_entry(name, "not a 32-bit picture 256 wide with at least 255 rows");
     return false;
+}
+
+bool load_warp_pictures(const char *map_x_name, const char *map_y_name, const char *source_name, int width,
+                        int height, Image *map_x, Image *map_y, Image *source, Image *inverted)
+{
+    load_image(map_x_name, map_x);
+    load_image(map_y_name, map_y);
+    load_image(source_name, source);
+    load_image(source_name, inverted);
+    bool ok = check_warp_map(*map_x, map_x_name, width, height);
+    ok = check_warp_map(*map_y, map_y_name, width, height) && ok;
+    ok = check_warp_source(*source, source_name) && ok;
+    if (!check_warp_source(*inverted, source_name))
+        return false;
+    invert_image(inverted);
+    return ok;
+}
+
+uint8_t *ColourTable = nullptr;
+
+void load_colour_table()
+{
+    load_entry("coltab.dat", &ColourTable);
+    if (!ColourTable)
+        return;
+    // Scenes index the whole table: a short entry would send them past its end.
+    uint32_t size = find_entry_size("COLTAB.DAT");
+    if (size < ColourTableBytes) {
+        report_startup_failure("COLTAB.DAT: %u bytes, the colour table needs %zu", size, ColourTableBytes);
+        free(ColourTable);
+        ColourTable = nullptr;
+    }
 }

@@ -2,12 +2,11 @@
 // the wrong shape would make a scene read outside it every frame, so it is
 // reported as a start-up failure naming the entry instead.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 
 #include "data/image.h"
 #include "engine/mesh.h"
-
-constexpr int PictureGrey = 1;   // Image.kind: one byte per pixel
-constexpr int PictureWords = 2;  // Image.kind: 0x00RRGGBB words
 
 // True when `image` has pixels of `kind`, exactly `width` columns and at
 // least `min_rows` rows; otherwise raises StartupError with a line naming
@@ -29,3 +28,16 @@ void report_bad_entry(const char *name, const char *problem);
 // warp samples; otherwise false after report_bad_entry.
 bool check_warp_map(const Image &map, const char *name, int width, int height);
 bool check_warp_source(const Image &source, const char *name);
+
+// Loads and checks a warp's two offset maps (width by height), its source
+// and a second copy of the source, inverted; false when any is unusable.
+bool load_warp_pictures(const char *map_x_name, const char *map_y_name, const char *source_name, int width,
+                        int height, Image *map_x, Image *map_y, Image *source, Image *inverted);
+
+// "coltab.dat": byte [level * 256 + value] is the new value of a colour
+// component of that value at that level.
+constexpr size_t ColourTableBytes = 256 * 256;
+extern uint8_t *ColourTable;
+
+// Loads the colour table, which must hold the whole 256 by 256 bytes.
+void load_colour_table();

@@ -7,14 +7,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
+#include "raster/render_target.h"
+#include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 int SystemTextureRow = 0;
@@ -26,7 +26,7 @@ float SystemStrokeSway = 0.0f;
 float SystemStrokeRise = 0.0f;
 float SystemWaveRows = 0.0f;
 float SystemWaveColumns = 1.11f;
-float WaveAmount = 0.0f;
+float SystemWaveAmount = 0.0f;
 float SystemFaceScale = 1.0f;
 
 Matrix SystemPlaneCamera, SystemCopyCamera, SystemGulaCamera;
@@ -99,12 +99,6 @@ float fade_fraction()
     return static_cast<float>(FadeValue) / 255.0f;
 }
 
-void fill_band(int byte)
-{
-    size_t bytes = static_cast<size_t>(BandHeight) * RenderTarget.pitch * sizeof(uint32_t);
-    memset(RenderTarget.pixels, byte, bytes);
-}
-
 // The grid index a face keeps in one of its vertices, forced into the grid
 // so that it can always address the height picture.
 int grid_index(const Vertex *v)
@@ -116,14 +110,7 @@ int grid_index(const Vertex *v)
 void draw_double_outline(Face *face, const Rgb *colour)
 {
     draw_face_wire(face, colour);
-    Vertex corners[3] = {*face->v[0], *face->v[1], *face->v[2]};
-    Face shifted = *face;
-    for (int i = 0; i < 3; i++)
-        shifted.v[i] = &corners[i];
-    corners[0].sx += OutlineShift;
-    corners[1].sx -= OutlineShift;
-    corners[2].sx += OutlineShift;
-    draw_face_wire(&shifted, colour);
+    draw_face_wire_shifted(face, colour, OutlineShift);
 }
 
 void reset_state()
@@ -137,7 +124,7 @@ void reset_state()
     SystemStrokeRise = 0.0f;
     SystemWaveRows = 0.0f;
     SystemWaveColumns = WaveColumnsStart;
-    WaveAmount = 0.0f;
+    SystemWaveAmount = 0.0f;
 }
 
 void step_state(int param)
@@ -153,8 +140,8 @@ void step_state(int param)
     SystemStrokeRise += StrokeRiseStep;
     SystemWaveRows += WaveRowsStep;
     SystemWaveColumns += WaveColumnsStep;
-    if ((param & SystemParamWave) && WaveAmount < WaveFull)
-        WaveAmount += WaveGrowth;
+    if ((param & SystemParamWave) && SystemWaveAmount < WaveFull)
+        SystemWaveAmount += WaveGrowth;
 }
 
 void ripple_plane(Object3D *plane)
@@ -163,7 +150,7 @@ void ripple_plane(Object3D *plane)
         float across = std::sin(static_cast<float>(n) * WaveRowFrequency + SystemWaveRows);
         for (int j = 0; j < SystemGridSide; j++) {
             float along = std::cos(static_cast<float>(j) * WaveColumnFrequency + SystemWaveColumns);
-            plane->vertices[n * SystemGridSide + j].z = (along + across) * WaveDepth * WaveAmount;
+            plane->vertices[n * SystemGridSide + j].z = (along + across) * WaveDepth * SystemWaveAmount;
         }
     }
 }
@@ -185,11 +172,9 @@ void place_copies()
 
 void draw_gula(DrawCallback callback)
 {
-    set_near_plane(GulaNear);
-    set_far_plane(GulaFar);
     matrix_identity(SystemGulaCamera);
     matrix_translate(SystemGulaCamera, 0.0f, 0.0f, GulaCameraZ);
-    render_object(first_object(&SystemGulaMesh), SystemGulaCamera, callback);
+    render_object(first_object(&SystemGulaMesh), SystemGulaCamera, callback, GulaNear, GulaFar);
 }
 
 // The first plane pass's callback: later bits win over earlier ones. None
@@ -248,8 +233,8 @@ void load_system_scene()
     bool ok = plane_ok;
     for (Mesh &mesh : SystemCopyMeshes)
         ok = require_mesh(CopyName, &mesh) && ok;
-    ok = require_picture(TextureName, &SystemTextureStore, PictureWords, TextureSide, TextureMinRows) && ok;
-    ok = require_picture(HeightName, &SystemHeight, PictureGrey, SystemGridSide, SystemGridSide) && ok;
+    ok = require_picture(TextureName, &SystemTextureStore, ImageWords, TextureSide, TextureMinRows) && ok;
+    ok = require_picture(HeightName, &SystemHeight, ImageBytes, SystemGridSide, SystemGridSide) && ok;
     ok = require_mesh(GulaName, &SystemGulaMesh) && ok;
     SystemSceneReady = ok;
 }
@@ -376,12 +361,10 @@ int system_scene_handler(int init, int ticks, int param)
     matrix_identity(SystemPlaneCamera);
     matrix_translate(SystemPlaneCamera, 0.0f, PlaneCameraY, PlaneCameraZ);
     matrix_rotate_x(SystemPlaneCamera, LookLevel);
-    set_near_plane(PlaneNear);
-    set_far_plane(PlaneFar);
     if (DrawCallback first = first_pass_callback(param))
-        render_object(plane, SystemPlaneCamera, first);
+        render_object(plane, SystemPlaneCamera, first, PlaneNear, PlaneFar);
     if (param & SystemParamOutline)
-        render_object(plane, SystemPlaneCamera, system_face_relief);
+        render_object(plane, SystemPlaneCamera, system_face_relief, PlaneNear, PlaneFar);
 
     matrix_identity(SystemCopyCamera);
     matrix_translate(SystemCopyCamera, 0.0f, CopyCameraY, CopyCameraZ);

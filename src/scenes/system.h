@@ -19,7 +19,7 @@ constexpr int SystemParamOutline = 0x1c;  // any of 0x04, 0x08, 0x10: outlines a
 constexpr int SystemParamWave = 0x10;     // the wave, and no copies
 constexpr int SystemParamWhite = 0x20;    // white faces, the gula mesh in black
 
-// Animation state; the init call resets it (all but WaveAmount's growth
+// Animation state; the init call resets it (all but SystemWaveAmount's growth
 // depend only on ticks).
 extern int SystemTextureRow;     // 0, 2, ... 30: window into the copies' texture
 extern float SystemScale;        // w of copy 0; the others follow 0.5 apart
@@ -30,7 +30,7 @@ extern float SystemStrokeSway;   // sway of the red strokes
 extern float SystemStrokeRise;   // height of the red strokes
 extern float SystemWaveRows;     // wave phase along the grid rows
 extern float SystemWaveColumns;  // wave phase along the grid columns
-extern float WaveAmount;         // 0 to 1: grows while the wave bit is set
+extern float SystemWaveAmount;         // 0 to 1: grows while the wave bit is set
 extern float SystemFaceScale;    // shrink of the copy being drawn
 
 // Cameras, rebuilt every frame.

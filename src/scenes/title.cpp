@@ -5,15 +5,15 @@
 #include <cstddef>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/raster_util.h"
+#include "raster/render_target.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/frame_driver.h"
-#include "shell/render_target.h"
+#include "scenes/swing.h"
 #include "shell/sequencer.h"
 
 Mesh TitleMesh;
@@ -21,10 +21,10 @@ Image TitleTexture, TitleScrollTexture, TitleBackgrounds[3], TitleColours, Title
 uint32_t *TitleComposite;
 uint8_t *TitleFlashRing;
 Matrix TitleCamera;
-int TextureRow;
-int BackgroundRow[3];
-int WipeLevel = TitleWipeLow;
-bool WipeFalling;
+int TitleTextureRow;
+int TitleBackgroundRow[3];
+int TitleWipeLevel = TitleWipeLow;
+bool TitleWipeFalling;
 
 namespace {
 
@@ -63,7 +63,7 @@ Object3D *title_object()
 
 void render_title(DrawCallback callback)
 {
-    render_object(title_object(), TitleCamera, callback);
+    render_object(title_object(), TitleCamera, callback, TitleNearPlane, TitleFarPlane);
 }
 
 } // namespace
@@ -85,13 +85,13 @@ void load_title_scene()
     load_image(FlashName, &TitleFlash);
     alloc_cleared(&TitleFlashRing, static_cast<size_t>(BandPixels) * 2);
 
-    bool pictures = require_picture(TextureName, &TitleTexture, PictureWords, TextureWidth, TextureMinRows);
+    bool pictures = require_picture(TextureName, &TitleTexture, ImageWords, TextureWidth, TextureMinRows);
     for (int b = 0; b < 3; b++)
-        pictures = require_picture(BackgroundNames[b], &TitleBackgrounds[b], PictureWords, BandWidth,
+        pictures = require_picture(BackgroundNames[b], &TitleBackgrounds[b], ImageWords, BandWidth,
                                    BackgroundMinRows) && pictures;
-    pictures = require_picture(ColourName, &TitleColours, PictureWords, BandWidth, BandHeight) && pictures;
-    pictures = require_picture(WipeName, &TitleWipe, PictureGrey, BandWidth, BandHeight) && pictures;
-    pictures = require_picture(FlashName, &TitleFlash, PictureGrey, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(ColourName, &TitleColours, ImageWords, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(WipeName, &TitleWipe, ImageBytes, BandWidth, BandHeight) && pictures;
+    pictures = require_picture(FlashName, &TitleFlash, ImageBytes, BandWidth, BandHeight) && pictures;
     if (pictures && TitleFlashRing) {
         memcpy(TitleFlashRing, TitleFlash.pixels, BandPixels);
         memcpy(TitleFlashRing + BandPixels, TitleFlash.pixels, BandPixels);
@@ -102,18 +102,10 @@ void load_title_scene()
 void title_advance(int ticks)
 {
     for (int t = 0; t < ticks; t++) {
-        TextureRow = (TextureRow + 1) % TexturePeriod;
+        TitleTextureRow = (TitleTextureRow + 1) % TexturePeriod;
         for (int b = 0; b < 3; b++)
-            BackgroundRow[b] = (BackgroundRow[b] + BackgroundSpeed[b]) % BackgroundPeriod;
-        if (!WipeFalling) {
-            WipeLevel += 1;
-            if (WipeLevel == TitleWipeHigh)
-                WipeFalling = true;
-        } else {
-            WipeLevel -= 1;
-            if (WipeLevel == TitleWipeLow)
-                WipeFalling = false;
-        }
+            TitleBackgroundRow[b] = (TitleBackgroundRow[b] + BackgroundSpeed[b]) % BackgroundPeriod;
+        step_swing(&TitleWipeLevel, &TitleWipeFalling, 1, TitleWipeLow, TitleWipeHigh);
     }
 }
 
@@ -174,24 +166,22 @@ int title_scene_handler(int init, int ticks, int)
     if (init) {
         matrix_identity(TitleCamera);
         matrix_translate(TitleCamera, 0.0f, 0.0f, CameraDistance);
-        set_near_plane(TitleNearPlane);
-        set_far_plane(TitleFarPlane);
-        TextureRow = 0;
-        for (int &row : BackgroundRow)
+        TitleTextureRow = 0;
+        for (int &row : TitleBackgroundRow)
             row = 0;
-        WipeLevel = TitleWipeLow;
-        WipeFalling = false;
+        TitleWipeLevel = TitleWipeLow;
+        TitleWipeFalling = false;
     }
     uint32_t *frame = RenderTarget.pixels;
     title_advance(ticks);
     matrix_rotate_y(title_object()->matrix, static_cast<float>(ticks) * TurnY);
-    TitleScrollTexture.pixels = TitleTexture.pixels + static_cast<size_t>(TextureRow) * TextureWidth * sizeof(uint32_t);
+    TitleScrollTexture.pixels = TitleTexture.pixels + static_cast<size_t>(TitleTextureRow) * TextureWidth * sizeof(uint32_t);
 
     const uint32_t *back[3];
     for (int b = 0; b < 3; b++)
-        back[b] = image_words(&TitleBackgrounds[b]) + static_cast<size_t>(BackgroundRow[b]) * BandWidth;
+        back[b] = image_words(&TitleBackgrounds[b]) + static_cast<size_t>(TitleBackgroundRow[b]) * BandWidth;
     title_sum_backgrounds(TitleComposite, back[0], back[1], back[2]);
-    title_flash(TitleComposite, TitleFlashRing + static_cast<size_t>(TextureRow) * BandWidth, FadeKind, FadeValue);
+    title_flash(TitleComposite, TitleFlashRing + static_cast<size_t>(TitleTextureRow) * BandWidth, FadeKind, FadeValue);
 
     RenderTarget.pixels = ScratchBandA;
     copy_band(TitleComposite);
@@ -204,6 +194,6 @@ int title_scene_handler(int init, int ticks, int)
     matrix_translate(TitleCamera, 0.0f, 0.0f, -TexturedCloser);
 
     RenderTarget.pixels = frame;
-    title_select(TitleWipe.pixels, WipeLevel, ScratchBandA, ScratchBandB);
+    title_select(TitleWipe.pixels, TitleWipeLevel, ScratchBandA, ScratchBandB);
     return 0;
 }

@@ -9,23 +9,23 @@
 
 extern Mesh TitleMesh;
 extern Image TitleTexture;       // 32-bit, 256 wide, at least 511 rows
-extern Image TitleScrollTexture; // copy of TitleTexture's record; its pixels move to row TextureRow
+extern Image TitleScrollTexture; // copy of TitleTexture's record; its pixels move to row TitleTextureRow
 extern Image TitleBackgrounds[3];// 32-bit, 640 wide, at least 639 rows; move 3, 2 and 1 rows per tick
 extern Image TitleColours;       // 32-bit, 640 by 320: flat colour of each face
-extern Image TitleWipe;          // 8-bit, 640 by 320: compared with WipeLevel
+extern Image TitleWipe;          // 8-bit, 640 by 320: compared with TitleWipeLevel
 extern Image TitleFlash;         // 8-bit, 640 by 320: compared with FadeValue
 extern uint32_t *TitleComposite; // 640 by 320 words, the summed background
 extern uint8_t *TitleFlashRing;  // the flash levels twice, 640 by 640 bytes
 extern Matrix TitleCamera;
 
-extern int TextureRow;           // 0..255
-extern int BackgroundRow[3];     // 0..319 each
-extern int WipeLevel;            // 32..224
-extern bool WipeFalling;
+extern int TitleTextureRow;           // 0..255
+extern int TitleBackgroundRow[3];     // 0..319 each
+extern int TitleWipeLevel;            // 32..224
+extern bool TitleWipeFalling;
 
 constexpr int TitleWipeLow = 32;
 constexpr int TitleWipeHigh = 224;
-constexpr int TitleSeamWidth = 16;  // wipe levels above WipeLevel and below WipeLevel + 16 form the seam
+constexpr int TitleSeamWidth = 16;  // wipe levels above TitleWipeLevel and below TitleWipeLevel + 16 form the seam
 
 void title_face_flat(Face *face);
 // Textured with 0 as transparent; the tunnel scene draws with it too.

@@ -5,16 +5,17 @@
 #include <cmath>
 #include <cstring>
 
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
+#include "raster/render_target.h"
+#include "scenes/believe.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
+#include "scenes/swing.h"
 #include "scenes/title.h"
-#include "shell/band.h"
-#include "shell/render_target.h"
 #include "shell/sequencer.h"
 
 float TunnelTravel = 0.0f;
@@ -122,25 +123,16 @@ void load_tunnel_scene()
     for (Mesh *tube : tubes)
         ok = require_mesh(TubeName, tube) && ok;
     ok = require_mesh(BallName, &TunnelBallMesh) && ok;
-    ok = require_picture(TextureName, &TunnelTexture, PictureWords, TextureRowWords, 2 * TextureWindowRows) && ok;
-    ok = require_picture(BallTextureName, &TunnelBallTexture, PictureWords, TextureRowWords, TextureWindowRows) &&
+    ok = require_picture(TextureName, &TunnelTexture, ImageWords, TextureRowWords, 2 * TextureWindowRows) && ok;
+    ok = require_picture(BallTextureName, &TunnelBallTexture, ImageWords, TextureRowWords, TextureWindowRows) &&
          ok;
-    ok = require_picture(PictureName, &TunnelPicture, PictureWords, BandWidth, BandHeight) && ok;
+    ok = require_picture(PictureName, &TunnelPicture, ImageWords, BandWidth, BandHeight) && ok;
     TunnelLoaded = ok;
 }
 
 void tunnel_face_shifted_wire(Face *face)
 {
-    // Works on copies so the shared projection stays intact for the red pass.
-    Vertex corners[3] = {*face->v[0], *face->v[1], *face->v[2]};
-    Face smeared = *face;
-    for (int i = 0; i < 3; i++)
-        smeared.v[i] = &corners[i];
-    float d = std::sin(TunnelPhase) * SmearWidth;
-    corners[0].sx = static_cast<int32_t>(static_cast<float>(corners[0].sx) + d);
-    corners[1].sx = static_cast<int32_t>(static_cast<float>(corners[1].sx) - d);
-    corners[2].sx = static_cast<int32_t>(static_cast<float>(corners[2].sx) + d);
-    draw_face_wire(&smeared, &DarkGreen);
+    draw_face_wire_shifted(face, &DarkGreen, std::sin(TunnelPhase) * SmearWidth);
 }
 
 void tunnel_face_wire(Face *face)
@@ -164,15 +156,7 @@ static void advance_tunnel(int ticks)
     for (int i = 0; i < ticks; i++) {
         TunnelTravel += TravelStep;
         TunnelSway += SwayStep;
-        if (!TunnelMorphFalling) {
-            TunnelMorph += MorphStep;
-            if (TunnelMorph >= MorphTop)
-                TunnelMorphFalling = true;
-        } else {
-            TunnelMorph -= MorphStep;
-            if (TunnelMorph <= MorphBottom)
-                TunnelMorphFalling = false;
-        }
+        step_swing(&TunnelMorph, &TunnelMorphFalling, MorphStep, MorphBottom, MorphTop);
         TunnelTextureCounter = (TunnelTextureCounter + 1) % TextureWindowRows;
         TunnelPhase += PhaseStep;
     }
@@ -205,9 +189,7 @@ static void draw_tunnel_background()
         return;
     }
     // Black, also when the picture a flash asks for was never loaded.
-    for (int row = 0; row < BandHeight; row++)
-        std::memset(RenderTarget.pixels + static_cast<size_t>(row) * RenderTarget.pitch, 0,
-                    static_cast<size_t>(RenderTarget.pitch) * sizeof(uint32_t));
+    fill_band(0);
 }
 
 static void morph_tube(Object3D *wire, Object3D *swollen, Object3D *textured)
@@ -290,7 +272,7 @@ int tunnel_scene_handler(int init, int ticks, int)
     }
 
     if (ball != nullptr) {
-        render_object(ball, TunnelBallCamera, tunnel_ball_face);
+        render_object(ball, TunnelBallCamera, tunnel_ball_face, LatticeNear, LatticeFar);
     }
     return 0;
 }

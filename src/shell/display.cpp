@@ -5,91 +5,78 @@
 #include "shell/frame_driver.h"
 #include "shell/music.h"
 
-// The depths tried in turn, with the DisplayMode each gives.
+// The depths tried in turn, indexed by the DisplayMode each gives.
 static const int ModeBits[] = {32, 24, 16};
 
-int setup_display()
+// What the user is told when a step fails; a window that cannot be made has
+// nowhere to show a message.
+static const char *const SetupFailureMessages[DisplayStepCount] = {
+    nullptr,
+    "DirectDrawCreate FAILED",
+    "SetCooperativeLevel FAILED",
+    "SetDisplayMode FAILED",
+    "CreateSurface FAILED",
+    "GetAttachedSurface FAILED",
+    "GetSurfaceDesc FAILED",
+    "SetTimer for FPS FAILED",
+};
+
+int setup_display(const PlatformDisplay &display)
 {
-    const PlatformDisplay &display = *Display;
-    if (display.create_window(WindowTitle) != 0)
-        return report_setup_error(1, nullptr);
-    display.show_window();
-
-    int code = display.create_device();
-    if (code != 0)
-        return report_setup_error(code, "DirectDrawCreate FAILED");
-    code = display.take_exclusive();
-    if (code != 0)
-        return report_setup_error(code, "SetCooperativeLevel FAILED");
-
-    code = 1;
-    for (int mode = DisplayMode32; mode <= DisplayMode16 && code != 0; mode++) {
-        code = display.set_mode(ModeBits[mode]);
-        if (code == 0)
+    int code = 1;
+    int failed_step = StepMode;
+    for (int mode = DisplayMode32; mode <= DisplayMode16; mode++) {
+        code = display.open(ModeBits[mode], &SurfacePitch, &failed_step);
+        if (code == 0) {
             DisplayMode = mode;
+            return 0;
+        }
+        // Only a refused depth is worth another try.
+        if (failed_step != StepMode)
+            break;
     }
-    if (code != 0)
-        return report_setup_error(code, "SetDisplayMode FAILED");
-
-    code = display.create_flip_chain();
-    if (code != 0)
-        return report_setup_error(code, "CreateSurface FAILED");
-    code = display.attach_back_surface();
-    if (code != 0)
-        return report_setup_error(code, "GetAttachedSurface FAILED");
-    code = display.describe_back_surface(&SurfacePitch);
-    if (code != 0)
-        return report_setup_error(code, "GetSurfaceDesc FAILED");
-    if (display.start_timer(FrameTimerId, FramePeriodMs) != FrameTimerId)
-        return report_setup_error(1, "SetTimer for FPS FAILED");
-
-    display.hide_cursor();
-    return 0;
+    bool known = failed_step >= 0 && failed_step < DisplayStepCount;
+    return report_setup_error(display, code, known ? SetupFailureMessages[failed_step] : nullptr);
 }
 
-int report_setup_error(int code, const char *message)
+int report_setup_error(const PlatformDisplay &display, int code, const char *message)
 {
-    release_display();
+    // Closed first, so the box is not hidden behind a full-screen window.
+    display.close();
     if (message)
-        Display->message_box(WindowTitle, message);
-    Display->destroy_window();
+        display.message_box(WindowTitle, message);
     return code;
 }
 
-void release_display()
+static void end_show(const Platform &platform)
 {
-    Display->release();
+    platform.display->post_event(EventClose, 0);
+    free_music(platform);
 }
 
-static void end_show()
+void window_proc(const Platform &platform, const PlatformEvent &event)
 {
-    Display->post_event(EventClose, 0);
-    free_music();
-}
-
-void window_proc(const PlatformEvent &event)
-{
+    const PlatformDisplay &display = *platform.display;
     switch (event.kind) {
     case EventTick:
         if (event.param == FrameTimerId) {
-            timer_frame();
-            flip_frame();
+            timer_frame(platform);
+            flip_frame(display);
         }
         break;
     case EventKeyDown:
         if (event.param == KeyEscape)
-            end_show();
+            end_show(platform);
         break;
     case EventSystemKeyDown:
     case EventCloseRequest:
-        end_show();
+        end_show(platform);
         break;
     case EventClose:
-        // Closing destroys the window; its destruction releases the display
-        // and posts the quit that ends the loop.
-        Display->destroy_window();
-        release_display();
-        Display->post_event(EventQuit, 0);
+        // Closing takes the window and the display with it and posts the
+        // quit that ends the loop.
+        display.close();
+        display.post_event(EventQuit, 0);
         break;
     case EventQuit:
     case EventOther:
@@ -97,22 +84,22 @@ void window_proc(const PlatformEvent &event)
     }
 }
 
-void timer_frame()
+void timer_frame(const Platform &platform)
 {
     uint8_t *surface = nullptr;
-    if (Display->lock(&surface) != 0)
+    if (platform.display->lock(&surface) != 0)
         return;
     if (surface)
-        frame_driver(surface, DisplayMode);
-    Display->unlock();
+        frame_driver(surface, DisplayMode, platform.now_ms());
+    platform.display->unlock();
 }
 
-void flip_frame()
+void flip_frame(const PlatformDisplay &display)
 {
     for (;;) {
-        int outcome = Display->flip();
+        int outcome = display.flip();
         if (outcome == FlipSurfaceLost) {
-            Display->restore();
+            display.restore();
             return;
         }
         if (outcome != FlipStillDrawing)

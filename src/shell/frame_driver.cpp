@@ -5,15 +5,11 @@
 #include <cstddef>
 #include <cstring>
 
-#include "platform/platform.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 int DisplayMode = DisplayMode32;
 int SurfacePitch = ScreenWidth * 4;
-uint32_t *WorkBuffer = nullptr;
-uint32_t *ScratchBandA = nullptr;
-uint32_t *ScratchBandB = nullptr;
 int FrameClock = 0;
 uint32_t ClockStartTime = 0;
 int ClearCounter = 0;
@@ -57,7 +53,7 @@ void convert_band_16(const uint32_t *band, int band_pitch, uint8_t *surface, int
     }
 }
 
-void frame_driver(uint8_t *surface, int mode)
+void frame_driver(uint8_t *surface, int mode, uint32_t now_ms)
 {
     if (mode == DisplayMode32)
         RenderTarget.pixels = reinterpret_cast<uint32_t *>(surface) + static_cast<ptrdiff_t>(BandTop) * RenderTarget.pitch;
@@ -73,7 +69,7 @@ void frame_driver(uint8_t *surface, int mode)
         }
     }
 
-    FrameClock = ticks_since(ClockStartTime, read_clock());
+    FrameClock = ticks_since(ClockStartTime, now_ms);
     update_fade();
     run_timeline();
 

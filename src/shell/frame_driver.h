@@ -3,13 +3,12 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/band.h"
+#include "platform/platform.h"
 
-constexpr int ScreenWidth = 640;
-constexpr int ScreenHeight = 480;
+#include "raster/render_target.h"
+
 constexpr int BandTop = 80;  // rows of black letterbox above (and below) the band
 constexpr int TickMilliseconds = 20;
-constexpr int BandBytes = BandWidth * BandHeight * 4;
 
 // DisplayMode values.
 constexpr int DisplayMode32 = 0;
@@ -19,17 +18,13 @@ constexpr int DisplayMode16 = 2;
 extern int DisplayMode;
 extern int SurfacePitch;  // bytes per row of the back surface
 
-// The band in modes 1 and 2, and two spare bands with the target's stride.
-extern uint32_t *WorkBuffer;
-extern uint32_t *ScratchBandA;
-extern uint32_t *ScratchBandB;
-
 extern int FrameClock;            // whole 20 ms ticks since ClockStartTime
 extern uint32_t ClockStartTime;   // milliseconds, taken once at the end of loading
 extern int ClearCounter;
 
-// surface: first byte of the locked back surface, 480 rows of SurfacePitch bytes.
-void frame_driver(uint8_t *surface, int mode);
+// surface: first byte of the locked back surface, 480 rows of SurfacePitch
+// bytes; now_ms: the millisecond clock's reading for this frame.
+void frame_driver(uint8_t *surface, int mode, uint32_t now_ms);
 
 // Whole ticks between start and now on the unsigned 32-bit millisecond clock.
 int ticks_since(uint32_t start, uint32_t now);

@@ -1,61 +1,48 @@
-// The music: device, "orvanti.xm" started once from its beginning, the
-// position poll and freeing.
+// The music: start with its two failure messages, the position poll and freeing.
 #include "shell/music.h"
 
 #include <cstdio>
-#include <cstdlib>
 
-#include "platform/audio.h"
-#include "platform/platform.h"
-#include "shell/display.h"
 #include "shell/exit_status.h"
 
 int MusicOrder = 0;
 int MusicRow = 0;
 bool MusicEnded = false;
 
-static uint32_t MusicChannel = 0;
-
-void start_music(const char *file)
+int start_music(const Platform &platform, const char *file)
 {
-    if (audio_open_device(MusicRate) != 0)
-        fatal_exit("Can't initialize device", ExitSoundDevice);
+    MusicOrder = 0;
+    MusicRow = 0;
+    MusicEnded = false;
+    char reason[256] = "";
+    int result = platform.music->start(file, reason, sizeof reason);
+    if (result == MusicStarted)
+        return ExitNormal;
 
-    uint32_t stream = audio_create_stream(file);
-    uint32_t module = 0;
-    if (stream == 0) {
-        char reason[256];
-        module = audio_load_module(file, reason, sizeof reason);
-        // Without the module the position would never move: the show could
-        // neither play nor end, so say why and stop.
-        if (module == 0) {
-            char message[512];
-            snprintf(message, sizeof message, "cannot play %s: %s", file, reason);
-            fatal_exit(message, ExitMusicFailed);
-        }
+    char message[512];
+    int status = ExitSoundDevice;
+    if (result == MusicUnplayable) {
+        snprintf(message, sizeof message, "cannot play %s: %s", file, reason[0] ? reason : "not playable");
+        status = ExitMusicFailed;
+    } else {
+        snprintf(message, sizeof message, "Can't initialize device");
     }
-    MusicChannel = stream != 0 ? stream : module;
-
-    if (audio_start() != 0 || audio_play_module(module) != 0)
-        fatal_exit("Can't initialize device", ExitSoundDevice);
+    // The window goes first, so that the box is not hidden behind it.
+    free_music(platform);
+    platform.display->close();
+    platform.display->message_box(WindowTitle, message);
+    return status;
 }
 
-void poll_music_position()
+void poll_music_position(const Platform &platform)
 {
-    uint32_t position = audio_position(MusicChannel);
+    uint32_t position = platform.music->position();
     MusicOrder = position_order(position);
     MusicRow = position_row(position);
-    MusicEnded = audio_finished();
+    MusicEnded = platform.music->finished();
 }
 
-void free_music()
+void free_music(const Platform &platform)
 {
-    audio_free();
-}
-
-void fatal_exit(const char *message, int status)
-{
-    Display->message_box(WindowTitle, message);
-    free_music();
-    exit(status);
+    platform.music->stop();
 }

@@ -1,11 +1,13 @@
-// The music: device set-up, "orvanti.xm" played once from its start, the
-// position poll that the sequencer and the main loop read, and freeing.
+// The music: "orvanti.xm" started once from its beginning, the position poll
+// that the sequencer and the show loop read, and stopping.
 #pragma once
 #include <cstdint>
 
+#include "platform/platform.h"
+
 constexpr const char *MusicFile = "orvanti.xm";
-constexpr int MusicRate = 44100;
-constexpr int FinalOrder = 46;  // the show ends when the music reaches it
+constexpr int MusicRate = 44100;  // frames per second of the rendered sound
+constexpr int FinalOrder = 46;    // the show ends when the music reaches it
 
 // The last polled position.
 extern int MusicOrder;
@@ -21,16 +23,14 @@ inline uint32_t pack_position(int order, int row)
     return (static_cast<uint32_t>(order) & 0xFFFF) | (static_cast<uint32_t>(row) << 16);
 }
 
-// Sets up the device and starts "orvanti.xm" (or `file`). A device that
-// cannot be opened ends the process through fatal_exit; a file that cannot be
-// played ends it with "cannot play orvanti.xm: ..." on standard error.
-void start_music(const char *file = MusicFile);
+// Starts "orvanti.xm" (or `file`) from order 0, row 0. Returns ExitNormal,
+// or after the message box "Can't initialize device" ExitSoundDevice, or
+// after "cannot play orvanti.xm: ..." ExitMusicFailed: without the module the
+// position would never move, so the show could neither play nor end.
+int start_music(const Platform &platform, const char *file = MusicFile);
 
 // Reads the position of the music being heard into MusicOrder and MusicRow.
-void poll_music_position();
+void poll_music_position(const Platform &platform);
 
 // Stops the output and releases the module; harmless when repeated.
-void free_music();
-
-// Shows `message`, frees the music and ends the process with `status`.
-[[noreturn]] void fatal_exit(const char *message, int status);
+void free_music(const Platform &platform);

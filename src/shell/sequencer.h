@@ -3,8 +3,6 @@
 #pragma once
 #include <cstdint>
 
-#include "scenes/scenes.h"
-
 // A scene's entry: called (1, 0, param) when it becomes current and
 // (0, ticks, param) every frame; the result is ignored.
 using SceneHandler = int (*)(int init, int ticks, int param);
@@ -36,39 +34,8 @@ constexpr int FadeTrackRows = 108;
 constexpr int32_t TimelineEndOrder = 99;
 constexpr int32_t FadeTrackEndOrder = 1000000;
 
-inline constexpr TimelineEntry Timeline[TimelineRows] = {
-    { 0,  0, box_morph_handler, 0, "box_morph_handler"},
-    { 6, 62, box_title_handler, 0, "box_title_handler"},
-    { 8, 62, title_scene_handler, 0, "title_scene_handler"},
-    {10, 62, ball_scene_handler, 0, "ball_scene_handler"},
-    {12, 58, plane_scene_handler, 0, "plane_scene_handler"},
-    {14, 58, ball_scene_handler, 1, "ball_scene_handler"},
-    {16, 48, nullptr, 3, ""},
-    {17, 24, tunnel_scene_handler, 0, "tunnel_scene_handler"},
-    {21, 62, believe_scene_handler, 0, "believe_scene_handler"},
-    {22,  0, believe_scene_handler, 0, "believe_scene_handler"},
-    {23, 32, buddha_crossfade_handler, 0, "buddha_crossfade_handler"},
-    {24, 48, buddha_flicker_handler, 0, "buddha_flicker_handler"},
-    {27, 56, buddha_glow_handler, 0, "buddha_glow_handler"},
-    {28,  0, buddha_scene_handler, 0, "buddha_scene_handler"},
-    {28,  0, buddha_glow_handler, 0, "buddha_glow_handler"},
-    {28, 38, nullptr, 1, ""},
-    {29,  6, nullptr, 0, ""},
-    {29, 38, nullptr, 1, ""},
-    {30,  6, nullptr, 2, ""},
-    {30, 38, nullptr, 3, ""},
-    {31,  6, nullptr, 2, ""},
-    {31, 38, nullptr, 3, ""},
-    {32, 25, system_scene_handler, 0, "system_scene_handler"},
-    {33, 16, nullptr, 1, ""},
-    {34, 32, nullptr, 2, ""},
-    {35, 32, nullptr, 4, ""},
-    {36, 32, nullptr, 8, ""},
-    {37, 24, nullptr, 16, ""},
-    {41, 48, nullptr, 48, ""},
-    {41, 60, credits_scene_handler, 0, "credits_scene_handler"},
-    {TimelineEndOrder, 0, nullptr, 0, ""},
-};
+// The show's scenes in order of their first row (src/shell/timeline.cpp).
+extern const TimelineEntry Timeline[TimelineRows];
 
 // from, to, duration, kind, left at order, row; numbered from 0.
 inline constexpr FadeKey FadeTrack[FadeTrackRows] = {

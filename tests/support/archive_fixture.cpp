@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 std::string make_temp_folder()
 {

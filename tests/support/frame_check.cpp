@@ -44,7 +44,7 @@ std::string save_band_on_failure(const std::string &name, const uint32_t *pixels
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     const std::string path = (dir / (name + ".png")).string();
-    if (!write_band_png(path.c_str(), pixels, pitch)) return "";
+    if (!write_band_png(path.c_str(), pixels, pitch).empty()) return "";
     std::printf("saved the failing frame as %s\n", path.c_str());
     return path;
 }

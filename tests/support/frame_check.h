@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/band.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 
 // A value no rasterizer writes: its top byte is not 0.
 constexpr uint32_t GuardWord = 0xDEADBEEFu;

@@ -2,9 +2,9 @@
 #include "scene_fixture.h"
 
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 #include "mesh_writer.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 #include "shell/sequencer.h"
 
 namespace {

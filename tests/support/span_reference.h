@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "raster/raster.h"
-#include "shell/render_target.h"
+#include "raster/render_target.h"
 
 // Integer quotient with the mapper's definitions for the two cases C++
 // leaves undefined: a zero divisor gives 0, INT_MIN / -1 wraps to INT_MIN.

@@ -9,7 +9,7 @@
 #include "mesh_writer.h"
 #include "paint.h"
 #include "picture_entry.h"
-#include "shell/band.h"
+#include "raster/render_target.h"
 
 namespace {
 

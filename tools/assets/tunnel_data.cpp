@@ -8,7 +8,7 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
-#include "shell/band.h"
+#include "raster/render_target.h"
 #include "tga_writer.h"
 
 namespace {

@@ -1,8 +1,10 @@
-// The offline show: each frame n renders the music up to n / fps seconds,
-// takes the module's position as the polled one, sets the clock to
-// n * 1000 / fps ms and draws through the same timer frame as the program.
-// The music rendered between frames is the sound of the WAV file and the
-// video, so the sound of frame n is exactly the samples up to n / fps.
+// The offline show: the program's own show loop on a platform of our own.
+// Its display is the memory display, whose flips hand each frame to the
+// PNG, trace and video writers; its music renders the module into memory,
+// up to n / fps seconds when the loop polls before frame n; its clock reads
+// n * 1000 / fps ms during frame n. The music rendered between frames is the
+// sound of the WAV file and the video, so the sound of frame n is exactly
+// the samples up to n / fps.
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -13,30 +15,26 @@
 
 #include "capture.h"
 #include "data/archive.h"
-#include "data/startup.h"
 #include "frame_dump.h"
 #include "platform/memory_display.h"
 #include "platform/module_player.h"
 #include "platform/platform.h"
-#include "shell/display.h"
 #include "shell/exit_status.h"
-#include "shell/frame_driver.h"
 #include "shell/music.h"
 #include "shell/sequencer.h"
+#include "shell/show.h"
 
 constexpr size_t AudioBlockFrames = 1024;
 constexpr double BytesPerMegabyte = 1e6;
 
-static uint32_t CaptureNow = 0;
-
-static uint32_t capture_clock()
-{
-    return CaptureNow;
-}
-
 struct CaptureRun {
     const CaptureOptions *options;
+    std::string module_path;
     ModulePlayer player;
+    int64_t frames;         // frames drawn so far: the number of the next one
+    int status;             // the first failure's exit status, or ExitNormal
+    bool outputs_open;      // the trace and PNG folder, once everything has loaded
+    bool stopped_at_mark;   // the --end mark ended the show
     uint64_t audio_frames;  // frames of music rendered so far
     std::vector<int16_t> audio_block;
     std::vector<bool> position_saved;
@@ -139,10 +137,11 @@ static bool save_frame(CaptureRun *run, int64_t frame)
     char name[64];
     snprintf(name, sizeof name, "frame_%06" PRId64 ".png", frame);
     std::string path = (std::filesystem::path(run->options->out_folder) / name).string();
-    if (!write_frame_png(path.c_str(), memory_display_front(), ScreenWidth, ScreenHeight, memory_display_pitch(),
-                         memory_display_bits_per_pixel())) {
+    std::string error = write_frame_png(path.c_str(), memory_display_front(), ScreenWidth, ScreenHeight,
+                                        memory_display_pitch(), memory_display_bits_per_pixel());
+    if (!error.empty()) {
         clear_progress(&run->progress);
-        fprintf(stderr, "orvanti-capture: %s: cannot write the PNG\n", path.c_str());
+        fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
         return false;
     }
     run->saved++;
@@ -191,8 +190,8 @@ static int open_recordings(CaptureRun *run)
         run->video_open = true;
     }
     if (!options.wav_path.empty()) {
-        std::string error;
-        if (!open_wav(&run->wav, options.wav_path, &error)) {
+        std::string error = open_wav(&run->wav, options.wav_path);
+        if (!error.empty()) {
             fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
             return CaptureExitOutputFailed;
         }
@@ -234,7 +233,7 @@ static int close_recordings(CaptureRun *run, std::string *written)
         std::string error;
         if (status != ExitNormal) {
             discard_wav(&run->wav);
-        } else if (close_wav(&run->wav, &error)) {
+        } else if ((error = close_wav(&run->wav)).empty()) {
             *written += "; sound " + run->options->wav_path;
         } else {
             clear_progress(&run->progress);
@@ -251,110 +250,167 @@ static int close_recordings(CaptureRun *run, std::string *written)
     return status;
 }
 
-static int set_up_display(int depth)
+// The capture's platform routines have no argument to carry the run, so the
+// one run in progress is reached through this.
+static CaptureRun *Run = nullptr;
+
+static void fail_capture(CaptureRun *run, int status, const std::string &message)
 {
-    Display = &MemoryDisplay;
-    reset_memory_display();
-    // The program asks for 32, then 24, then 16 bits: accepting only the
-    // chosen depth lands it there through the same steps.
-    MemoryDisplayDepths = depth == 32 ? MemoryAccepts32 : depth == 24 ? MemoryAccepts24 : MemoryAccepts16;
-    return setup_display();
+    if (run->status != ExitNormal)
+        return;
+    run->status = status;
+    clear_progress(&run->progress);
+    if (!message.empty())
+        fprintf(stderr, "orvanti-capture: %s\n", message.c_str());
 }
 
-static int load_show(CaptureRun *run, const std::string &module_path)
+// Everything that needs the loaded show: the trace and PNG folder, the
+// first ffmpeg (which needs the display's depth) and the progress bar.
+static void open_frame_outputs(CaptureRun *run)
 {
-    if (set_up_display(run->options->depth) != 0)
-        return ExitSetupFailed;
-    if (!startup_load(SurfacePitch, DisplayMode)) {
-        fprintf(stderr, "orvanti-capture: %s\n", StartupFailure[0] ? StartupFailure : "loading failed");
-        return ExitLoadFailed;
+    run->outputs_open = true;
+    const CaptureOptions &options = *run->options;
+    int status = open_outputs(run);
+    if (status != ExitNormal) {
+        fail_capture(run, status, "");
+        return;
     }
-    char reason[256];
-    if (load_module_file(module_path.c_str(), &run->player, reason, sizeof reason) != 0) {
-        fprintf(stderr, "cannot play %s: %s\n", module_path.c_str(), reason);
-        return ExitMusicFailed;
+    if (run->video_open && !start_video(&run->video, ScreenWidth, ScreenHeight, memory_display_bits_per_pixel())) {
+        fail_capture(run, CaptureExitOutputFailed, run->video.error);
+        return;
     }
-    // The default dither draws fresh noise on every run; without it the
-    // sound, like the frames, is the same bytes each time.
-    if (openmpt_module_ctl_set_integer(run->player.module, "dither", 0) != 1) {
-        fprintf(stderr, "orvanti-capture: %s: cannot turn dithering off\n", module_path.c_str());
-        return ExitMusicFailed;
-    }
-    if (run->video_open &&
-        !start_video(&run->video, ScreenWidth, ScreenHeight, memory_display_bits_per_pixel())) {
-        fprintf(stderr, "orvanti-capture: %s\n", run->video.error.c_str());
-        return CaptureExitOutputFailed;
-    }
-    return open_outputs(run);
+    begin_progress(&run->progress, options.progress, options.progress ? expected_frames(options, run->module_path) : 0);
 }
 
-// Draws frames until order 46 or the end mark; the status to end with.
-static int play_frames(CaptureRun *run, int64_t *frames)
+// A tick for every frame until the --end mark, an interruption or a failure.
+static int capture_next_event(PlatformEvent *event)
+{
+    CaptureRun *run = Run;
+    if (!run->outputs_open)
+        open_frame_outputs(run);
+    if (run->status == ExitNormal && mark_reached(run->options->end, run->frames, run->options->fps, MusicOrder, MusicRow))
+        run->stopped_at_mark = true;
+    else if (run->status == ExitNormal && capture_interrupted())
+        run->status = CaptureExitInterrupted;
+    if (run->stopped_at_mark || run->status != ExitNormal) {
+        *event = {EventQuit, 0};
+        return 0;
+    }
+    return MemoryDisplay.next_event(event);
+}
+
+// What each drawn frame becomes: a trace line, perhaps a PNG, a video frame.
+static void keep_frame(CaptureRun *run)
 {
     const CaptureOptions &options = *run->options;
-    const uint64_t fps = static_cast<uint64_t>(options.fps);
-    int64_t frame = 0;
-    int status = ExitNormal;
-    for (;; frame++) {
-        uint64_t show_ms = static_cast<uint64_t>(frame) * 1000 / fps;
-        uint64_t sound_end = static_cast<uint64_t>(frame) * MusicRate / fps;
-        render_music_until(run, sound_end);
-        uint32_t position = module_position(&run->player);
-        MusicOrder = position_order(position);
-        MusicRow = position_row(position);
-        if (MusicOrder == FinalOrder || mark_reached(options.end, frame, options.fps, MusicOrder, MusicRow))
-            break;
-        if (run->player.ended) {
-            clear_progress(&run->progress);
-            fprintf(stderr, "orvanti-capture: the music ended at %d:%d, before order %d\n", MusicOrder, MusicRow,
-                    FinalOrder);
-            pad_sound_until(run, sound_end);
-            break;
-        }
-        if (capture_interrupted()) {
-            status = CaptureExitInterrupted;
-            break;
-        }
-        if (!run->recording && (options.start.kind == CaptureMark::Unset ||
-                                mark_reached(options.start, frame, options.fps, MusicOrder, MusicRow)))
-            run->recording = true;
-        CaptureNow = static_cast<uint32_t>(show_ms);
-        timer_frame();
-        flip_frame();
-
-        if (run->trace)
-            fprintf(run->trace, "%" PRId64 ",%" PRIu64 ",%d,%d,%s,%d,%d,%d\n", frame, show_ms, MusicOrder, MusicRow,
-                    CurrentHandlerName, CurrentParam, FadeValue, FadeKind);
-        if (frame_wanted(run, frame) && !save_frame(run, frame)) {
-            status = ExitSetupFailed;
-            break;
-        }
-        if (run->recording && run->video_open &&
-            !send_video_frame(&run->video, memory_display_front(), memory_display_pitch())) {
-            if (capture_interrupted()) {
-                status = CaptureExitInterrupted;
-                break;
-            }
-            status = CaptureExitOutputFailed;
-            clear_progress(&run->progress);
-            fprintf(stderr, "orvanti-capture: %s\n", run->video.error.c_str());
-            break;
-        }
-        if (run->wav_open && !run->wav.problem.empty()) {
-            status = CaptureExitOutputFailed;
-            clear_progress(&run->progress);
-            fprintf(stderr, "orvanti-capture: %s: %s\n", run->wav.path.c_str(), run->wav.problem.c_str());
-            break;
-        }
-        if (run->video_open && !run->video.error.empty()) {
-            status = CaptureExitOutputFailed;
-            clear_progress(&run->progress);
-            fprintf(stderr, "orvanti-capture: %s\n", run->video.error.c_str());
-            break;
-        }
-        update_progress(&run->progress, frame + 1, MusicOrder, MusicRow);
+    int64_t frame = run->frames;
+    if (!run->recording &&
+        (options.start.kind == CaptureMark::Unset || mark_reached(options.start, frame, options.fps, MusicOrder, MusicRow)))
+        run->recording = true;
+    if (run->trace)
+        fprintf(run->trace, "%" PRId64 ",%" PRId64 ",%d,%d,%s,%d,%d,%d\n", frame, frame * 1000 / options.fps,
+                MusicOrder, MusicRow, CurrentHandlerName, CurrentParam, FadeValue, FadeKind);
+    if (frame_wanted(run, frame) && !save_frame(run, frame)) {
+        fail_capture(run, ExitSetupFailed, "");
+        return;
     }
-    *frames = frame;
+    if (run->recording && run->video_open &&
+        !send_video_frame(&run->video, memory_display_front(), memory_display_pitch())) {
+        if (capture_interrupted())
+            fail_capture(run, CaptureExitInterrupted, "");
+        else
+            fail_capture(run, CaptureExitOutputFailed, run->video.error);
+        return;
+    }
+    if (run->wav_open && !run->wav.problem.empty()) {
+        fail_capture(run, CaptureExitOutputFailed, run->wav.path + ": " + run->wav.problem);
+        return;
+    }
+    if (run->video_open && !run->video.error.empty()) {
+        fail_capture(run, CaptureExitOutputFailed, run->video.error);
+        return;
+    }
+    update_progress(&run->progress, frame + 1, MusicOrder, MusicRow);
+}
+
+static int capture_flip()
+{
+    int outcome = MemoryDisplay.flip();
+    if (outcome == FlipDone) {
+        keep_frame(Run);
+        Run->frames++;
+    }
+    return outcome;
+}
+
+static uint32_t capture_now_ms()
+{
+    return static_cast<uint32_t>(static_cast<uint64_t>(Run->frames) * 1000 / static_cast<uint64_t>(Run->options->fps));
+}
+
+// The module from the data folder, with the dither that would make every
+// run's sound different turned off.
+static int capture_music_start(const char *file, char *reason, size_t reason_size)
+{
+    CaptureRun *run = Run;
+    run->module_path = (std::filesystem::path(run->options->data_folder) / file).string();
+    char why[256];
+    if (load_module_file(run->module_path.c_str(), &run->player, why, sizeof why) != 0) {
+        snprintf(reason, reason_size, "%s: %s", run->module_path.c_str(), why);
+        return MusicUnplayable;
+    }
+    if (openmpt_module_ctl_set_integer(run->player.module, "dither", 0) != 1) {
+        snprintf(reason, reason_size, "%s: cannot turn dithering off", run->module_path.c_str());
+        return MusicUnplayable;
+    }
+    return MusicStarted;
+}
+
+// The loop polls after every frame: the music is rendered up to the time of
+// the next one.
+static uint32_t capture_music_position()
+{
+    CaptureRun *run = Run;
+    render_music_until(run, static_cast<uint64_t>(run->frames) * MusicRate / static_cast<uint64_t>(run->options->fps));
+    return module_position(&run->player);
+}
+
+static bool capture_music_finished()
+{
+    return Run->player.ended;
+}
+
+static void capture_music_stop()
+{
+    free_module(&Run->player);
+}
+
+static const PlatformMusic CaptureMusic = {capture_music_start, capture_music_position, capture_music_finished,
+                                           capture_music_stop};
+
+static PlatformDisplay capture_display()
+{
+    PlatformDisplay display = MemoryDisplay;
+    display.next_event = capture_next_event;
+    display.flip = capture_flip;
+    return display;
+}
+
+// The show on the capture's platform; the status of the show itself.
+static int play_show(CaptureRun *run)
+{
+    const CaptureOptions &options = *run->options;
+    // The program asks for 32, then 24, then 16 bits: accepting only the
+    // chosen depth lands it there through the same steps.
+    MemoryDisplaySettings settings;
+    settings.depths = options.depth == 32 ? MemoryAccepts32 : options.depth == 24 ? MemoryAccepts24 : MemoryAccepts16;
+    reset_memory_display(settings);
+    const PlatformDisplay display = capture_display();
+    const Platform platform = {"orvanti-capture", &display, &CaptureMusic, capture_now_ms};
+    Run = run;
+    int status = run_show(platform);
+    Run = nullptr;
+    reset_memory_display();
     return status;
 }
 
@@ -370,18 +426,21 @@ int run_capture(const CaptureOptions &options)
     static std::string archive_path;
     archive_path = (data / "orvanti.dat").string();
     ArchivePath = archive_path.c_str();
-    std::string module_path = (data / MusicFile).string();
+    run.module_path = (data / MusicFile).string();
 
-    ClockRoutine = capture_clock;
-    CaptureNow = 0;
     int status = open_recordings(&run);
     if (status == ExitNormal)
-        status = load_show(&run, module_path);
-    int64_t frames = 0;
-    if (status == ExitNormal) {
-        begin_progress(&run.progress, options.progress, options.progress ? expected_frames(options, module_path) : 0);
-        status = play_frames(&run, &frames);
+        status = play_show(&run);
+    if (status == ExitNormal)
+        status = run.status;
+    // A music that stopped before order 46 (and before any --end mark).
+    if (status == ExitNormal && run.player.ended && MusicOrder != FinalOrder && !run.stopped_at_mark) {
+        clear_progress(&run.progress);
+        fprintf(stderr, "orvanti-capture: the music ended at %d:%d, before order %d\n", MusicOrder, MusicRow,
+                FinalOrder);
+        pad_sound_until(&run, static_cast<uint64_t>(run.frames) * MusicRate / static_cast<uint64_t>(options.fps));
     }
+    int64_t frames = run.frames;
 
     if (run.trace && fclose(run.trace) != 0) {
         fprintf(stderr, "orvanti-capture: %s: write failed\n", options.trace_path.c_str());
@@ -408,7 +467,5 @@ int run_capture(const CaptureOptions &options)
     if (status == CaptureExitInterrupted)
         fprintf(stderr, "orvanti-capture: interrupted; unfinished files removed\n");
     free_module(&run.player);
-    free_startup_buffers();
-    release_display();
     return status;
 }

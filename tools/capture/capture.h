@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "wav_writer.h"
+
 struct CapturePosition {
     int order, row;
 };
@@ -58,22 +60,6 @@ bool capture_interrupted();
 // Catches SIGINT and SIGTERM into capture_interrupted() and ignores SIGPIPE,
 // so that a dead encoder shows up as a failed write.
 void catch_capture_signals();
-
-// --- WAV file: 16-bit stereo PCM at 44,100 Hz, sizes filled in at the end.
-struct WavFile {
-    FILE *file;
-    std::string path;
-    uint64_t frames;  // stereo frames written so far
-    std::string problem;  // first failed write, "" while all is well
-};
-
-// Creates the file with a provisional header; false with a message in error.
-bool open_wav(WavFile *wav, const std::string &path, std::string *error);
-void write_wav(WavFile *wav, const int16_t *stereo, size_t frames);
-// Patches the sizes and closes; false (file removed) if anything failed.
-bool close_wav(WavFile *wav, std::string *error);
-// Closes and removes the file.
-void discard_wav(WavFile *wav);
 
 // --- Video through the ffmpeg program. Frames go down a pipe as raw video
 // into a first ffmpeg that encodes H.264 into a hidden file beside the

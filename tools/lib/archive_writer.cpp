@@ -10,8 +10,7 @@
 std::string stored_entry_name(std::string name)
 {
     for (char &c : name)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        c = upper_case_ascii(c);
     return name;
 }
 

@@ -3,11 +3,13 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <vector>
 
-#include "shell/band.h"
+#include "raster/render_target.h"
 
 namespace {
 
@@ -80,31 +82,35 @@ bool encode(FILE *file, const uint8_t *pixels, int width, int height, int pitch_
 
 }  // namespace
 
-int write_frame_png(const char *path, const void *pixels, int width, int height, int pitch_bytes,
-                    int depth)
+std::string write_frame_png(const char *path, const void *pixels, int width, int height, int pitch_bytes,
+                            int depth)
 {
+    std::string name = path ? path : "(no path)";
     const int bpp = bytes_per_pixel(depth);
-    if (!path || !pixels || bpp == 0 || width < 1 || height < 1) return 0;
+    if (!path || !pixels || width < 1 || height < 1)
+        return name + ": no picture to write";
+    if (bpp == 0)
+        return name + ": depth " + std::to_string(depth) + " is not 32, 24 or 16";
     if (pitch_bytes < 0 || static_cast<long long>(pitch_bytes) < static_cast<long long>(width) * bpp)
-        return 0;
+        return name + ": rows of " + std::to_string(pitch_bytes) + " bytes are shorter than the pixels";
 
-    uint8_t *row = static_cast<uint8_t *>(std::malloc(static_cast<size_t>(width) * RgbBytes));
-    if (!row) return 0;
+    std::vector<uint8_t> row(static_cast<size_t>(width) * RgbBytes);
     FILE *file = std::fopen(path, "wb");
-    if (!file) {
-        std::free(row);
-        return 0;
-    }
-    bool ok = encode(file, static_cast<const uint8_t *>(pixels), width, height, pitch_bytes, depth,
-                     row);
+    if (!file)
+        return name + ": " + std::strerror(errno);
+    bool ok = encode(file, static_cast<const uint8_t *>(pixels), width, height, pitch_bytes, depth, row.data());
     if (std::fclose(file) != 0) ok = false;
-    std::free(row);
-    if (!ok) std::remove(path);
-    return ok ? 1 : 0;
+    if (!ok) {
+        std::remove(path);
+        return name + ": the PNG could not be written";
+    }
+    return "";
 }
 
-int write_band_png(const char *path, const uint32_t *pixels, int pitch)
+std::string write_band_png(const char *path, const uint32_t *pixels, int pitch)
 {
-    if (pitch < BandWidth || pitch > 0x1FFFFFFF) return 0;
+    if (pitch < BandWidth || pitch > 0x1FFFFFFF)
+        return std::string(path ? path : "(no path)") + ": a band's stride of " + std::to_string(pitch) +
+               " pixels is out of range";
     return write_frame_png(path, pixels, BandWidth, BandHeight, pitch * 4, 32);
 }

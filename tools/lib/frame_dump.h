@@ -22,12 +22,14 @@
 // write_band_png(path, pixels, pitch) writes the 640 by 320 band of 32-bit
 // pixels whose row stride is pitch *pixels* (the RenderTarget convention).
 //
-// Both write an 8-bit RGB PNG and return 1 on success, 0 on failure (bad
-// arguments, the file cannot be created, libpng reports an error); a failed
-// write leaves no partial file behind. Nothing is allocated that outlives the call.
+// Both write an 8-bit RGB PNG and return "" on success, otherwise one line
+// naming the file and the problem (bad arguments, the file cannot be
+// created, libpng reports an error); a failed write leaves no partial file
+// behind. Nothing is allocated that outlives the call.
 #pragma once
 #include <cstdint>
+#include <string>
 
-int write_frame_png(const char *path, const void *pixels, int width, int height, int pitch_bytes,
-                    int depth);
-int write_band_png(const char *path, const uint32_t *pixels, int pitch);
+std::string write_frame_png(const char *path, const void *pixels, int width, int height, int pitch_bytes,
+                            int depth);
+std::string write_band_png(const char *path, const uint32_t *pixels, int pitch);

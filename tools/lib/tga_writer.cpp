@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "little_endian.h"
+
 namespace {
 
 constexpr int TgaHeaderSize = 18;
@@ -16,12 +18,6 @@ bool valid_size(int width, int height)
     return width >= 1 && width <= TgaMaxSide && height >= 1 && height <= TgaMaxSide;
 }
 
-void put_u16(std::vector<uint8_t> &out, size_t at, int value)
-{
-    out[at] = static_cast<uint8_t>(value & 0xFF);
-    out[at + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
-}
-
 // The 18-byte header. Our decoder reads only the type, width and height; the
 // colour-map fields, pixel depth and origin are filled in for other viewers.
 std::vector<uint8_t> start_file(TgaType type, int width, int height, int bytes_per_pixel)
@@ -30,11 +26,11 @@ std::vector<uint8_t> start_file(TgaType type, int width, int height, int bytes_p
     out[2] = type;
     if (type == TgaColourMapped) {
         out[1] = 1;                              // a colour map is present
-        put_u16(out, 5, TgaColourMapEntries);    // map length; first entry index stays 0
+        store_u16(&out[5], TgaColourMapEntries);    // map length; first entry index stays 0
         out[7] = 24;                             // bits per map entry
     }
-    put_u16(out, 12, width);
-    put_u16(out, 14, height);
+    store_u16(&out[12], width);
+    store_u16(&out[14], height);
     out[16] = static_cast<uint8_t>(bytes_per_pixel * 8);
     out[17] = 0;                                 // origin bottom-left: rows bottom first
     return out;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "little_endian.h"
+
 namespace {
 
 constexpr char XmSignature[] = "Extended Module: ";
@@ -18,23 +20,6 @@ constexpr uint32_t XmInstrumentShortHeaderSize = 29;  // without samples
 constexpr uint32_t XmSampleHeaderSize = 40;
 constexpr uint8_t XmSampleSixteenBits = 0x10;
 constexpr uint8_t XmPackedFlag = 0x80;
-
-void put_u8(std::vector<uint8_t> &out, unsigned value)
-{
-    out.push_back(uint8_t(value));
-}
-
-void put_u16(std::vector<uint8_t> &out, unsigned value)
-{
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
-
-void put_u32(std::vector<uint8_t> &out, uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(uint8_t(value >> shift));
-}
 
 // A text field of fixed size, cut or padded with zeros.
 void put_text(std::vector<uint8_t> &out, const std::string &text, size_t size, char pad = 0)
@@ -162,8 +147,8 @@ void put_envelope_points(std::vector<uint8_t> &out, const XmEnvelope &envelope)
 {
     for (int i = 0; i < XmMaxEnvelopePoints; i++) {
         bool used = i < int(envelope.points.size());
-        put_u16(out, used ? envelope.points[i].tick : 0);
-        put_u16(out, used ? envelope.points[i].value : 0);
+        append_u16(out, used ? envelope.points[i].tick : 0);
+        append_u16(out, used ? envelope.points[i].value : 0);
     }
 }
 
@@ -174,55 +159,55 @@ uint8_t envelope_flags(const XmEnvelope &envelope)
 
 void put_index(std::vector<uint8_t> &out, int index)
 {
-    put_u8(out, index < 0 ? 0 : unsigned(index));
+    append_u8(out, index < 0 ? 0 : unsigned(index));
 }
 
 void put_instrument(std::vector<uint8_t> &out, const XmInstrument &instrument)
 {
     bool has_samples = !instrument.samples.empty();
-    put_u32(out, has_samples ? XmInstrumentHeaderSize : XmInstrumentShortHeaderSize);
+    append_u32(out, has_samples ? XmInstrumentHeaderSize : XmInstrumentShortHeaderSize);
     put_text(out, instrument.name, 22);
-    put_u8(out, 0);
-    put_u16(out, unsigned(instrument.samples.size()));
+    append_u8(out, 0);
+    append_u16(out, unsigned(instrument.samples.size()));
     if (!has_samples)
         return;
-    put_u32(out, XmSampleHeaderSize);
+    append_u32(out, XmSampleHeaderSize);
     out.insert(out.end(), instrument.sample_map, instrument.sample_map + XmNotes);
     put_envelope_points(out, instrument.volume_envelope);
     put_envelope_points(out, instrument.panning_envelope);
-    put_u8(out, unsigned(instrument.volume_envelope.points.size()));
-    put_u8(out, unsigned(instrument.panning_envelope.points.size()));
+    append_u8(out, unsigned(instrument.volume_envelope.points.size()));
+    append_u8(out, unsigned(instrument.panning_envelope.points.size()));
     for (const XmEnvelope *envelope : {&instrument.volume_envelope, &instrument.panning_envelope}) {
         put_index(out, envelope->sustain);
         put_index(out, envelope->loop_start);
         put_index(out, envelope->loop_end);
     }
-    put_u8(out, envelope_flags(instrument.volume_envelope));
-    put_u8(out, envelope_flags(instrument.panning_envelope));
-    put_u8(out, instrument.vibrato_type);
-    put_u8(out, instrument.vibrato_sweep);
-    put_u8(out, instrument.vibrato_depth);
-    put_u8(out, instrument.vibrato_rate);
-    put_u16(out, instrument.fadeout);
+    append_u8(out, envelope_flags(instrument.volume_envelope));
+    append_u8(out, envelope_flags(instrument.panning_envelope));
+    append_u8(out, instrument.vibrato_type);
+    append_u8(out, instrument.vibrato_sweep);
+    append_u8(out, instrument.vibrato_depth);
+    append_u8(out, instrument.vibrato_rate);
+    append_u16(out, instrument.fadeout);
     put_zeros(out, 22);
 
     for (const XmSample &sample : instrument.samples) {
         bool looped = sample.loop != XmLoopNone;
-        put_u32(out, uint32_t(sample.data.size() * 2));
-        put_u32(out, looped ? sample.loop_start * 2 : 0);
-        put_u32(out, looped ? sample.loop_length * 2 : 0);
-        put_u8(out, sample.volume);
-        put_u8(out, uint8_t(sample.finetune));
-        put_u8(out, uint8_t(sample.loop) | XmSampleSixteenBits);
-        put_u8(out, sample.panning);
-        put_u8(out, uint8_t(sample.relative_note));
-        put_u8(out, 0);
+        append_u32(out, uint32_t(sample.data.size() * 2));
+        append_u32(out, looped ? sample.loop_start * 2 : 0);
+        append_u32(out, looped ? sample.loop_length * 2 : 0);
+        append_u8(out, sample.volume);
+        append_u8(out, uint8_t(sample.finetune));
+        append_u8(out, uint8_t(sample.loop) | XmSampleSixteenBits);
+        append_u8(out, sample.panning);
+        append_u8(out, uint8_t(sample.relative_note));
+        append_u8(out, 0);
         put_text(out, sample.name, 22);
     }
     for (const XmSample &sample : instrument.samples) {
         int16_t previous = 0;
         for (int16_t frame : sample.data) {
-            put_u16(out, uint16_t(uint16_t(frame) - uint16_t(previous)));
+            append_u16(out, uint16_t(uint16_t(frame) - uint16_t(previous)));
             previous = frame;
         }
     }
@@ -267,20 +252,20 @@ std::string encode_xm(const XmModule &module, std::vector<uint8_t> &out)
 
     put_text(out, XmSignature, 17);
     put_text(out, module.name, 20);
-    put_u8(out, 0x1A);
+    append_u8(out, 0x1A);
     put_text(out, XmTrackerName, 20, ' ');
-    put_u16(out, XmVersion);
-    put_u32(out, XmHeaderSize);
-    put_u16(out, unsigned(module.orders.size()));
-    put_u16(out, unsigned(module.restart));
-    put_u16(out, unsigned(module.channels));
-    put_u16(out, unsigned(module.patterns.size()));
-    put_u16(out, unsigned(module.instruments.size()));
-    put_u16(out, module.linear_frequencies ? 1 : 0);
-    put_u16(out, unsigned(module.speed));
-    put_u16(out, unsigned(module.tempo));
+    append_u16(out, XmVersion);
+    append_u32(out, XmHeaderSize);
+    append_u16(out, unsigned(module.orders.size()));
+    append_u16(out, unsigned(module.restart));
+    append_u16(out, unsigned(module.channels));
+    append_u16(out, unsigned(module.patterns.size()));
+    append_u16(out, unsigned(module.instruments.size()));
+    append_u16(out, module.linear_frequencies ? 1 : 0);
+    append_u16(out, unsigned(module.speed));
+    append_u16(out, unsigned(module.tempo));
     for (int i = 0; i < XmMaxOrders; i++)
-        put_u8(out, i < int(module.orders.size()) ? module.orders[i] : 0);
+        append_u8(out, i < int(module.orders.size()) ? module.orders[i] : 0);
 
     for (const XmPattern &pattern : module.patterns) {
         std::vector<uint8_t> packed;
@@ -288,10 +273,10 @@ std::string encode_xm(const XmModule &module, std::vector<uint8_t> &out)
             pack_cell(packed, cell);
         if (packed.size() > 0xFFFF)
             return "pattern data above 65535 bytes";
-        put_u32(out, XmPatternHeaderSize);
-        put_u8(out, 0);
-        put_u16(out, unsigned(pattern.rows));
-        put_u16(out, unsigned(packed.size()));
+        append_u32(out, XmPatternHeaderSize);
+        append_u8(out, 0);
+        append_u16(out, unsigned(pattern.rows));
+        append_u16(out, unsigned(packed.size()));
         out.insert(out.end(), packed.begin(), packed.end());
     }
 

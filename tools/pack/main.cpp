@@ -15,7 +15,7 @@
 
 #include "archive_writer.h"
 #include "data/archive.h"
-#include "data/startup.h"
+#include "data/startup_error.h"
 
 namespace fs = std::filesystem;
 
@@ -40,13 +40,12 @@ int error(const std::string &message)
     return ExitFailure;
 }
 
-bool read_whole_file(const fs::path &path, std::vector<uint8_t> &bytes, std::string &problem)
+// Our helpers give "" on success, else the line to print.
+std::string read_whole_file(const fs::path &path, std::vector<uint8_t> &bytes)
 {
     FILE *in = fopen(path.c_str(), "rb");
-    if (!in) {
-        problem = path.string() + ": cannot read: " + strerror(errno);
-        return false;
-    }
+    if (!in)
+        return path.string() + ": cannot read: " + strerror(errno);
     bytes.clear();
     uint8_t chunk[CopyChunk];
     size_t got;
@@ -54,22 +53,16 @@ bool read_whole_file(const fs::path &path, std::vector<uint8_t> &bytes, std::str
         bytes.insert(bytes.end(), chunk, chunk + got);
     bool ok = !ferror(in);
     fclose(in);
-    if (!ok)
-        problem = path.string() + ": read failed";
-    return ok;
+    return ok ? "" : path.string() + ": read failed";
 }
 
 // Points the shared reader at `archive` and reads its directory.
-bool open_archive(const char *archive)
+std::string open_archive(const char *archive)
 {
     ArchivePath = archive;
     reset_startup_error();
     read_archive_directory();
-    if (StartupError) {
-        error(StartupFailure);
-        return false;
-    }
-    return true;
+    return StartupError ? StartupFailure : "";
 }
 
 int create_archive(const char *archive, const char *folder)
@@ -115,8 +108,8 @@ int create_archive(const char *archive, const char *folder)
             return error(found[i - 1].path.string() + " and " + found[i].path.string() + " would both be entry " +
                          found[i].name);
         ArchiveFile file{found[i].name, {}};
-        std::string problem;
-        if (!read_whole_file(found[i].path, file.data, problem))
+        std::string problem = read_whole_file(found[i].path, file.data);
+        if (!problem.empty())
             return error(problem);
         files.push_back(std::move(file));
     }
@@ -130,8 +123,9 @@ int create_archive(const char *archive, const char *folder)
 
 int list_archive(const char *archive)
 {
-    if (!open_archive(archive))
-        return ExitFailure;
+    std::string problem = open_archive(archive);
+    if (!problem.empty())
+        return error(problem);
     for (int i = 0; i < Directory.count; i++) {
         // Offsets by index: with duplicate names the lookup would find the first.
         uint64_t offset = 0;
@@ -171,45 +165,37 @@ std::string unsafe_name_reason(const std::string &name, std::vector<std::string>
 
 // Creates the folders leading to the entry's file, refusing to pass through
 // symbolic links that could lead outside the target folder.
-bool make_parent_folders(const fs::path &root, const std::vector<std::string> &parts, fs::path &file,
-                         std::string &problem)
+std::string make_parent_folders(const fs::path &root, const std::vector<std::string> &parts, fs::path &file)
 {
     fs::path at = root;
     for (size_t i = 0; i + 1 < parts.size(); i++) {
         at /= parts[i];
         struct stat info;
         if (lstat(at.c_str(), &info) == 0) {
-            if (S_ISLNK(info.st_mode)) {
-                problem = "refused: passes through the symbolic link " + at.string();
-                return false;
-            }
-            if (!S_ISDIR(info.st_mode)) {
-                problem = "not written: " + at.string() + " is not a folder";
-                return false;
-            }
-        } else if (mkdir(at.c_str(), 0777) != 0) {
-            problem = "not written: " + at.string() + ": cannot create the folder: " + strerror(errno);
-            return false;
-        }
+            if (S_ISLNK(info.st_mode))
+                return "refused: passes through the symbolic link " + at.string();
+            if (!S_ISDIR(info.st_mode))
+                return "not written: " + at.string() + " is not a folder";
+        } else if (mkdir(at.c_str(), 0777) != 0)
+            return "not written: " + at.string() + ": cannot create the folder: " + strerror(errno);
     }
     file = at / parts.back();
-    return true;
+    return "";
 }
 
-bool copy_entry_to(const std::string &name, const fs::path &file, std::string &problem)
+std::string copy_entry_to(const std::string &name, const fs::path &file)
 {
     uint32_t offset = find_entry_offset(name.c_str());
     uint32_t size = find_entry_size(name.c_str());
     int in = open(ArchivePath, O_RDONLY | O_CLOEXEC);
     if (in < 0) {
-        problem = std::string("not written: cannot open ") + ArchivePath + ": " + strerror(errno);
-        return false;
+        return std::string("not written: cannot open ") + ArchivePath + ": " + strerror(errno);
     }
     int out = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (out < 0) {
-        problem = "not written: " + file.string() + ": cannot create: " + strerror(errno);
+        std::string problem = "not written: " + file.string() + ": cannot create: " + strerror(errno);
         close(in);
-        return false;
+        return problem;
     }
     std::vector<uint8_t> chunk(CopyChunk);
     uint64_t done = 0;
@@ -222,17 +208,17 @@ bool copy_entry_to(const std::string &name, const fs::path &file, std::string &p
     }
     ok = (close(out) == 0) && ok;
     close(in);
-    if (!ok) {
-        problem = "not written: " + file.string() + ": copying the entry failed";
-        unlink(file.c_str());
-    }
-    return ok;
+    if (ok)
+        return "";
+    unlink(file.c_str());
+    return "not written: " + file.string() + ": copying the entry failed";
 }
 
 int extract_archive(const char *archive, const char *folder)
 {
-    if (!open_archive(archive))
-        return ExitFailure;
+    std::string problem = open_archive(archive);
+    if (!problem.empty())
+        return error(problem);
     std::error_code failure;
     fs::create_directories(folder, failure);
     if (failure || !fs::is_directory(folder))
@@ -255,8 +241,10 @@ int extract_archive(const char *archive, const char *folder)
             continue;
         }
         fs::path file;
-        std::string problem;
-        if (!make_parent_folders(folder, parts, file, problem) || !copy_entry_to(name, file, problem)) {
+        problem = make_parent_folders(folder, parts, file);
+        if (problem.empty())
+            problem = copy_entry_to(name, file);
+        if (!problem.empty()) {
             status = error(std::string(archive) + ": entry " + std::to_string(i) + " \"" + name + "\" " + problem);
             continue;
         }

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-constexpr int MusicRenderRate = 44100;
-
 // Plays `module` once through with libopenmpt and writes it to `path` as
 // 16-bit stereo PCM at 44.1 kHz. Returns "" on success, else a one-line
 // message naming the file and the problem (a partial file is removed).

@@ -1,10 +1,12 @@
-// The captured sound as a WAV file: 16-bit stereo PCM at 44,100 Hz.
+// WAV writer: 16-bit stereo PCM at 44,100 Hz, sizes patched in at the end.
+#include "wav_writer.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
-#include "capture.h"
-#include "shell/music.h"
+#include "little_endian.h"
 
 constexpr int WavChannels = 2;
 constexpr int WavBitsPerSample = 16;
@@ -13,53 +15,39 @@ constexpr size_t WavHeaderBytes = 44;
 // The RIFF size field counts everything after its own eight bytes.
 constexpr uint64_t WavMaxDataBytes = UINT64_C(0xFFFFFFFF) - (WavHeaderBytes - 8);
 
-static void put_u16(uint8_t *at, uint32_t value)
-{
-    at[0] = static_cast<uint8_t>(value);
-    at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-static void put_u32(uint8_t *at, uint32_t value)
-{
-    put_u16(at, value & 0xFFFF);
-    put_u16(at + 2, value >> 16);
-}
-
 static void fill_header(uint8_t *header, uint32_t data_bytes)
 {
     memcpy(header, "RIFF", 4);
-    put_u32(header + 4, static_cast<uint32_t>(WavHeaderBytes - 8 + data_bytes));
+    store_u32(header + 4, static_cast<uint32_t>(WavHeaderBytes - 8 + data_bytes));
     memcpy(header + 8, "WAVEfmt ", 8);
-    put_u32(header + 16, 16);  // size of the format chunk
-    put_u16(header + 20, 1);   // integer PCM
-    put_u16(header + 22, WavChannels);
-    put_u32(header + 24, MusicRate);
-    put_u32(header + 28, MusicRate * WavBytesPerFrame);
-    put_u16(header + 32, WavBytesPerFrame);
-    put_u16(header + 34, WavBitsPerSample);
+    store_u32(header + 16, 16);  // size of the format chunk
+    store_u16(header + 20, 1);   // integer PCM
+    store_u16(header + 22, WavChannels);
+    store_u32(header + 24, WavRate);
+    store_u32(header + 28, WavRate * WavBytesPerFrame);
+    store_u16(header + 32, WavBytesPerFrame);
+    store_u16(header + 34, WavBitsPerSample);
     memcpy(header + 36, "data", 4);
-    put_u32(header + 40, data_bytes);
+    store_u32(header + 40, data_bytes);
 }
 
-bool open_wav(WavFile *wav, const std::string &path, std::string *error)
+std::string open_wav(WavFile *wav, const std::string &path)
 {
     *wav = {};
     FILE *file = fopen(path.c_str(), "wb");
-    if (!file) {
-        *error = path + ": " + strerror(errno);
-        return false;
-    }
+    if (!file)
+        return path + ": " + strerror(errno);
     // From here on the file is ours to remove if it cannot be finished.
     wav->file = file;
     wav->path = path;
     uint8_t header[WavHeaderBytes];
     fill_header(header, 0);
     if (fwrite(header, 1, sizeof header, wav->file) != sizeof header) {
-        *error = path + ": " + strerror(errno);
+        std::string error = path + ": " + strerror(errno);
         discard_wav(wav);
-        return false;
+        return error;
     }
-    return true;
+    return "";
 }
 
 void write_wav(WavFile *wav, const int16_t *stereo, size_t frames)
@@ -76,7 +64,7 @@ void write_wav(WavFile *wav, const int16_t *stereo, size_t frames)
     for (size_t done = 0; done < samples;) {
         size_t count = std::min(samples - done, sizeof bytes / 2);
         for (size_t i = 0; i < count; i++)
-            put_u16(bytes + 2 * i, static_cast<uint16_t>(stereo[done + i]));
+            store_u16(bytes + 2 * i, static_cast<uint16_t>(stereo[done + i]));
         if (fwrite(bytes, 2, count, wav->file) != count) {
             wav->problem = strerror(errno);
             return;
@@ -86,12 +74,10 @@ void write_wav(WavFile *wav, const int16_t *stereo, size_t frames)
     wav->frames += frames;
 }
 
-bool close_wav(WavFile *wav, std::string *error)
+std::string close_wav(WavFile *wav)
 {
-    if (!wav->file) {
-        *error = wav->path + ": not open";
-        return false;
-    }
+    if (!wav->file)
+        return wav->path + ": not open";
     uint8_t header[WavHeaderBytes];
     fill_header(header, static_cast<uint32_t>(wav->frames * WavBytesPerFrame));
     errno = 0;
@@ -103,12 +89,11 @@ bool close_wav(WavFile *wav, std::string *error)
     if (fclose(wav->file) != 0 && wav->problem.empty())
         wav->problem = errno ? strerror(errno) : "write failed";
     wav->file = nullptr;
-    if (!wav->problem.empty()) {
-        *error = wav->path + ": " + wav->problem;
-        std::error_code ignored;
-        std::filesystem::remove(wav->path, ignored);
-    }
-    return wav->problem.empty();
+    if (wav->problem.empty())
+        return "";
+    std::error_code ignored;
+    std::filesystem::remove(wav->path, ignored);
+    return wav->path + ": " + wav->problem;
 }
 
 void discard_wav(WavFile *wav)

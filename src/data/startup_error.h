@@ -1,5 +1,5 @@
-// Start-up loading of everything the show needs, the failure flag, the
-// zero-filling allocation every loader uses, and the shared tables it fills.
+// The start-up failure flag with its first line, and the zero-filling
+// allocation every loader uses.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -31,23 +31,3 @@ inline void alloc_cleared(T **slot, size_t size)
 
 // Clears the flag and the failure line. Tests only: the program never clears it.
 void reset_startup_error();
-
-// "coltab.dat": byte [level * 256 + value] is the new value of a colour
-// component of that value at that level.
-constexpr size_t ColourTableBytes = 256 * 256;
-extern uint8_t *ColourTable;
-
-// The believe scene's first frame, 640 by 320 pixels with a row stride of 640.
-extern uint32_t *BelieveSnapshot;
-
-// Fixes the render target's pitch from the display, allocates the bands,
-// reads the archive directory, loads every asset and starts the frame clock.
-// Returns 1 when everything loaded, 0 when StartupError is set.
-int startup_load(int surface_pitch, int display_mode);
-
-// The scene loaders in their fixed order, the colour table and the believe
-// scene's still.
-void load_all_assets();
-
-// The clean-up after the show: frees the two scratch bands.
-void free_startup_buffers();

@@ -1,0 +1,21 @@
+// The band every scene draws into and every tool reads back: 640 by 320
+// 32-bit pixels, 0x00RRGGBB, with the row stride fixed at start-up.
+#pragma once
+#include <cstdint>
+
+constexpr int BandWidth = 640;   // pixels in a band row
+constexpr int BandHeight = 320;  // rows between the letterbox bars
+constexpr int BandBytes = BandWidth * BandHeight * 4;
+
+struct TargetBand {
+    uint32_t *pixels;  // pixel (0, 0); pixel (x, y) is pixels[y * pitch + x]
+    int pitch;         // row stride in pixels
+};
+
+extern TargetBand RenderTarget;
+
+// The band in 24- and 16-bit display modes, and two spare bands with the
+// target's stride; all three allocated at start-up.
+extern uint32_t *WorkBuffer;
+extern uint32_t *ScratchBandA;
+extern uint32_t *ScratchBandB;
