@@ -28,7 +28,7 @@ add_executable(orvanti ${WEB_SOURCES})
 target_include_directories(orvanti PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(orvanti PRIVATE -O3)
 set(WEB_EXPORTS
-  _web_begin_show _web_step_show _web_end_show _web_key _web_draw_fixed_frame
+  _web_begin_show _web_step_show _web_stop_show _web_key _web_draw_fixed_frame
   _web_present_screen)
 list(JOIN WEB_EXPORTS "," WEB_EXPORT_LIST)
 target_link_options(orvanti PRIVATE

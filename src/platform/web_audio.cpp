@@ -1,11 +1,10 @@
-// The sound output in the browser: the page's AudioWorklet player (libopenmpt)
-// behind the same routines as the desktop's audio device. The page fetched
-// the module and opened the AudioContext on the viewer's click.
-#include "platform/audio.h"
-
-#include <cstdio>
+// The music in the browser: the page's AudioWorklet player (libopenmpt). The
+// page fetched the module and opened the AudioContext on the viewer's click.
+#include <cstddef>
 
 #include <emscripten.h>
+
+#include "platform/web_display.h"
 
 EM_JS(int, page_music_ready, (), { return OrvantiPage.music_ready() ? 1 : 0; });
 // Writes the reason the module cannot be had into reason; 1 when it can.
@@ -21,49 +20,28 @@ EM_JS(uint32_t, page_music_position, (), { return OrvantiPage.music_position() >
 EM_JS(int, page_music_finished, (), { return OrvantiPage.music_finished() ? 1 : 0; });
 EM_JS(void, page_music_stop, (), { OrvantiPage.music_stop(); });
 
-// The one module the page holds.
-constexpr uint32_t WebModuleHandle = 1;
-
-int audio_open_device(int)
+static int web_music_start(const char *path, char *reason, size_t reason_size)
 {
-    return page_music_ready() ? 0 : 1;
+    if (!page_music_ready())
+        return MusicNoDevice;
+    if (!page_music_check(path, reason, static_cast<int>(reason_size)))
+        return MusicUnplayable;
+    return page_music_play() ? MusicStarted : MusicNoDevice;
 }
 
-uint32_t audio_create_stream(const char *)
-{
-    return 0;
-}
-
-uint32_t audio_load_module(const char *path, char *error, size_t error_size)
-{
-    if (page_music_check(path, error, static_cast<int>(error_size)))
-        return WebModuleHandle;
-    return 0;
-}
-
-int audio_start()
-{
-    return 0;
-}
-
-int audio_play_module(uint32_t module)
-{
-    if (module != WebModuleHandle)
-        return 1;
-    return page_music_play() ? 0 : 1;
-}
-
-uint32_t audio_position(uint32_t)
+static uint32_t web_music_position()
 {
     return page_music_position();
 }
 
-bool audio_finished()
+static bool web_music_finished()
 {
     return page_music_finished() != 0;
 }
 
-void audio_free()
+static void web_music_stop()
 {
     page_music_stop();
 }
+
+const PlatformMusic WebMusic = {web_music_start, web_music_position, web_music_finished, web_music_stop};

@@ -12,14 +12,10 @@ constexpr int WebWidth = 640;
 constexpr int WebHeight = 480;
 
 static FlipChain Chain = {};
-static int ModeBits = 0;
-static bool DeviceOpen = false;
-static bool WindowOpen = false;
-static int TimerId = 0;
+static bool Open = false;  // the tick runs
 static std::deque<PlatformEvent> Queue;
 static uint8_t ScreenRgba[WebWidth * WebHeight * 4];
 
-uint32_t WebFixedNow = 0;
 bool WebPresentEachFlip = true;
 
 // OrvantiPage is the page's driver object (web_driver.js).
@@ -29,66 +25,31 @@ EM_JS(void, page_hide_cursor, (), { OrvantiPage.hide_cursor(); });
 EM_JS(void, page_message_box, (const char *caption, const char *text),
       { OrvantiPage.message_box(UTF8ToString(caption), UTF8ToString(text)); });
 
-static int web_create_window(const char *)
+static int web_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
 {
-    if (!page_open_canvas())
-        return 1;
-    WindowOpen = true;
-    return 0;
-}
-
-static void web_show_window() {}
-
-static int web_create_device()
-{
-    DeviceOpen = WindowOpen;
-    return DeviceOpen ? 0 : 1;
-}
-
-static int web_take_exclusive()
-{
-    return DeviceOpen ? 0 : 1;
-}
-
-// A canvas holds 32-bit pixels only.
-static int web_set_mode(int bits_per_pixel)
-{
-    if (bits_per_pixel != 32)
-        return 1;
-    ModeBits = bits_per_pixel;
-    return 0;
-}
-
-static int web_create_flip_chain()
-{
-    if (ModeBits == 0)
-        return 1;
-    return create_flip_chain(&Chain, ModeBits, WebWidth * (ModeBits / 8));
-}
-
-static int web_attach_back_surface()
-{
-    return Chain.surfaces[0] ? 0 : 1;
-}
-
-static int web_describe_back_surface(int *pitch_bytes)
-{
-    if (!Chain.surfaces[0])
-        return 1;
+    for (int step = StepWindow; step < DisplayStepCount; step++) {
+        bool failed = false;
+        if (step == StepWindow)
+            failed = !page_open_canvas();
+        else if (step == StepMode)
+            failed = bits_per_pixel != 32;  // a canvas holds 32-bit pixels only
+        else if (step == StepSurfaces && !Chain.surfaces[0])
+            failed = create_flip_chain(&Chain, bits_per_pixel, WebWidth * 4) != 0;
+        if (failed) {
+            *failed_step = step;
+            return 1;
+        }
+    }
     *pitch_bytes = Chain.pitch;
+    Open = true;
+    page_hide_cursor();
     return 0;
 }
 
-// The page's timer runs from the first step on; the id only marks it as set.
-static int web_start_timer(int id, int)
+static void web_close()
 {
-    TimerId = id;
-    return id;
-}
-
-static void web_hide_cursor()
-{
-    page_hide_cursor();
+    release_flip_chain(&Chain);
+    Open = false;
 }
 
 static int web_lock(uint8_t **pixels)
@@ -136,18 +97,6 @@ static int web_restore()
     return 0;
 }
 
-static void web_release()
-{
-    release_flip_chain(&Chain);
-    DeviceOpen = false;
-}
-
-static void web_destroy_window()
-{
-    WindowOpen = false;
-    TimerId = 0;
-}
-
 // The page cannot block: it hands events over as they come, and an empty
 // queue gives the timer's tick while the timer runs.
 static int web_next_event(PlatformEvent *event)
@@ -155,8 +104,8 @@ static int web_next_event(PlatformEvent *event)
     if (!Queue.empty()) {
         *event = Queue.front();
         Queue.pop_front();
-    } else if (TimerId != 0 && WindowOpen) {
-        *event = {EventTick, TimerId};
+    } else if (Open) {
+        *event = {EventTick, FrameTimerId};
     } else {
         *event = {EventQuit, 0};
     }
@@ -173,49 +122,6 @@ static void web_message_box(const char *caption, const char *text)
     page_message_box(caption, text);
 }
 
-const uint8_t *web_screen_rgba()
-{
-    return ScreenRgba;
-}
-
-uint32_t web_fixed_clock()
-{
-    return WebFixedNow;
-}
-
 const PlatformDisplay WebDisplay = {
-    "web",
-    web_create_window,
-    web_show_window,
-    web_create_device,
-    web_take_exclusive,
-    web_set_mode,
-    web_create_flip_chain,
-    web_attach_back_surface,
-    web_describe_back_surface,
-    web_start_timer,
-    web_hide_cursor,
-    web_lock,
-    web_unlock,
-    web_flip,
-    web_restore,
-    web_release,
-    web_destroy_window,
-    web_next_event,
-    web_post_event,
-    web_message_box,
+    web_open, web_close, web_lock, web_unlock, web_flip, web_restore, web_next_event, web_post_event, web_message_box,
 };
-
-const PlatformDisplay *Display = &WebDisplay;
-
-static uint32_t page_clock()
-{
-    return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now()));
-}
-
-MillisecondClock ClockRoutine = page_clock;
-
-uint32_t read_clock()
-{
-    return ClockRoutine();
-}

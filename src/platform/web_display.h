@@ -1,22 +1,23 @@
-// The browser display driver: a memory flip chain whose front surface the
-// page's canvas shows after every flip, and the page's clock.
+// The browser platform: a memory flip chain whose front surface the page's
+// canvas shows, the page's AudioWorklet music and clock; and the fixed-clock
+// platform of the page's tests, whose clock and music position are set frame
+// by frame.
 #pragma once
 #include <cstdint>
 
 #include "platform/platform.h"
 
 extern const PlatformDisplay WebDisplay;
+extern const PlatformMusic WebMusic;
+extern const Platform WebPlatform;
+extern const Platform WebFixedPlatform;
 
-// Converts the front surface for the canvas and shows it; every flip does
-// so unless WebPresentEachFlip is false (the fixed-clock mode shows only
-// the frames it is asked for).
+// What the fixed-clock platform reads during the next frame.
+extern uint32_t WebFixedNow;
+extern uint32_t WebFixedPosition;
+
+// Converts the front surface for the canvas and shows it; every flip does so
+// unless WebPresentEachFlip is false (the fixed-clock mode shows only the
+// frames it is asked for).
 extern bool WebPresentEachFlip;
 void web_present_front();
-
-// The last presented screen as canvas pixels: 640 by 480, bytes red, green,
-// blue, alpha, rows top to bottom.
-const uint8_t *web_screen_rgba();
-
-// The clock the page reads in its fixed-clock mode, set frame by frame.
-extern uint32_t WebFixedNow;
-uint32_t web_fixed_clock();

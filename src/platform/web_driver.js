@@ -194,7 +194,7 @@ function start_timer() {
 function timer_step() {
     TimerPending = null;
     if (Music.failure) {
-        Runtime._web_end_show();
+        Runtime._web_stop_show();
         fail(Music.failure, 5);
         return;
     }
@@ -204,24 +204,19 @@ function timer_step() {
         show_end();
 }
 
-// Runs a step of the show; a failure that ends the process on the desktop
-// (exit with a status) arrives here as the runtime's exit exception.
+// Runs a step of the show; a fault of the runtime is shown, then thrown on.
 function call_show(step) {
     try {
         return step();
     } catch (error) {
-        if (error && error.name === "ExitStatus") {
-            fail(Status.message || `the show stopped with status ${error.status}`, error.status);
-            return 0;
-        }
         fail(`the show stopped: ${error}`, 1);
         throw error;
     }
 }
 
+// The show has ended (web_step_show or web_key did end_show).
 function show_end() {
     stop_timer();
-    Runtime._web_end_show();
     Status.state = "ended";
     Status.exit_status = 0;
     Canvas.classList.remove("running");
@@ -301,6 +296,11 @@ function load_runtime() {
                 resolve(window.Module);
             },
             onAbort: (what) => reject(new Error(`the WebAssembly runtime stopped: ${what}`)),
+            // What the desktop prints on standard error, such as a load failure.
+            printErr(text) {
+                Status.message = text;
+                console.error(text);
+            },
         };
         const script = document.createElement("script");
         script.src = "orvanti.js";

@@ -1,111 +1,92 @@
-// The show in the page: set-up, loading and music start on the viewer's
-// click, then one loop step per browser timer callback or key, and the
-// fixed-clock frames the page's tests compare with the offline capture.
-#include <cstdio>
-
+// The show in the page, in the shell's steps: set-up, loading and music start
+// on the viewer's click, one show event per browser timer callback or key,
+// and the fixed-clock frames the page's tests compare with the offline capture.
 #include <emscripten.h>
 
-#include "data/archive.h"
-#include "data/startup.h"
-#include "platform/platform.h"
 #include "platform/web_display.h"
-#include "shell/display.h"
-#include "shell/exit_status.h"
-#include "shell/frame_driver.h"
 #include "shell/music.h"
+#include "shell/show.h"
 
-static bool ShowRunning = false;
+static const Platform *Current = nullptr;  // null while no show runs
 
-// One pass of the desktop's event loop: false once the show is over.
-static bool handle_event(const PlatformEvent &event)
-{
-    if (MusicOrder == FinalOrder || MusicEnded || event.kind == EventQuit)
-        return false;
-    window_proc(event);
-    poll_music_position();
-    return true;
-}
-
-// Handles what the last event posted (the close after Escape, then the quit).
-static bool drain_events()
+// Hands over what the last event posted (after Escape, the close and then the
+// quit) up to the next tick: false once the show is over.
+static bool handle_posted_events()
 {
     PlatformEvent event;
-    while (Display->next_event(&event)) {
+    while (Current->display->next_event(&event)) {
         if (event.kind == EventTick)
             return true;
-        if (!handle_event(event))
+        if (!show_event(*Current, event))
             return false;
     }
     return false;
 }
 
+static int finish_show()
+{
+    const Platform *platform = Current;
+    Current = nullptr;
+    return end_show(*platform);
+}
+
 extern "C" {
 
-// 0 when the loop may run, else the desktop's exit status; the reason is
-// on the page already. fixed_clock: no music, the page sets each frame's
-// clock and position.
+// 0 when the show runs, else the program's exit status; the reason is on the
+// page already. fixed_clock: no sound, the page sets each frame's clock and
+// music position (web_draw_fixed_frame).
 EMSCRIPTEN_KEEPALIVE int web_begin_show(int fixed_clock)
 {
-    Display = &WebDisplay;
-    ArchivePath = "orvanti.dat";
-    if (fixed_clock) {
-        ClockRoutine = web_fixed_clock;
-        WebFixedNow = 0;
-        WebPresentEachFlip = false;
-    }
-    if (setup_display() != 0)
-        return ExitSetupFailed;
-    if (!startup_load(SurfacePitch, DisplayMode)) {
-        char line[600];
-        snprintf(line, sizeof line, "orvanti: %s", StartupFailure[0] ? StartupFailure : "loading failed");
-        fprintf(stderr, "%s\n", line);
-        Display->message_box(WindowTitle, line);
-        return ExitLoadFailed;
-    }
-    // A failing start ends the process as on the desktop, through exit().
-    if (!fixed_clock)
-        start_music();
-    ShowRunning = true;
+    const Platform &platform = fixed_clock ? WebFixedPlatform : WebPlatform;
+    WebPresentEachFlip = !fixed_clock;
+    WebFixedNow = 0;
+    WebFixedPosition = 0;
+    int status = begin_show(platform);
+    if (status == 0)
+        Current = &platform;
+    return status;
+}
+
+// One timer callback of the page: 1 while the show runs, then 0 once it has
+// ended (end_show done).
+EMSCRIPTEN_KEEPALIVE int web_step_show()
+{
+    if (!Current)
+        return 0;
+    if (show_event(*Current, {EventTick, FrameTimerId}) && handle_posted_events())
+        return 1;
+    finish_show();
     return 0;
 }
 
-// One timer callback of the page: false once the show is over.
-EMSCRIPTEN_KEEPALIVE int web_step_show()
+// system: 1 for F10 or a key held with Alt. As web_step_show.
+EMSCRIPTEN_KEEPALIVE int web_key(int system, int key)
 {
-    if (!ShowRunning)
+    if (!Current)
         return 0;
-    ShowRunning = handle_event({EventTick, FrameTimerId}) && drain_events();
-    return ShowRunning;
+    Current->display->post_event(system ? EventSystemKeyDown : EventKeyDown, key);
+    if (handle_posted_events())
+        return 1;
+    finish_show();
+    return 0;
 }
 
-// kind: 0 a plain key, 1 a system key (F10, Alt held); false once over.
-EMSCRIPTEN_KEEPALIVE int web_key(int kind, int key)
+// Ends a running show at once (the page's music failed); its exit status.
+EMSCRIPTEN_KEEPALIVE int web_stop_show()
 {
-    if (!ShowRunning)
+    return Current ? finish_show() : 0;
+}
+
+// Frame n of the offline capture: the position its loop polled before the
+// frame, the clock during it, then the same tick.
+EMSCRIPTEN_KEEPALIVE int web_draw_fixed_frame(uint32_t milliseconds, int order, int row)
+{
+    if (Current != &WebFixedPlatform)
         return 0;
-    Display->post_event(kind ? EventSystemKeyDown : EventKeyDown, key);
-    ShowRunning = drain_events();
-    return ShowRunning;
-}
-
-EMSCRIPTEN_KEEPALIVE int web_end_show()
-{
-    ShowRunning = false;
-    free_music();
-    Display->post_event(EventClose, 0);
-    free_startup_buffers();
-    return ExitNormal;
-}
-
-// Frame n of the offline capture at 50 frames a second: its clock and the
-// music position it polled, then the same timer frame and flip.
-EMSCRIPTEN_KEEPALIVE void web_draw_fixed_frame(uint32_t milliseconds, int order, int row)
-{
+    WebFixedPosition = pack_position(order, row);
+    poll_music_position(*Current);
     WebFixedNow = milliseconds;
-    MusicOrder = order;
-    MusicRow = row;
-    timer_frame();
-    flip_frame();
+    return show_event(*Current, {EventTick, FrameTimerId}) ? 1 : 0;
 }
 
 // Shows the last frame drawn on the canvas.
