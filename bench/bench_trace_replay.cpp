@@ -1,6 +1,6 @@
 // The whole show drawn natively as the browser page's fixed-clock mode draws
 // it: frame n gets the clock and music position of line n of a capture trace,
-// then the timer frame and the flip, with no music rendered. The reference
+// then one tick of the show loop, with no music rendered. The reference
 // of bench/bench_web_page.sh; the trace is named by ORVANTI_TRACE.
 #include <benchmark/benchmark.h>
 
@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench_support.h"
+#include <unistd.h>
+
 #include "platform/memory_display.h"
 #include "platform/platform.h"
-#include "shell/display.h"
-#include "shell/frame_driver.h"
 #include "shell/music.h"
+#include "shell/show.h"
 
 namespace {
 
@@ -23,11 +23,33 @@ struct TraceFrame {
 };
 
 uint32_t ReplayNow = 0;
+uint32_t ReplayPosition = 0;
 
 uint32_t replay_clock()
 {
     return ReplayNow;
 }
+
+int replay_music_start(const char *, char *, size_t)
+{
+    return MusicStarted;
+}
+
+uint32_t replay_music_position()
+{
+    return ReplayPosition;
+}
+
+bool replay_music_finished()
+{
+    return false;
+}
+
+void replay_music_stop() {}
+
+const PlatformMusic ReplayMusic = {replay_music_start, replay_music_position, replay_music_finished,
+                                   replay_music_stop};
+const Platform ReplayPlatform = {"bench_trace_replay", &MemoryDisplay, &ReplayMusic, replay_clock};
 
 std::vector<TraceFrame> read_frames(const char *path)
 {
@@ -55,28 +77,21 @@ void BM_WholeShowFromTrace(benchmark::State &state)
         state.SkipWithError("set ORVANTI_TRACE to a trace written by orvanti-capture --trace");
         return;
     }
-    if (!open_show_data("bench_trace_replay", [] {})) {
-        state.SkipWithError("the generated data did not load");
-        return;
-    }
-    Display = &MemoryDisplay;
     reset_memory_display();
-    ClockRoutine = replay_clock;
-    ReplayNow = 0;
-    if (setup_display() != 0 || !startup_load(SurfacePitch, DisplayMode)) {
-        state.SkipWithError("the show did not set up");
+    if (chdir(ORVANTI_DATA_DIR) != 0 || begin_show(ReplayPlatform) != 0) {
+        state.SkipWithError("the show did not start in " ORVANTI_DATA_DIR);
         return;
     }
     // The show's state moves on with every frame: one pass is one iteration.
     for (auto _ : state) {
         for (const TraceFrame &frame : frames) {
+            ReplayPosition = pack_position(frame.order, frame.row);
+            poll_music_position(ReplayPlatform);
             ReplayNow = frame.milliseconds;
-            MusicOrder = frame.order;
-            MusicRow = frame.row;
-            timer_frame();
-            flip_frame();
+            show_event(ReplayPlatform, {EventTick, FrameTimerId});
         }
     }
+    end_show(ReplayPlatform);
     state.counters["frames"] = static_cast<double>(frames.size());
     state.counters["ms_per_frame"] =
         benchmark::Counter(static_cast<double>(frames.size()) / 1000.0, benchmark::Counter::kIsRate |

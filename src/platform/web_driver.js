@@ -41,6 +41,8 @@ const Music = {
     history: [],
     end_time: null,
     failure: "",
+    lead_low: Infinity,
+    lead_high: -Infinity,
 };
 
 function show_message(title, text, button) {
@@ -144,8 +146,15 @@ function heard_position() {
     return position;
 }
 
+// A report's render-clock stamp less the module time it reports is constant
+// when reports arrive at once; the spread of that difference is how late a
+// stamp can be, the error left in the heard position besides the browser's
+// own latency estimate.
 function note_played(report) {
     const time = Music.context.currentTime;
+    const lead = time - report.pos;
+    Music.lead_low = Math.min(Music.lead_low, lead);
+    Music.lead_high = Math.max(Music.lead_high, lead);
     Music.history.push({ time, position: (report.order & 0xffff) | (report.row << 16) });
     while (Music.history.length > 2 && Music.history[1].time < time - HistorySeconds)
         Music.history.shift();
@@ -155,7 +164,8 @@ window.orvantiMusic = () => {
     if (!Music.context)
         return null;
     const position = heard_position();
-    return { order: position & 0xffff, row: position >>> 16, latency: output_latency(), state: Music.context.state };
+    return { order: position & 0xffff, row: position >>> 16, latency: output_latency(), state: Music.context.state,
+        stamp_spread: Music.lead_high - Music.lead_low };
 };
 
 function open_player() {

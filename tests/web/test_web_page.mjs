@@ -222,7 +222,8 @@ try {
             return (music.order > before.order || music.row >= before.row + 4) && music;
         }, first));
     console.log(`music heard at ${first.order}:${first.row}, then ${later.order}:${later.row}` +
-        ` (output latency ${(later.latency * 1000).toFixed(1)} ms)`);
+        ` (output latency ${(later.latency * 1000).toFixed(1)} ms, report stamps spread over` +
+        ` ${(later.stamp_spread * 1000).toFixed(1)} ms)`);
     await real.page.keyboard.press("Escape");
     await poll("Escape to end the show", () => real.page.evaluate(() => window.orvantiStatus.state === "ended"));
     check(await real.page.evaluate(() => document.getElementById("message").textContent.includes("Play again")),
