@@ -37,10 +37,11 @@ const Music = {
     player: null,
     bytes: null,
     reason: "not fetched",
-    // {time, position}: the context's render clock when a block's position came.
+    // {module_time, position} of each rendered block, oldest first.
     history: [],
     end_time: null,
     failure: "",
+    lead: Infinity,
     lead_low: Infinity,
     lead_high: -Infinity,
 };
@@ -104,6 +105,7 @@ window.OrvantiPage = {
     music_play() {
         Music.history = [];
         Music.end_time = null;
+        Music.lead = Infinity;
         Music.player.play(Music.bytes.slice(0));
         return true;
     },
@@ -121,9 +123,12 @@ window.OrvantiPage = {
     },
 };
 
-// The worklet reports the position after each block it renders, so a report
-// belongs to the render clock at its arrival; what is heard now was rendered
-// the output's latency ago.
+// The worklet reports the position after each block it renders, with the
+// module time reached. Render clock and module time advance together, so
+// their difference (the lead) is constant but for how late a report reaches
+// the page; the smallest lead seen is the one least delayed, and a report
+// belongs to the render clock at its module time plus that lead. What is
+// heard now was rendered the output's latency ago.
 function output_latency() {
     const context = Music.context;
     return (context.baseLatency || 0) + (context.outputLatency || 0);
@@ -134,11 +139,11 @@ function heard_time() {
 }
 
 function heard_position() {
-    const heard = heard_time();
+    const rendered_by = heard_time() - Music.lead;
     const history = Music.history;
     let position = 0;
     for (let i = history.length - 1; i >= 0; i--) {
-        if (history[i].time <= heard) {
+        if (history[i].module_time <= rendered_by) {
             position = history[i].position;
             break;
         }
@@ -146,17 +151,18 @@ function heard_position() {
     return position;
 }
 
-// A report's render-clock stamp less the module time it reports is constant
-// when reports arrive at once; the spread of that difference is how late a
-// stamp can be, the error left in the heard position besides the browser's
-// own latency estimate.
 function note_played(report) {
     const time = Music.context.currentTime;
     const lead = time - report.pos;
-    Music.lead_low = Math.min(Music.lead_low, lead);
-    Music.lead_high = Math.max(Music.lead_high, lead);
-    Music.history.push({ time, position: (report.order & 0xffff) | (report.row << 16) });
-    while (Music.history.length > 2 && Music.history[1].time < time - HistorySeconds)
+    Music.lead = Math.min(Music.lead, lead);
+    // The spread of the lead, the first second (the worklet's start-up) left
+    // out, is the delay the smallest lead takes away.
+    if (report.pos > 1) {
+        Music.lead_low = Math.min(Music.lead_low, lead);
+        Music.lead_high = Math.max(Music.lead_high, lead);
+    }
+    Music.history.push({ module_time: report.pos, position: (report.order & 0xffff) | (report.row << 16) });
+    while (Music.history.length > 2 && Music.history[1].module_time < report.pos - HistorySeconds)
         Music.history.shift();
 }
 
