@@ -17,7 +17,7 @@ trap 'rm -rf "$work"' EXIT INT TERM
 "$build/orvanti-capture" --quiet --data "$build/data" --trace "$work/trace.csv" 2>"$work/capture.log"
 echo "capture (drawing + music): $(grep -o '[0-9]* frames (.*real time' "$work/capture.log" | tail -n 1)"
 
-native_ms=$(ORVANTI_TRACE="$work/trace.csv" "$build/bench/bench_trace_replay" 2>/dev/null | awk '/BM_WholeShowFromTrace/ { for (i = 1; i <= NF; i++) if ($i ~ /^ms_per_frame=/) { sub(/ms_per_frame=/, "", $i); print $i } }')
+native_ms=$(ORVANTI_TRACE="$work/trace.csv" "$build/bench/bench_trace_replay" 2>/dev/null | awk '/BM_WholeShowFromTrace/ { for (i = 1; i <= NF; i++) if ($i ~ /^ms_per_frame=/) { sub(/ms_per_frame=/, "", $i); sub(/s$/, "", $i); print $i } }')
 echo "native replay: $native_ms ms a frame"
 
 node "$root/bench/web_frame_time.mjs" "$page" "$work/trace.csv" "$work" | tee "$work/page.log"
