@@ -16,12 +16,12 @@ if(NOT EXISTS "${ORVANTI_WEB_PLAYER}/chiptune3.js")
                       "(it installs the page's npm packages in web/)")
 endif()
 
-# SDL, libopenmpt and libjpeg have no browser build here: their drivers are
+# SDL, Xlib, libopenmpt and libjpeg have no browser build here: their drivers are
 # replaced by the web_* files (the browser plays the music, and JPEG entries
 # fail to load with a reason; the generated data has none).
 file(GLOB_RECURSE WEB_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
 list(FILTER WEB_SOURCES EXCLUDE REGEX "src/shell/main\\.cpp$")
-list(FILTER WEB_SOURCES EXCLUDE REGEX "src/platform/(sdl_[a-z_]*|clock|module_player)\\.cpp$")
+list(FILTER WEB_SOURCES EXCLUDE REGEX "src/platform/(sdl_[a-z_]*|x11_[a-z_]*|clock|module_player)\\.cpp$")
 list(FILTER WEB_SOURCES EXCLUDE REGEX "src/data/jpeg\\.cpp$")
 
 add_executable(orvanti ${WEB_SOURCES})
