@@ -1,12 +1,17 @@
 #!/bin/sh
-# The program under valgrind on every road out (the music's end, SIGTERM,
-# Escape under an X server of its own) and orvanti-capture over 200 frames:
-# any invalid access or any definitely or possibly lost block fails.
+# The program under valgrind on the music's end and on SIGTERM (SDL's dummy
+# drivers), and orvanti-capture over 200 frames: any invalid access or any
+# definitely or possibly lost block fails.
 #
-#   scripts/check-valgrind.sh [BUILD_DIR]     (default: build)
+#   scripts/check-valgrind.sh [BUILD_DIR] [--escape]     (default: build)
+#
+# --escape adds Escape pressed in a window on an X server of our own. It takes
+# minutes under valgrind, and the X, GL and D-Bus libraries' own leaks and
+# loader reports show up in it, so it is not part of ./test.sh.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
+escape=${2:-}
 for tool in valgrind Xvfb xdotool xwininfo; do
     command -v "$tool" >/dev/null || { echo "check-valgrind: $tool is needed (scripts/install-deps.sh)" >&2; exit 1; }
 done
@@ -43,6 +48,14 @@ headless="env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy"
 check "$work/short" music-end 0 $headless $memcheck "$build/orvanti"
 check "$work/long" sigterm 0 sh -c "$headless $memcheck '$build/orvanti' & pid=\$!; sleep 3; kill -TERM \$pid; wait \$pid"
 
+check "$work/short" capture-200-frames 0 $memcheck "$build/orvanti-capture" --quiet --end 4 --trace "$work/trace.csv"
+
+if [ "$escape" != "--escape" ]; then
+    [ "$failed" -eq 0 ] || exit 1
+    echo "check-valgrind: the music's end, SIGTERM and the capture are clean"
+    exit 0
+fi
+
 # Escape needs a keyboard: an X server of our own and a key sent to the window.
 display=":$((3000 + $$ % 3000))"
 Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
@@ -55,7 +68,7 @@ until DISPLAY=$display xwininfo -root >/dev/null 2>&1; do
 done
 press_escape() {
     # The software renderer keeps the GL driver, slow and leaky under valgrind, out of it.
-    DISPLAY=$display SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software $memcheck --gen-suppressions=all "$build/orvanti" &
+    DISPLAY=$display SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software $memcheck "$build/orvanti" &
     pid=$!
     # Wait for the window rather than for a fixed time; valgrind is slow to start.
     tries=0
@@ -69,8 +82,6 @@ press_escape() {
     wait $pid
 }
 check "$work/long" escape 0 press_escape
-
-check "$work/short" capture-200-frames 0 $memcheck "$build/orvanti-capture" --quiet --end 4 --trace "$work/trace.csv"
 
 [ "$failed" -eq 0 ] || exit 1
 echo "check-valgrind: every road out is clean"
