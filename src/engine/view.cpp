@@ -170,8 +170,10 @@ void draw_object(Object3D *obj)
             order.push_back(face);
         }
     }
-    // The same answers as compare_face_depth(a, b) < 0, so the same order.
-    std::sort(order.begin(), order.end(), [](const Face *a, const Face *b) {
+    // Stable: faces of equal depth keep their mesh order, the same in every
+    // build (std::sort leaves their order to the library). The comparison
+    // gives the same answers as compare_face_depth(a, b) < 0.
+    std::stable_sort(order.begin(), order.end(), [](const Face *a, const Face *b) {
         return !std::isnan(b->depth) && (std::isnan(a->depth) || a->depth > b->depth);
     });
 
