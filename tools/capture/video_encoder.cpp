@@ -27,7 +27,7 @@ extern char **environ;
 // and YUV starves the red and blue of saturated pixel art). Of the presets
 // measured on the show (bench/encoder_matrix.sh) this one gives the sharpest
 // picture and the smallest file; the faster ones lose both for speed.
-constexpr const char *VideoPreset = "medium";
+constexpr const char *VideoPreset = "veryfast";
 constexpr const char *VideoQuality = "16";   // constant rate factor
 constexpr const char *AudioBitrate = "192k";
 // Lossless: every decoded frame is the drawn one, and the sound the samples.
