@@ -10,6 +10,7 @@ libsdl2-dev libopenmpt-dev libjpeg62-turbo-dev libpng-dev
 libfreetype-dev fonts-dejavu-core libglu1-mesa-dev
 libxmp-dev xvfb xauth ffmpeg
 clang-14 libclang-rt-14-dev
+dpkg-dev file
 "
 
 missing=""
