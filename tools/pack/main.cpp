@@ -66,7 +66,7 @@ std::string check_layout(const char *archive)
     int fd = open(archive, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::string(archive) + ": cannot open: " + strerror(errno);
-    struct stat info;
+    struct stat info {};
     std::string problem;
     uint8_t masked_count = 0;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
