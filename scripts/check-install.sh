@@ -34,6 +34,8 @@ for file in bin/orvanti bin/orvanti-capture bin/orvanti-pack bin/orvanti-assets 
     share/icons/hicolor/256x256/apps/orvanti.png share/man/man6/orvanti.6 share/man/man1/orvanti-pack.1; do
     [ -f "$root/usr/$file" ] || fail "the install has no /usr/$file"
 done
+file "$root/usr/share/icons/hicolor/256x256/apps/orvanti.png" | grep -q "PNG image data, 256 x 256" ||
+    fail "the icon is not a 256 by 256 PNG picture"
 cmp -s "$root/usr/share/orvanti/orvanti.dat" "$build/data/orvanti.dat" || fail "installed orvanti.dat differs"
 
 play env ORVANTI_DATA_DIR="$scratch/short" "$root/usr/bin/orvanti" || fail "DESTDIR orvanti with ORVANTI_DATA_DIR: status $?"
