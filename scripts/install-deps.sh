@@ -8,7 +8,8 @@ cmake g++ make pkg-config
 libgtest-dev libgmock-dev libbenchmark-dev
 libsdl2-dev libopenmpt-dev libjpeg62-turbo-dev libpng-dev
 libfreetype-dev fonts-dejavu-core libglu1-mesa-dev
-libxmp-dev xvfb xauth ffmpeg
+libx11-dev libxmp-dev xvfb xauth ffmpeg
+valgrind xdotool openbox x11-utils
 clang-14 libclang-rt-14-dev
 dpkg-dev file
 "

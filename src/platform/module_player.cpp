@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <vector>
 
 #include <libopenmpt/libopenmpt.h>
@@ -16,6 +17,13 @@ static bool read_whole_file(const char *path, std::vector<uint8_t> *bytes, char 
     FILE *file = fopen(path, "rb");
     if (!file) {
         snprintf(error, error_size, "%s", strerror(errno));
+        return false;
+    }
+    // A folder opens like a file here but has no length to read.
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+        snprintf(error, error_size, "%s", S_ISDIR(info.st_mode) ? strerror(EISDIR) : "not a regular file");
+        fclose(file);
         return false;
     }
     bool ok = fseek(file, 0, SEEK_END) == 0;

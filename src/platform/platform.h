@@ -53,6 +53,10 @@ enum DisplayStep {
     DisplayStepCount,
 };
 
+// The exit status when the display's connection is lost during the show:
+// the program cannot close anything on it and ends at once.
+constexpr int ExitDisplayLost = 6;
+
 constexpr int FrameTimerId = 1;  // the id of every tick event
 constexpr int FramePeriodMs = 10;
 

@@ -2,13 +2,16 @@
 // the 640 by 480 picture scaled with sharp pixels and kept at 4:3, fed from
 // the memory flip chain; a 10 ms tick that never queues up.
 #include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <SDL.h>
 
 #include "platform/flip_chain.h"
 #include "platform/platform.h"
+#include "platform/x11_watch.h"
 
 static SDL_Window *Window = nullptr;
 static SDL_Renderer *Renderer = nullptr;
@@ -24,6 +27,46 @@ static std::atomic<bool> TickPending{false};
 static Uint32 TickEvent = 0;   // first of our three registered event types
 static Uint32 CloseEvent = 0;
 static Uint32 QuitEvent = 0;
+static bool VideoStarted = false;
+// After an X error the window may be gone already: tearing it down would
+// wait for ever for its unmapping, so it is left to the end of the process.
+static bool DisplayBroken = false;
+
+// Any X error (our window destroyed by another program, say) ends the show
+// as a close request would, instead of Xlib's exit in the middle of a frame.
+static void display_error(int code)
+{
+    if (!DisplayBroken) {
+        DisplayBroken = true;
+        fprintf(stderr, "orvanti: the window was taken away (X error %d): ending the show\n", code);
+        SDL_Event quit = {};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+    }
+}
+
+// SDL turns SIGINT and SIGTERM into a close request; a hang-up or a quit
+// from the terminal ends the show the same way.
+static void forward_to_terminate(int)
+{
+    raise(SIGTERM);
+}
+
+// SDL falls back to drivers that show nothing when no display answers; the
+// show must not play unseen, unless such a driver was asked for by name.
+static bool has_screen()
+{
+    const char *driver = SDL_GetCurrentVideoDriver();
+    const char *asked = getenv("SDL_VIDEODRIVER");
+    bool invisible = driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
+    if (!invisible || (asked && asked[0] != '\0'))
+        return true;
+    const char *display = getenv("DISPLAY");
+    fprintf(stderr, "orvanti: no display to show the picture on (DISPLAY is %s%s%s); "
+                    "orvanti-capture renders the show to a video instead\n",
+            display ? "\"" : "not set", display ? display : "", display ? "\", which does not answer" : "");
+    return false;
+}
 
 static int open_window()
 {
@@ -32,7 +75,11 @@ static int open_window()
         fprintf(stderr, "orvanti: cannot start the display: %s\n", SDL_GetError());
         return 1;
     }
-    atexit(SDL_Quit);
+    VideoStarted = true;
+    if (!has_screen())
+        return 1;
+    signal(SIGHUP, forward_to_terminate);
+    signal(SIGQUIT, forward_to_terminate);
     TickEvent = SDL_RegisterEvents(3);
     if (TickEvent == static_cast<Uint32>(-1)) {
         fprintf(stderr, "orvanti: cannot register events: %s\n", SDL_GetError());
@@ -40,11 +87,23 @@ static int open_window()
     }
     CloseEvent = TickEvent + 1;
     QuitEvent = TickEvent + 2;
+    // The window is made as large as the screen: without a window manager
+    // to apply the full-screen request it would otherwise stay 640 by 480.
+    SDL_DisplayMode desktop = {};
+    int width = ScreenWidth, height = ScreenHeight;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+        width = desktop.w;
+        height = desktop.h;
+    }
     Uint32 flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN;
-    Window = SDL_CreateWindow(WindowTitle, 0, 0, ScreenWidth, ScreenHeight, flags);
+    Window = SDL_CreateWindow(WindowTitle, 0, 0, width, height, flags);
     if (!Window) {
         fprintf(stderr, "orvanti: cannot create the window: %s\n", SDL_GetError());
         return 1;
+    }
+    const char *driver = SDL_GetCurrentVideoDriver();
+    if (driver && strcmp(driver, "x11") == 0) {
+        watch_x11_display(display_error);
     }
     SDL_ShowWindow(Window);
     SDL_RaiseWindow(Window);
@@ -189,6 +248,13 @@ static void sdl_close()
         Timer = 0;
     }
     release_flip_chain(&Chain);
+    if (DisplayBroken) {
+        Texture = nullptr;
+        Renderer = nullptr;
+        Window = nullptr;
+        VideoStarted = false;
+        return;
+    }
     // The texture and the renderer belong to the window: they go first.
     if (Texture)
         SDL_DestroyTexture(Texture);
@@ -200,6 +266,15 @@ static void sdl_close()
         SDL_DestroyWindow(Window);
     Window = nullptr;
     ModeBits = 0;
+    if (VideoStarted) {
+        // Also gives SIGINT and SIGTERM back their usual meaning, so that a
+        // message box shown after the show cannot hold the way out.
+        SDL_Quit();
+        VideoStarted = false;
+        TickEvent = 0;
+        signal(SIGHUP, SIG_DFL);
+        signal(SIGQUIT, SIG_DFL);
+    }
 }
 
 static EventKind key_event_kind(const SDL_KeyboardEvent &key, int *param)
@@ -218,11 +293,16 @@ static EventKind key_event_kind(const SDL_KeyboardEvent &key, int *param)
 
 static int sdl_next_event(PlatformEvent *out)
 {
+    // Once the display is closed nothing can arrive: that is the quit.
     SDL_Event event;
+    if (!VideoStarted) {
+        *out = {EventQuit, 0};
+        return 0;
+    }
     if (SDL_WaitEvent(&event) == 0) {
         fprintf(stderr, "orvanti: the event queue failed: %s\n", SDL_GetError());
-        *out = {EventCloseRequest, 0};
-        return 1;
+        *out = {EventQuit, 0};
+        return 0;
     }
     *out = {EventOther, 0};
     if (event.type == TickEvent) {
@@ -264,8 +344,8 @@ static void sdl_message_box(const char *caption, const char *text)
 {
     fprintf(stderr, "%s: %s\n", caption, text);
     // The dummy and offscreen drivers have no screen to show a box on.
-    const char *driver = SDL_GetCurrentVideoDriver();
-    if (driver && (strcmp(driver, "dummy") == 0 || strcmp(driver, "offscreen") == 0))
+    const char *asked = getenv("SDL_VIDEODRIVER");
+    if (asked && (strcmp(asked, "dummy") == 0 || strcmp(asked, "offscreen") == 0))
         return;
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, Window);
 }

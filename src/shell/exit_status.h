@@ -6,3 +6,4 @@ constexpr int ExitSetupFailed = 2;   // window, display or timer could not be se
 constexpr int ExitLoadFailed = 3;    // an asset failed to load
 constexpr int ExitSoundDevice = 4;   // no audio device
 constexpr int ExitMusicFailed = 5;   // "orvanti.xm" missing or unplayable
+// ExitDisplayLost (6, platform/platform.h): the display went away during the show
