@@ -57,7 +57,8 @@ if dpkg-query -W -f='${Status}' orvanti 2>/dev/null | grep -q "ok installed" || 
     exit 0
 fi
 
-(cd "$build" && cpack -G DEB -B "$scratch/package" >/dev/null) || fail "cpack -G DEB"
+(cd "$build" && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1) ||
+    { cat "$scratch/cpack.log" >&2; fail "cpack -G DEB"; }
 deb=$(ls "$scratch"/package/orvanti_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libsdl2 libopenmpt libjpeg libpng libfreetype fonts-dejavu-core; do
