@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds, generates the show's data and plays it;
 # on a machine with no display it renders the show to orvanti.mp4 instead.
+# With --web it builds the browser page and serves it on http://127.0.0.1:8000.
 set -eu
 start_folder=$(pwd)
 cd "$(dirname "$0")"
@@ -8,6 +9,17 @@ cd "$(dirname "$0")"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+if [ "${1:-}" = "--web" ]; then
+    cmake --build build -j "$jobs" --target web_page
+    echo "run.sh: the page is in $(pwd)/build-web; open http://127.0.0.1:8000/ in a browser (Ctrl-C stops the server)"
+    exec python3 -m http.server 8000 --bind 127.0.0.1 --directory build-web
+fi
+if [ $# -gt 0 ]; then
+    echo "run.sh: unknown option $1 (the only one is --web)" >&2
+    exit 2
+fi
+
 cmake --build build -j "$jobs"
 
 # The demo reads "orvanti.dat" and "orvanti.xm" from the current folder.

@@ -13,6 +13,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 ./scripts/check-install.sh build
+./scripts/check-show-identity.sh build
+./scripts/check-valgrind.sh build
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORVANTI_SANITIZE=ON -DORVANTI_BENCHMARKS=OFF
 cmake --build build-sanitize -j "$jobs"

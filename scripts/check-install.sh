@@ -22,10 +22,8 @@ play() {
     (cd / && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 120 "$@")
 }
 
-cmake --build "$build" --target orvanti-short-module >/dev/null
-mkdir "$scratch/short"
-"$build/tests/orvanti-short-module" "$scratch/short/orvanti.xm"
-cp "$build/data/orvanti.dat" "$scratch/short/"
+cmake --build "$build" --target write-short-show >/dev/null
+"$build/tests/write-short-show" "$scratch/short" 47 4
 
 root="$scratch/root"
 DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null

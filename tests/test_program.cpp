@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive_fixture.h"
@@ -61,12 +65,16 @@ TEST_F(ProgramTest, TerminationSignalEndsTheShowOrderly)
 {
     folder = make_short_show_folder(47, 64);  // about half a minute of music
     ASSERT_FALSE(folder.empty());
-    std::string errors;
-    auto start = std::chrono::steady_clock::now();
-    int status = run_command(in_folder(folder, Headless + Program + " & sleep 0.7; kill -TERM $!; wait $!"), &errors);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(status, ExitNormal) << errors;
-    EXPECT_LT(seconds, 5.0);
+    // A hang-up or a quit from the terminal ends it like a termination request.
+    for (const char *signal_name : {"TERM", "HUP", "QUIT"}) {
+        std::string errors;
+        auto start = std::chrono::steady_clock::now();
+        int status = run_command(
+            in_folder(folder, Headless + Program + " & sleep 0.7; kill -" + signal_name + " $!; wait $!"), &errors);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(status, ExitNormal) << signal_name << ": " << errors;
+        EXPECT_LT(seconds, 20.0) << signal_name;
+    }
 }
 
 // The generated archive with "coltab.dat" cut short.
@@ -114,6 +122,9 @@ TEST_F(ProgramTest, MissingFilesEndWithTheirNames)
     std::filesystem::copy_file(std::string(ORVANTI_DATA_DIR) + "/orvanti.dat", folder + "/orvanti.dat");
     EXPECT_EQ(run_command(in_folder(folder, Headless + "timeout 20 " + Program), &errors), ExitMusicFailed);
     EXPECT_NE(errors.find("cannot play orvanti.xm: "), std::string::npos) << errors;
+    std::filesystem::create_directory(folder + "/orvanti.xm");
+    EXPECT_EQ(run_command(in_folder(folder, Headless + "timeout 20 " + Program), &errors), ExitMusicFailed);
+    EXPECT_NE(errors.find("cannot play orvanti.xm: Is a directory"), std::string::npos) << errors;
 }
 
 TEST_F(ProgramTest, DisplayThatCannotOpenIsASetUpFailure)
@@ -134,71 +145,230 @@ struct Screenshot {
         const uint8_t *p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
         return static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
     }
+    int count_lit(int first_row, int last_row, int first_column = 0) const
+    {
+        int lit = 0;
+        for (int y = first_row; y <= last_row; y++)
+            for (int x = first_column; x < width; x++)
+                lit += pixel(x, y) != 0;
+        return lit;
+    }
 };
 
-bool read_png(const std::string &path, Screenshot *shot)
+using Clock = std::chrono::steady_clock;
+constexpr auto Patience = std::chrono::seconds(60);  // generous: sanitizer builds on a loaded machine
+
+// A program started in the background, its status fetched by polling.
+struct Child {
+    pid_t pid = -1;
+    int status = -1;
+    bool ended = false;
+};
+
+Child start_child(const std::string &command, const std::string &stderr_path)
 {
-    return read_png_rgb(path, shot->rgb, shot->width, shot->height);
+    Child child;
+    child.pid = fork();
+    if (child.pid == 0) {
+        setpgid(0, 0);
+        execl("/bin/sh", "sh", "-c", ("exec " + command + " 2>" + stderr_path).c_str(), nullptr);
+        _exit(127);
+    }
+    return child;
 }
 
-int count_lit(const Screenshot &shot, int first_row, int last_row)
+// Waits up to the deadline for the child to end; false if it still runs.
+bool wait_child(Child *child, Clock::duration patience)
 {
-    int lit = 0;
-    for (int y = first_row; y <= last_row; y++)
-        for (int x = 0; x < shot.width; x++)
-            lit += shot.pixel(x, y) != 0;
-    return lit;
+    auto deadline = Clock::now() + patience;
+    while (!child->ended && Clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(child->pid, &status, WNOHANG) == child->pid) {
+            child->ended = true;
+            child->status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    return child->ended;
 }
 
-// On a 640 by 480 X screen the picture fills the screen one to one. The
-// screen grab draws the X pointer, so a grab before the show shows it and
-// one during the show must not.
-TEST_F(ProgramTest, WindowUnderXvfbShowsTheLetterboxWithTheCursorHidden)
+void stop_child(Child *child)
 {
-    if (system("command -v xvfb-run >/dev/null && command -v ffmpeg >/dev/null") != 0)
-        GTEST_SKIP() << "xvfb-run and ffmpeg are needed";
-    folder = make_short_show_folder(47, 32);  // about 15 s of music
-    ASSERT_FALSE(folder.empty());
-    std::string grab = "ffmpeg -loglevel error -y -f x11grab -video_size 640x480 -i $DISPLAY -frames:v 1 ";
-    // The X11, GL and D-Bus libraries keep allocations to the process end;
-    // leaks of our own are checked by the runs on the dummy drivers above.
-    std::string script = grab + "before.png && (ASAN_OPTIONS=detect_leaks=0 SDL_AUDIODRIVER=dummy " + Program +
-                         " & pid=$!; sleep 1.5; " + grab + "during.png; kill -TERM $pid; wait $pid)";
-    std::string errors;
-    int status = run_command(in_folder(folder, "xvfb-run -a -s '-screen 0 640x480x24' sh -c '" + [&] {
-        std::string quoted;
-        for (char c : script)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted;
-    }() + "'"), &errors);
-    ASSERT_EQ(status, ExitNormal) << errors;
+    if (child->pid > 0 && !child->ended) {
+        kill(-child->pid, SIGTERM);
+        if (!wait_child(child, std::chrono::seconds(10))) {
+            kill(-child->pid, SIGKILL);
+            wait_child(child, std::chrono::seconds(10));
+        }
+    }
+}
 
-    Screenshot before, during;
-    ASSERT_TRUE(read_png(folder + "/before.png", &before));
-    ASSERT_TRUE(read_png(folder + "/during.png", &during));
-    ASSERT_EQ(during.width, 640);
-    ASSERT_EQ(during.height, 480);
-    int pointer = 0, pointer_still_seen = 0;
-    for (int y = 0; y < 480; y++)
-        for (int x = 0; x < 640; x++)
-            if (before.pixel(x, y) != 0) {
-                pointer++;
-                pointer_still_seen += during.pixel(x, y) == before.pixel(x, y);
-            }
-    ASSERT_GT(pointer, 0) << "the grab shows no pointer before the show";
-    EXPECT_LT(pointer_still_seen, pointer / 2) << "the pointer is drawn over the show";
-    EXPECT_EQ(count_lit(during, 0, 79), 0) << "top bar";
-    EXPECT_EQ(count_lit(during, 400, 479), 0) << "bottom bar";
-    // The scene at the start of the show draws into the band.
-    int band_lit = count_lit(during, 80, 399);
-    RecordProperty("band_lit_pixels", band_lit);
-    EXPECT_GT(band_lit, 0) << "nothing drawn in the band";
-    if (HasFailure()) {
+// An X server of its own (and, if asked, a window manager) for one test.
+class XScreen : public ProgramTest {
+protected:
+    std::string display;
+    int width = 0, height = 0;
+    Child server, manager, program;
+    void TearDown() override
+    {
+        stop_child(&program);
+        stop_child(&manager);
+        stop_child(&server);
+        ProgramTest::TearDown();
+    }
+    bool x_run(const std::string &command) { return run_command("DISPLAY=" + display + " " + command, nullptr) == 0; }
+    void start_screen(int w, int h, bool with_manager)
+    {
+        if (system("command -v Xvfb >/dev/null && command -v ffmpeg >/dev/null && command -v xwininfo >/dev/null") != 0)
+            GTEST_SKIP() << "Xvfb, ffmpeg and xwininfo are needed";
+        width = w;
+        height = h;
+        static int screens = 0;
+        display = ":" + std::to_string(200 + (getpid() * 4 + screens++ % 4) % 2800);
+        server = start_child("Xvfb " + display + " -screen 0 " + std::to_string(w) + "x" + std::to_string(h) +
+                                 "x24 -nolisten tcp",
+                             "/dev/null");
+        auto deadline = Clock::now() + Patience;
+        while (!x_run("xwininfo -root >/dev/null 2>&1") && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(x_run("xwininfo -root >/dev/null 2>&1")) << "Xvfb did not start on " << display;
+        if (with_manager) {
+            if (system("command -v openbox >/dev/null") != 0)
+                GTEST_SKIP() << "openbox is needed";
+            manager = start_child("env DISPLAY=" + display + " openbox", "/dev/null");
+        }
+    }
+    void start_program(const std::string &environment = "SDL_AUDIODRIVER=dummy")
+    {
+        // The X11, GL and D-Bus libraries keep allocations to the process end;
+        // leaks of our own are checked by the runs on the dummy drivers.
+        program = start_child("env -C '" + folder + "' DISPLAY=" + display + " ASAN_OPTIONS=detect_leaks=0 " +
+                                  environment + " " + Program,
+                              folder + "/stderr.txt");
+    }
+    std::string program_errors() { return read_text(folder + "/stderr.txt"); }
+    static std::string read_text(const std::string &path)
+    {
+        std::vector<uint8_t> bytes = read_file_bytes(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
+    bool grab(Screenshot *shot)
+    {
+        std::string path = folder + "/grab.png";
+        std::filesystem::remove(path);
+        return x_run("ffmpeg -loglevel error -y -f x11grab -video_size " + std::to_string(width) + "x" +
+                     std::to_string(height) + " -i " + display + " -frames:v 1 " + path) &&
+               read_png_rgb(path, shot->rgb, shot->width, shot->height);
+    }
+    // Grabs until `ready` holds for a grab or the deadline passes.
+    template <class Ready>
+    bool grab_until(Screenshot *shot, Ready ready)
+    {
+        auto deadline = Clock::now() + Patience;
+        while (Clock::now() < deadline) {
+            if (grab(shot) && ready(*shot))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+    void keep_on_failure(const Screenshot &, const std::string &name)
+    {
+        if (!HasFailure())
+            return;
         std::filesystem::create_directories(std::string(ORVANTI_BINARY_DIR) + "/test-frames");
-        std::filesystem::copy_file(folder + "/during.png",
-                                   std::string(ORVANTI_BINARY_DIR) + "/test-frames/program-during.png",
+        std::filesystem::copy_file(folder + "/grab.png", std::string(ORVANTI_BINARY_DIR) + "/test-frames/" + name,
                                    std::filesystem::copy_options::overwrite_existing);
     }
+};
+
+// On a 640 by 480 screen the picture fills it one to one. The screen grab
+// draws the X pointer, so a grab before the show shows it and one during the
+// show must not.
+TEST_F(XScreen, PictureFillsASmallScreenWithTheCursorHidden)
+{
+    start_screen(640, 480, false);
+    folder = make_short_show_folder(47, 32);  // about 15 s of music
+    ASSERT_FALSE(folder.empty());
+    Screenshot before, during;
+    ASSERT_TRUE(grab(&before));
+    int pointer = before.count_lit(0, 479);
+    ASSERT_GT(pointer, 0) << "the grab shows no pointer before the show";
+    start_program();
+    // Drawn: the band lights pixels where the pointer never was.
+    bool drawn = grab_until(&during, [&](const Screenshot &shot) {
+        for (int y = 80; y < 400; y++)
+            for (int x = 0; x < 640; x++)
+                if (before.pixel(x, y) == 0 && shot.pixel(x, y) != 0)
+                    return true;
+        return false;
+    });
+    ASSERT_TRUE(drawn) << "no frame appeared: " << program_errors();
+    int pointer_still_seen = 0;
+    for (int y = 0; y < 480; y++)
+        for (int x = 0; x < 640; x++)
+            pointer_still_seen += before.pixel(x, y) != 0 && during.pixel(x, y) == before.pixel(x, y);
+    EXPECT_LT(pointer_still_seen, pointer / 2) << "the pointer is drawn over the show";
+    EXPECT_EQ(during.count_lit(0, 79), 0) << "top bar";
+    EXPECT_EQ(during.count_lit(400, 479), 0) << "bottom bar";
+    kill(program.pid, SIGTERM);
+    ASSERT_TRUE(wait_child(&program, Patience));
+    EXPECT_EQ(program.status, ExitNormal) << program_errors();
+    keep_on_failure(during, "program-small-screen.png");
+}
+
+// On a 1280 by 1024 screen the picture is enlarged twice, 1280 by 960 with
+// 32 black rows above and below, whether or not a window manager applies
+// the full-screen request: nothing of it is cut off at 640 by 480.
+TEST_F(XScreen, PictureFillsALargeScreenWithAndWithoutAWindowManager)
+{
+    for (bool with_manager : {false, true}) {
+        SCOPED_TRACE(with_manager ? "with openbox" : "without a window manager");
+        start_screen(1280, 1024, with_manager);
+        if (IsSkipped())
+            return;
+        folder = make_short_show_folder(47, 32);
+        ASSERT_FALSE(folder.empty());
+        start_program();
+        Screenshot shot;
+        // The band runs from row 32 + 2 * 80 to row 32 + 2 * 400 - 1.
+        bool filled = grab_until(&shot, [](const Screenshot &s) { return s.count_lit(192, 831, 641) > 0; });
+        EXPECT_TRUE(filled) << "nothing drawn right of column 640: " << program_errors();
+        EXPECT_EQ(shot.count_lit(0, 191), 0) << "above the band";
+        EXPECT_EQ(shot.count_lit(832, 1023), 0) << "below the band";
+        keep_on_failure(shot, with_manager ? "program-large-managed.png" : "program-large.png");
+        kill(program.pid, SIGTERM);
+        ASSERT_TRUE(wait_child(&program, Patience));
+        EXPECT_EQ(program.status, ExitNormal) << program_errors();
+        TearDown();
+        folder.clear();
+    }
+}
+
+// A connection killed from outside ends the program at once with its own
+// status; with no display at all it says so and does not play unseen.
+TEST_F(XScreen, LostOrMissingDisplayEndsWithItsStatus)
+{
+    if (system("command -v xdotool >/dev/null") != 0)
+        GTEST_SKIP() << "xdotool is needed";
+    start_screen(640, 480, false);
+    folder = make_short_show_folder(47, 32);
+    ASSERT_FALSE(folder.empty());
+    start_program();
+    Screenshot shot;
+    ASSERT_TRUE(grab_until(&shot, [](const Screenshot &s) { return s.count_lit(80, 399) > 200; }));
+    ASSERT_TRUE(x_run("xdotool search --name 'ORVANTI / KAMBRI' windowkill"));
+    ASSERT_TRUE(wait_child(&program, Patience)) << "still running after its connection was killed";
+    EXPECT_EQ(program.status, ExitDisplayLost);
+    EXPECT_NE(program_errors().find("connection to the display was lost"), std::string::npos) << program_errors();
+
+    std::string errors;
+    int status = run_command(in_folder(folder, "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "
+                                               "SDL_AUDIODRIVER=dummy timeout 60 " + Program),
+                             &errors);
+    EXPECT_EQ(status, ExitSetupFailed);
+    EXPECT_NE(errors.find("no display"), std::string::npos) << errors;
 }
 
 // The same steps and event handling in-process, on the memory display.

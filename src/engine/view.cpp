@@ -167,8 +167,10 @@ void draw_object(Object3D *obj)
             order.push_back(face);
         }
     }
-    std::sort(order.begin(), order.end(),
-              [](const Face *a, const Face *b) { return compare_face_depth(a, b) < 0; });
+    // Stable: faces of equal depth keep their mesh order, the same in every
+    // build (std::sort leaves their order to the library).
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Face *a, const Face *b) { return compare_face_depth(a, b) < 0; });
 
     // The callback may replace itself while the object is drawn.
     for (Face *face : order) {

@@ -1,0 +1,127 @@
+// The browser display: the desktop's two-surface flip chain in memory; each
+// flip hands the new front surface to the page's canvas as RGBA bytes.
+#include "platform/web_display.h"
+
+#include <deque>
+
+#include <emscripten.h>
+
+#include "platform/flip_chain.h"
+
+constexpr int WebWidth = 640;
+constexpr int WebHeight = 480;
+
+static FlipChain Chain = {};
+static bool Open = false;  // the tick runs
+static std::deque<PlatformEvent> Queue;
+static uint8_t ScreenRgba[WebWidth * WebHeight * 4];
+
+bool WebPresentEachFlip = true;
+
+// OrvantiPage is the page's driver object (web_driver.js).
+EM_JS(int, page_open_canvas, (), { return OrvantiPage.open_canvas() ? 1 : 0; });
+EM_JS(void, page_present, (const uint8_t *rgba, int size), { OrvantiPage.present(HEAPU8.subarray(rgba, rgba + size)); });
+EM_JS(void, page_hide_cursor, (), { OrvantiPage.hide_cursor(); });
+EM_JS(void, page_message_box, (const char *caption, const char *text),
+      { OrvantiPage.message_box(UTF8ToString(caption), UTF8ToString(text)); });
+
+static int web_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
+{
+    for (int step = StepWindow; step < DisplayStepCount; step++) {
+        bool failed = false;
+        if (step == StepWindow)
+            failed = !page_open_canvas();
+        else if (step == StepMode)
+            failed = bits_per_pixel != 32;  // a canvas holds 32-bit pixels only
+        else if (step == StepSurfaces && !Chain.surfaces[0])
+            failed = create_flip_chain(&Chain, bits_per_pixel, WebWidth * 4) != 0;
+        if (failed) {
+            *failed_step = step;
+            return 1;
+        }
+    }
+    *pitch_bytes = Chain.pitch;
+    Open = true;
+    page_hide_cursor();
+    return 0;
+}
+
+static void web_close()
+{
+    release_flip_chain(&Chain);
+    Open = false;
+}
+
+static int web_lock(uint8_t **pixels)
+{
+    *pixels = Chain.surfaces[0] ? back_surface(&Chain) : nullptr;
+    return *pixels ? 0 : 1;
+}
+
+static void web_unlock() {}
+
+// Surface pixels are 0x00RRGGBB words, so bytes blue, green, red, unused.
+void web_present_front()
+{
+    if (!Chain.surfaces[0])
+        return;
+    const uint8_t *front = front_surface(&Chain);
+    for (int y = 0; y < WebHeight; y++) {
+        const uint8_t *source = front + y * Chain.pitch;
+        uint8_t *out = ScreenRgba + y * WebWidth * 4;
+        for (int x = 0; x < WebWidth; x++) {
+            out[0] = source[2];
+            out[1] = source[1];
+            out[2] = source[0];
+            out[3] = 0xFF;
+            source += 4;
+            out += 4;
+        }
+    }
+    page_present(ScreenRgba, static_cast<int>(sizeof ScreenRgba));
+}
+
+static int web_flip()
+{
+    if (!Chain.surfaces[0])
+        return FlipSurfaceLost;
+    swap_flip_chain(&Chain);
+    if (WebPresentEachFlip)
+        web_present_front();
+    return FlipDone;
+}
+
+// Memory surfaces are never lost.
+static int web_restore()
+{
+    return 0;
+}
+
+// The page cannot block: it hands events over as they come, and an empty
+// queue gives the timer's tick while the timer runs.
+static int web_next_event(PlatformEvent *event)
+{
+    if (!Queue.empty()) {
+        *event = Queue.front();
+        Queue.pop_front();
+    } else if (Open) {
+        *event = {EventTick, FrameTimerId};
+    } else {
+        *event = {EventQuit, 0};
+    }
+    return event->kind != EventQuit;
+}
+
+static void web_post_event(EventKind kind, int param)
+{
+    Queue.push_back({kind, param});
+}
+
+static void web_message_box(const char *caption, const char *text)
+{
+    page_message_box(caption, text);
+}
+
+const PlatformDisplay WebDisplay = {
+    web_open, web_close, web_lock, web_unlock, web_flip, web_restore, web_next_event, web_post_event, web_message_box,
+};

@@ -1,0 +1,41 @@
+// The browser's platforms: the page's display, music and clock, and the
+// fixed-clock one whose clock and music position the page sets per frame.
+#include <emscripten.h>
+
+#include "platform/web_display.h"
+
+uint32_t WebFixedNow = 0;
+uint32_t WebFixedPosition = 0;
+
+static uint32_t page_now_ms()
+{
+    return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now()));
+}
+
+static uint32_t fixed_now_ms()
+{
+    return WebFixedNow;
+}
+
+static int fixed_music_start(const char *, char *, size_t)
+{
+    return MusicStarted;
+}
+
+static uint32_t fixed_music_position()
+{
+    return WebFixedPosition;
+}
+
+static bool fixed_music_finished()
+{
+    return false;
+}
+
+static void fixed_music_stop() {}
+
+static const PlatformMusic FixedMusic = {fixed_music_start, fixed_music_position, fixed_music_finished,
+                                         fixed_music_stop};
+
+const Platform WebPlatform = {"orvanti", &WebDisplay, &WebMusic, page_now_ms};
+const Platform WebFixedPlatform = {"orvanti", &WebDisplay, &FixedMusic, fixed_now_ms};
