@@ -12,6 +12,7 @@ libx11-dev libxmp-dev xvfb xauth ffmpeg
 valgrind xdotool openbox x11-utils
 clang-14 libclang-rt-14-dev
 emscripten chromium nodejs python3
+dpkg-dev file
 "
 
 # The browser page's npm packages (its music player and the test's browser

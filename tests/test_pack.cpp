@@ -182,9 +182,52 @@ TEST_F(PackTest, DamagedArchivesAreReportedNotRead)
             arguments.push_back((folder / "out").string());
         RunResult result = run_pack(arguments);
         EXPECT_EQ(result.status, 1) << command;
-        EXPECT_NE(result.output.find(damaged + ": directory of 9 entries"), std::string::npos) << result.output;
+        EXPECT_NE(result.output.find(damaged + ": damaged: a directory of 9 entries"), std::string::npos)
+            << result.output;
     }
     EXPECT_FALSE(fs::exists(folder / "out"));
+}
+
+TEST_F(PackTest, CutOrPaddedArchivesAreDamaged)
+{
+    std::vector<uint8_t> data(90);
+    for (size_t i = 0; i < data.size(); i++)
+        data[i] = static_cast<uint8_t>(0x40 + i * 7);
+    data[40] = ArchiveNameMask;  // a cut just after it reads as a directory of no entries
+    std::vector<uint8_t> whole = archive_bytes({{"first.bin", data}, {"second.bin", {7, 7}}});
+    std::string path = (folder / "cut.dat").string();
+
+    write_file_bytes(path, std::vector<uint8_t>(whole.begin(), whole.begin() + 41));
+    RunResult empty = run_pack({"list", path});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.output, "orvanti-pack: " + path +
+                                ": damaged: its 0 entries end at byte 0 but the directory begins at byte 40"
+                                " (file of 41 bytes)\n");
+    RunResult extracted = run_pack({"extract", path, (folder / "out").string()});
+    EXPECT_EQ(extracted.status, 1);
+    EXPECT_EQ(extracted.output, empty.output);
+    EXPECT_FALSE(fs::exists(folder / "out"));
+
+    // Bytes between the entries and the directory, and every cut of the file:
+    // one printable line naming the file, never a listing.
+    std::vector<uint8_t> padded = whole;
+    padded.insert(padded.begin() + 92, {0, 0, 0});
+    std::vector<std::vector<uint8_t>> damaged = {padded};
+    for (size_t length = 1; length < whole.size(); length += 3)
+        damaged.emplace_back(whole.begin(), whole.begin() + static_cast<long>(length));
+    for (const std::vector<uint8_t> &bytes : damaged) {
+        write_file_bytes(path, bytes);
+        RunResult result = run_pack({"list", path});
+        EXPECT_EQ(result.status, 1) << bytes.size() << " bytes: " << result.output;
+        EXPECT_EQ(result.output.rfind("orvanti-pack: " + path + ": damaged: ", 0), 0u) << result.output;
+        EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
+        EXPECT_TRUE(std::all_of(result.output.begin(), result.output.end() - 1,
+                                [](char c) { return c >= ' ' && c <= '~'; }))
+            << result.output;
+    }
+    write_file_bytes(path, padded);
+    EXPECT_NE(run_pack({"list", path}).output.find("entries end at byte 92 but the directory begins at byte 95"),
+              std::string::npos);
 }
 
 TEST_F(PackTest, ExtractRefusesNamesThatLeaveTheFolder)

@@ -21,5 +21,8 @@ void make_system_data(AssetList &entries);   // "system\\..." disc mesh and text
 void make_credits_data(AssetList &entries);  // "credits\\..." background, page, mask, gem texture and mesh, dissolve
 void make_buddha_data(AssetList &entries);  // "buddha\\..." figure, scroller, box textures and boxes, maps, ring sprite
 
+// The desktop icon, size by size 0x00RRGGBB words, rows top to bottom.
+std::vector<uint32_t> paint_icon(int size);
+
 // "orvanti.xm", the music.
 std::vector<uint8_t> compose_music();

@@ -1,17 +1,22 @@
-// orvanti-assets [--wav FILE] [OUTDIR]: writes "orvanti.dat" and "orvanti.xm"
-// into OUTDIR, and/or renders the music to a WAV file for listening.
+// orvanti-assets [--wav FILE] [--icon FILE] [OUTDIR]: writes "orvanti.dat"
+// and "orvanti.xm" into OUTDIR, and/or renders the music to a WAV file for
+// listening, and/or paints the desktop icon as a PNG file.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "assets.h"
+#include "frame_dump.h"
 #include "music/render.h"
+
+constexpr int IconSize = 256;
 
 static int usage()
 {
-    fprintf(stderr, "usage: orvanti-assets [--wav FILE] [OUTDIR]\n"
-                    "  OUTDIR      write \"orvanti.dat\" and \"orvanti.xm\" into OUTDIR\n"
-                    "  --wav FILE  render the music to FILE (16-bit stereo, 44.1 kHz)\n");
+    fprintf(stderr, "usage: orvanti-assets [--wav FILE] [--icon FILE] [OUTDIR]\n"
+                    "  OUTDIR       write \"orvanti.dat\" and \"orvanti.xm\" into OUTDIR\n"
+                    "  --wav FILE   render the music to FILE (16-bit stereo, 44.1 kHz)\n"
+                    "  --icon FILE  paint the 256 by 256 desktop icon to FILE (PNG)\n");
     return 2;
 }
 
@@ -31,19 +36,34 @@ static bool write_file(const std::filesystem::path &path, const std::vector<uint
     return ok;
 }
 
-// At most one OUTDIR and one --wav FILE, at least one of the two.
-static bool parse_arguments(int argc, char **argv, std::filesystem::path &outdir, std::string &wav_path)
+// At most one OUTDIR, one --wav FILE and one --icon FILE, at least one of them.
+static bool parse_arguments(int argc, char **argv, std::filesystem::path &outdir, std::string &wav_path,
+                            std::string &icon_path)
 {
     for (int i = 1; i < argc; i++) {
         std::string argument = argv[i];
         if (argument == "--wav" && i + 1 < argc && wav_path.empty() && argv[i + 1][0])
             wav_path = argv[++i];
+        else if (argument == "--icon" && i + 1 < argc && icon_path.empty() && argv[i + 1][0])
+            icon_path = argv[++i];
         else if (!argument.empty() && argument[0] != '-' && outdir.empty())
             outdir = argument;
         else
             return false;
     }
-    return !outdir.empty() || !wav_path.empty();
+    return !outdir.empty() || !wav_path.empty() || !icon_path.empty();
+}
+
+static bool write_icon(const std::string &path)
+{
+    std::vector<uint32_t> pixels = paint_icon(IconSize);
+    std::string failure = write_frame_png(path.c_str(), pixels.data(), IconSize, IconSize, IconSize * 4, 32);
+    if (!failure.empty()) {
+        fprintf(stderr, "orvanti-assets: %s\n", failure.c_str());
+        return false;
+    }
+    printf("orvanti-assets: painted the icon to %s\n", path.c_str());
+    return true;
 }
 
 static bool write_wav(const std::string &path, const std::vector<uint8_t> &music)
@@ -60,11 +80,13 @@ static bool write_wav(const std::string &path, const std::vector<uint8_t> &music
 int main(int argc, char **argv)
 {
     std::filesystem::path outdir;
-    std::string wav_path;
-    if (!parse_arguments(argc, argv, outdir, wav_path))
+    std::string wav_path, icon_path;
+    if (!parse_arguments(argc, argv, outdir, wav_path, icon_path))
         return usage();
+    if (!icon_path.empty() && !write_icon(icon_path))
+        return 1;
     if (outdir.empty())
-        return write_wav(wav_path, compose_music()) ? 0 : 1;
+        return wav_path.empty() || write_wav(wav_path, compose_music()) ? 0 : 1;
     std::error_code error;
     std::filesystem::create_directories(outdir, error);
     if (error) {

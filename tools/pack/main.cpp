@@ -56,9 +56,58 @@ std::string read_whole_file(const fs::path &path, std::vector<uint8_t> &bytes)
     return ok ? "" : path.string() + ": read failed";
 }
 
-// Points the shared reader at `archive` and reads its directory.
+// The tool accepts only the layout the writer makes: the entries fill the
+// file exactly up to the directory. The show's reader only needs each entry
+// inside the file, so a cut or padded archive would pass it as a shorter or
+// even an empty one; here that is damage, reported with the numbers alone
+// (names read from a damaged directory are noise).
+std::string check_layout(const char *archive)
+{
+    int fd = open(archive, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string(archive) + ": cannot open: " + strerror(errno);
+    struct stat info {};
+    std::string problem;
+    uint8_t masked_count = 0;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        problem = ": not a readable file";
+    else if (info.st_size < 1 || !read_at(fd, static_cast<uint64_t>(info.st_size) - 1, &masked_count, 1))
+        problem = ": file is empty, no directory";
+    uint64_t length = static_cast<uint64_t>(info.st_size);
+    int count = masked_count ^ ArchiveNameMask;
+    uint64_t directory_bytes = static_cast<uint64_t>(ArchiveRecordSize) * count + 1;
+    if (problem.empty() && directory_bytes > length)
+        problem = ": damaged: a directory of " + std::to_string(count) + " entries needs " +
+                  std::to_string(directory_bytes) + " bytes but the file has " + std::to_string(length);
+    std::vector<uint8_t> records(static_cast<size_t>(ArchiveRecordSize) * count);
+    if (problem.empty() && !read_at(fd, length - directory_bytes, records.data(), records.size()))
+        problem = ": cannot read the directory";
+    close(fd);
+    if (!problem.empty())
+        return archive + problem;
+
+    uint64_t entries_end = 0;
+    for (int i = 0; i < count; i++) {
+        const uint8_t *size = records.data() + static_cast<size_t>(i) * ArchiveRecordSize + ArchiveNameSlot;
+        uint32_t stored = static_cast<uint32_t>(size[0]) | static_cast<uint32_t>(size[1]) << 8 |
+                          static_cast<uint32_t>(size[2]) << 16 | static_cast<uint32_t>(size[3]) << 24;
+        entries_end += stored ^ ArchiveSizeMask;
+    }
+    uint64_t directory_start = length - directory_bytes;
+    if (entries_end != directory_start)
+        return std::string(archive) + ": damaged: its " + std::to_string(count) + " entries end at byte " +
+               std::to_string(entries_end) + " but the directory begins at byte " + std::to_string(directory_start) +
+               " (file of " + std::to_string(length) + " bytes)";
+    return "";
+}
+
+// Checks the layout, then points the shared reader at `archive` and reads
+// its directory.
 std::string open_archive(const char *archive)
 {
+    std::string problem = check_layout(archive);
+    if (!problem.empty())
+        return problem;
     ArchivePath = archive;
     reset_startup_error();
     read_archive_directory();
