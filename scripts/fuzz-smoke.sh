@@ -18,7 +18,7 @@ trap 'rm -rf "$scratch"' EXIT
 for target in archive:16384 tga:8192 mesh:4096 jpeg:16384; do
     name=${target%%:*}
     max_len=${target#*:}
-    # New inputs go to a scratch folder: the seeds and kept inputs stay as they are.
+    # New inputs go to a scratch folder: the starting and kept corpora stay as they are.
     mkdir "$scratch/$name"
     corpora="build-fuzz/fuzz/corpus/$name"
     [ ! -d "fuzz/corpus/$name" ] || corpora="$corpora fuzz/corpus/$name"

@@ -31,6 +31,10 @@ namespace {
 
 const std::string Program = std::string(ORVANTI_BINARY_DIR) + "/orvanti";
 const std::string Headless = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ";
+// Shell lines that wait, up to a minute, until the program in $! plays: its
+// audio thread exists only once display, loading and music are all set up.
+const std::string WaitForMusic =
+    "for try in $(seq 6000); do grep -qs SDLAudio /proc/$!/task/*/comm && break; sleep 0.01; done;";
 
 std::string in_folder(const std::string &folder, const std::string &command)
 {
@@ -70,7 +74,8 @@ TEST_F(ProgramTest, TerminationSignalEndsTheShowOrderly)
         std::string errors;
         auto start = std::chrono::steady_clock::now();
         int status = run_command(
-            in_folder(folder, Headless + Program + " & sleep 0.7; kill -" + signal_name + " $!; wait $!"), &errors);
+            in_folder(folder, Headless + Program + " & " + WaitForMusic + " kill -" + signal_name + " $!; wait $!"),
+            &errors);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(status, ExitNormal) << signal_name << ": " << errors;
         EXPECT_LT(seconds, 20.0) << signal_name;
@@ -156,7 +161,8 @@ struct Screenshot {
 };
 
 using Clock = std::chrono::steady_clock;
-constexpr auto Patience = std::chrono::seconds(60);  // generous: sanitizer builds on a loaded machine
+constexpr auto Patience = std::chrono::seconds(60);
+constexpr auto PollInterval = std::chrono::milliseconds(10);  // generous: sanitizer builds on a loaded machine
 
 // A program started in the background, its status fetched by polling.
 struct Child {
@@ -177,20 +183,33 @@ Child start_child(const std::string &command, const std::string &stderr_path)
     return child;
 }
 
+// Checks `done` again and again until it holds or `patience` runs out; the
+// one polling loop of these tests. True when it held.
+template <class Done>
+bool poll_until(Done done, Clock::duration patience)
+{
+    auto deadline = Clock::now() + patience;
+    for (;;) {
+        if (done())
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+        // A pause between checks keeps the other core for the program under test.
+        std::this_thread::sleep_for(PollInterval);
+    }
+}
+
 // Waits up to the deadline for the child to end; false if it still runs.
 bool wait_child(Child *child, Clock::duration patience)
 {
-    auto deadline = Clock::now() + patience;
-    while (!child->ended && Clock::now() < deadline) {
+    return poll_until([&] {
         int status = 0;
-        if (waitpid(child->pid, &status, WNOHANG) == child->pid) {
+        if (!child->ended && waitpid(child->pid, &status, WNOHANG) == child->pid) {
             child->ended = true;
             child->status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-    }
-    return child->ended;
+        return child->ended;
+    }, patience);
 }
 
 void stop_child(Child *child)
@@ -229,10 +248,8 @@ protected:
         server = start_child("Xvfb " + display + " -screen 0 " + std::to_string(w) + "x" + std::to_string(h) +
                                  "x24 -nolisten tcp",
                              "/dev/null");
-        auto deadline = Clock::now() + Patience;
-        while (!x_run("xwininfo -root >/dev/null 2>&1") && Clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_TRUE(x_run("xwininfo -root >/dev/null 2>&1")) << "Xvfb did not start on " << display;
+        ASSERT_TRUE(poll_until([&] { return x_run("xwininfo -root >/dev/null 2>&1"); }, Patience))
+            << "Xvfb did not start on " << display;
         if (with_manager) {
             if (system("command -v openbox >/dev/null") != 0)
                 GTEST_SKIP() << "openbox is needed";
@@ -265,13 +282,7 @@ protected:
     template <class Ready>
     bool grab_until(Screenshot *shot, Ready ready)
     {
-        auto deadline = Clock::now() + Patience;
-        while (Clock::now() < deadline) {
-            if (grab(shot) && ready(*shot))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+        return poll_until([&] { return grab(shot) && ready(*shot); }, Patience);
     }
     void keep_on_failure(const Screenshot &, const std::string &name)
     {
