@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive_fixture.h"
+#include "platform/heard_clock.h"
 #include "platform/memory_display.h"
 #include "platform/module_player.h"
 #include "platform/platform.h"
@@ -36,6 +37,46 @@ TEST(MusicPosition, LowBitsOrderHighBitsRow)
     EXPECT_EQ(position_order(0xFFFF0000u), 0);
     EXPECT_EQ(position_row(0xFFFF0000u), 65535);
     EXPECT_EQ(position_row(pack_position(46, 63)), 63);
+}
+
+// One tick per frame, so frames and ticks read alike; the device holds 100
+// frames when it asks for more.
+TEST(HeardClock, CountsOnFromTheLatestPacedRequestAndFindsTheRowHeard)
+{
+    HeardClock clock;
+    reset_heard_clock(&clock, pack_position(0, 0), 1000, 100, 1000);
+    EXPECT_EQ(heard_frame(clock, 5000), 0) << "nothing asked for, nothing heard";
+    auto serve = [&](uint64_t ticks, int64_t frames) {
+        note_request(&clock, ticks);
+        note_rendered(&clock, frames, false);
+    };
+    serve(10, 100);
+    serve(110, 100);
+    EXPECT_EQ(heard_frame(clock, 110), 0);
+    EXPECT_EQ(heard_frame(clock, 150), 40);
+    // A burst: the second request came early, into a staging buffer, and
+    // must not pull the heard frame ahead of the device's pace.
+    serve(210, 100);
+    serve(211, 100);
+    EXPECT_EQ(heard_frame(clock, 260), 150);
+    // A device that stops asking has played no further than it was given.
+    EXPECT_EQ(heard_frame(clock, 100000), clock.rendered - 100);
+
+    note_row_start(&clock, 120, pack_position(0, 1));
+    note_row_start(&clock, 240, pack_position(0, 2));
+    EXPECT_EQ(position_at(clock, 119), pack_position(0, 0));
+    EXPECT_EQ(position_at(clock, 120), pack_position(0, 1));
+    EXPECT_EQ(position_at(clock, 100000), pack_position(0, 2));
+    // Past the kept rows, the oldest kept one answers.
+    for (int row = 3; row < RowStartSlots + 10; row++)
+        note_row_start(&clock, 100 * row, pack_position(1, row));
+    EXPECT_EQ(position_at(clock, 0), pack_position(1, 10));
+
+    EXPECT_FALSE(end_heard(clock, 100000)) << "still playing";
+    note_rendered(&clock, 50, true);
+    note_rendered(&clock, 100, true);  // the silence after: the end stays put
+    EXPECT_FALSE(end_heard(clock, 449));
+    EXPECT_TRUE(end_heard(clock, 450));
 }
 
 class ModuleFile : public ::testing::Test {

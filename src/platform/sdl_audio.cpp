@@ -1,7 +1,8 @@
 // The desktop's music: one SDL audio device at 44,100 Hz stereo playing one
 // tracker module through the module player. The device's thread renders the
-// module and publishes the position of the buffer being heard through
-// atomics; the main thread only reads them.
+// module in small reads, noting where each row begins in the stream and when
+// the device asked for it (the heard clock, under a spin lock); the main
+// thread works out from these the row leaving the speaker.
 
 #include <atomic>
 #include <cstdio>
@@ -9,43 +10,74 @@
 
 #include <SDL.h>
 
+#include "platform/heard_clock.h"
 #include "platform/module_player.h"
 #include "platform/platform.h"
 
 constexpr int MusicRate = 44100;
-// Frames per device buffer: the polled position lags the sound by at most this.
+// Frames per device buffer.
 constexpr int AudioBufferFrames = 1024;
+// Frames per module read: a row's start is placed to within half of this
+// (0.4 ms), as the row is only known once a read has crossed into it.
+constexpr size_t RowReadFrames = 32;
 
 static SDL_AudioDeviceID Device = 0;
-static int Rate = 0;
 static ModulePlayer Player = {};
 static std::atomic<bool> Playing{false};
-static std::atomic<uint32_t> HeardPosition{0};
-static std::atomic<bool> Finished{false};
-// Touched by the device's thread only while Playing (and under the device
-// lock before it): the position and end of the buffer rendered last.
+// What the device still holds when it asks for more: the buffer it is
+// playing. SDL reports no latency of its own to add, so sound the system
+// holds past SDL's buffer (a sound server's, a second hardware period) is
+// not counted.
+constexpr int QueuedBuffers = 1;
+static int DeviceBufferFrames = AudioBufferFrames;
+static SDL_SpinLock ClockLock = 0;
+static HeardClock Clock = {};
+// The show's side: the position never goes back between polls.
+static int64_t LastHeard = 0;
+// The device's thread's own: the position of the last frame it rendered.
 static uint32_t RenderedPosition = 0;
-static bool RenderedSilence = false;
 
 static void fill_buffer(void *, Uint8 *stream, int length)
 {
+    uint64_t asked = SDL_GetPerformanceCounter();
     auto *out = reinterpret_cast<int16_t *>(stream);
     size_t frames = static_cast<size_t>(length) / (2 * sizeof(int16_t));
     if (!Playing.load(std::memory_order_acquire)) {
         memset(stream, 0, static_cast<size_t>(length));
         return;
     }
-    // The buffer rendered by the previous call is the one starting to play now.
-    HeardPosition.store(RenderedPosition, std::memory_order_release);
-    if (RenderedSilence)
-        Finished.store(true, std::memory_order_release);
-    uint32_t position = module_position(&Player);
-    size_t rendered = render_module(&Player, Rate, out, frames);
-    if (rendered > 0)
+    SDL_AtomicLock(&ClockLock);
+    note_request(&Clock, asked);
+    int64_t first = Clock.rendered;
+    SDL_AtomicUnlock(&ClockLock);
+
+    // Row starts are collected here and published with the rendered frames,
+    // so the lock is never held while the module renders.
+    RowStart starts[RowStartSlots];
+    int start_count = 0;
+    size_t done = 0;
+    bool ended = false;
+    while (done < frames && !ended) {
+        size_t want = frames - done < RowReadFrames ? frames - done : RowReadFrames;
+        size_t got = render_module(&Player, MusicRate, out + done * 2, want);
+        uint32_t position = module_position(&Player);
+        if (got > 0 && position != RenderedPosition && start_count < RowStartSlots)
+            starts[start_count++] = {first + static_cast<int64_t>(done + got / 2), position};
         RenderedPosition = position;
-    if (rendered < frames)
-        memset(out + rendered * 2, 0, (frames - rendered) * 2 * sizeof(int16_t));
-    RenderedSilence = rendered == 0;
+        done += got;
+        ended = got < want;
+    }
+    if (done < frames)
+        memset(out + done * 2, 0, (frames - done) * 2 * sizeof(int16_t));
+
+    SDL_AtomicLock(&ClockLock);
+    for (int i = 0; i < start_count; i++)
+        note_row_start(&Clock, starts[i].frame, starts[i].position);
+    // Past the end the stream is silence; it still runs on as heard time.
+    note_rendered(&Clock, static_cast<int64_t>(done), ended);
+    if (done < frames)
+        note_rendered(&Clock, static_cast<int64_t>(frames - done), false);
+    SDL_AtomicUnlock(&ClockLock);
 }
 
 static int open_device()
@@ -70,10 +102,8 @@ static int open_device()
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return 1;
     }
-    Rate = MusicRate;
+    DeviceBufferFrames = got.samples > 0 ? got.samples : AudioBufferFrames;
     Playing.store(false);
-    Finished.store(false);
-    HeardPosition.store(0);
     return 0;
 }
 
@@ -85,13 +115,15 @@ static int sdl_music_start(const char *path, char *reason, size_t reason_size)
         return MusicNoDevice;
     SDL_LockAudioDevice(Device);
     Playing.store(false, std::memory_order_release);
+    // Nothing of an earlier module is heard from here on, played or not.
+    SDL_AtomicLock(&ClockLock);
+    reset_heard_clock(&Clock, 0, MusicRate, QueuedBuffers * DeviceBufferFrames, SDL_GetPerformanceFrequency());
+    SDL_AtomicUnlock(&ClockLock);
+    LastHeard = 0;
     int failed = load_module_file(path, &Player, reason, reason_size);
     if (!failed) {
         rewind_module(&Player);
         RenderedPosition = module_position(&Player);
-        RenderedSilence = false;
-        HeardPosition.store(RenderedPosition, std::memory_order_release);
-        Finished.store(false, std::memory_order_release);
         Playing.store(true, std::memory_order_release);
     }
     SDL_UnlockAudioDevice(Device);
@@ -101,14 +133,28 @@ static int sdl_music_start(const char *path, char *reason, size_t reason_size)
     return MusicStarted;
 }
 
+// The frame being heard now, and the clock's answer for it.
+template <typename Answer>
+static auto ask_heard_clock(Answer answer)
+{
+    uint64_t now = SDL_GetPerformanceCounter();
+    SDL_AtomicLock(&ClockLock);
+    int64_t heard = heard_frame(Clock, now);
+    if (heard > LastHeard)
+        LastHeard = heard;
+    auto result = answer(LastHeard);
+    SDL_AtomicUnlock(&ClockLock);
+    return result;
+}
+
 static uint32_t sdl_music_position()
 {
-    return HeardPosition.load(std::memory_order_acquire);
+    return ask_heard_clock([](int64_t heard) { return position_at(Clock, heard); });
 }
 
 static bool sdl_music_finished()
 {
-    return Finished.load(std::memory_order_acquire);
+    return ask_heard_clock([](int64_t heard) { return end_heard(Clock, heard); });
 }
 
 static void sdl_music_stop()
