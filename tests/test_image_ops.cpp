@@ -106,6 +106,38 @@ TEST(Warp, NeverSamplesRowOrColumn255)
     }
 }
 
+// The eight-pixel loop against the plain one, over every map byte and
+// offsets at the wrap's edges.
+TEST(Warp, WideLoopGivesThePlainLoopsPixels)
+{
+    std::vector<uint32_t> texture = position_texture();
+    std::vector<uint8_t> mx(640 * 320), my(640 * 320);
+    uint32_t seed = 12345;
+    for (size_t i = 0; i < mx.size(); i++) {
+        seed = seed * 1664525u + 1013904223u;
+        mx[i] = static_cast<uint8_t>(seed >> 24);
+        my[i] = static_cast<uint8_t>(seed >> 16);
+    }
+    TestBand band(640);
+    std::vector<uint32_t> wide_band(640 * 320), wide_texture(256 * 256), plain_texture(256 * 256);
+    for (int offset : {0, 1, 127, 254, 255, 256, -1}) {
+        WarpAllowWide = true;
+        warp_band(mx.data(), my.data(), texture.data(), offset, 255 - offset);
+        for (int y = 0; y < 320; y++)
+            for (int x = 0; x < 640; x++)
+                wide_band[y * 640 + x] = band.at(x, y);
+        warp_texture(wide_texture.data(), mx.data(), my.data(), texture.data(), 255 - offset, offset);
+        WarpAllowWide = false;
+        warp_band(mx.data(), my.data(), texture.data(), offset, 255 - offset);
+        warp_texture(plain_texture.data(), mx.data(), my.data(), texture.data(), 255 - offset, offset);
+        WarpAllowWide = true;
+        for (int y = 0; y < 320; y++)
+            for (int x = 0; x < 640; x++)
+                ASSERT_EQ(band.at(x, y), wide_band[y * 640 + x]) << "offset " << offset << " at " << x << "," << y;
+        ASSERT_EQ(plain_texture, wide_texture) << "offset " << offset;
+    }
+}
+
 TEST(Warp, BandRowsFollowThePitchAndLeaveTheExtraWords)
 {
     TestBand band(700);

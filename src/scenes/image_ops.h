@@ -18,6 +18,9 @@
 #include "data/image.h"
 
 void copy_band(const uint32_t *src);
+// Whether the warps may use their eight-pixel loop on processors that have
+// one (the same pixels as the plain loop, which tests check by clearing it).
+extern bool WarpAllowWide;
 void warp_band(const uint8_t *map_x, const uint8_t *map_y, const uint32_t *texture, int offset_x,
                int offset_y);
 void warp_texture(uint32_t *dst, const uint8_t *map_x, const uint8_t *map_y, const uint32_t *texture,
