@@ -2,10 +2,16 @@
 // it: frame n gets the clock and music position of line n of a capture trace,
 // then one tick of the show loop, with no music rendered. The reference
 // of bench/bench_web_page.sh; the trace is named by ORVANTI_TRACE.
+// Each tick is also timed on the thread's CPU clock, and a table of every
+// handler's share, median, 99th percentile and worst frame is printed.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <map>
+#include <string>
 #include <vector>
 
 #include <unistd.h>
@@ -20,6 +26,7 @@ namespace {
 struct TraceFrame {
     uint32_t milliseconds;
     int order, row;
+    std::string handler;
 };
 
 uint32_t ReplayNow = 0;
@@ -62,11 +69,38 @@ std::vector<TraceFrame> read_frames(const char *path)
         long frame = 0;
         unsigned milliseconds = 0;
         int order = 0, row = 0;
-        if (sscanf(line, "%ld,%u,%d,%d", &frame, &milliseconds, &order, &row) == 4)
-            frames.push_back({milliseconds, order, row});
+        char handler[128] = "";
+        if (sscanf(line, "%ld,%u,%d,%d,%127[^,]", &frame, &milliseconds, &order, &row, handler) >= 4)
+            frames.push_back({milliseconds, order, row, handler});
     }
     fclose(file);
     return frames;
+}
+
+double thread_milliseconds()
+{
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
+}
+
+// Per handler named in the trace: frames, share of all drawing, median,
+// 99th percentile and worst, in milliseconds.
+void print_handler_costs(const std::map<std::string, std::vector<double>> &costs)
+{
+    double total = 0;
+    for (const auto &[handler, times] : costs)
+        for (double t : times)
+            total += t;
+    fprintf(stderr, "%-28s %7s %7s %9s %9s %9s\n", "handler", "frames", "share", "median ms", "p99 ms", "worst ms");
+    for (auto [handler, times] : costs) {
+        std::sort(times.begin(), times.end());
+        double sum = 0;
+        for (double t : times)
+            sum += t;
+        fprintf(stderr, "%-28s %7zu %6.1f%% %9.3f %9.3f %9.3f\n", handler.c_str(), times.size(), 100.0 * sum / total,
+                times[times.size() / 2], times[times.size() * 99 / 100], times.back());
+    }
 }
 
 void BM_WholeShowFromTrace(benchmark::State &state)
@@ -82,15 +116,19 @@ void BM_WholeShowFromTrace(benchmark::State &state)
         state.SkipWithError("the show did not start in " ORVANTI_DATA_DIR);
         return;
     }
+    std::map<std::string, std::vector<double>> costs;
     // The show's state moves on with every frame: one pass is one iteration.
     for (auto _ : state) {
         for (const TraceFrame &frame : frames) {
+            double start = thread_milliseconds();
             ReplayPosition = pack_position(frame.order, frame.row);
             poll_music_position(ReplayPlatform);
             ReplayNow = frame.milliseconds;
             show_event(ReplayPlatform, {EventTick, FrameTimerId});
+            costs[frame.handler].push_back(thread_milliseconds() - start);
         }
     }
+    print_handler_costs(costs);
     end_show(ReplayPlatform);
     state.counters["frames"] = static_cast<double>(frames.size());
     state.counters["ms_per_frame"] =
