@@ -9,6 +9,7 @@ libgtest-dev libgmock-dev libbenchmark-dev
 libsdl2-dev libopenmpt-dev libjpeg62-turbo-dev libpng-dev
 libfreetype-dev fonts-dejavu-core libglu1-mesa-dev
 libx11-dev libxmp-dev xvfb xauth ffmpeg
+libosmesa6-dev
 valgrind xdotool openbox x11-utils
 clang-14 libclang-rt-14-dev
 emscripten chromium nodejs python3
