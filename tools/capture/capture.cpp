@@ -1,7 +1,8 @@
 // The offline show: the program's own show loop on a platform of our own.
 // Its display is the memory display, whose flips hand each frame to the
-// PNG, trace and video writers; its music renders the module into memory,
-// up to n / fps seconds when the loop polls before frame n; its clock reads
+// PNG, trace and video writers; its music is the module rendered into
+// memory, on a thread of its own a few frames ahead, and the loop's poll
+// before frame n sees the position at n / fps seconds; its clock reads
 // n * 1000 / fps ms during frame n. The music rendered between frames is the
 // sound of the WAV file and the video, so the sound of frame n is exactly
 // the samples up to n / fps.
@@ -16,6 +17,7 @@
 #include "capture.h"
 #include "data/archive.h"
 #include "frame_dump.h"
+#include "music_ahead.h"
 #include "platform/memory_display.h"
 #include "platform/module_player.h"
 #include "platform/platform.h"
@@ -31,6 +33,10 @@ struct CaptureRun {
     const CaptureOptions *options;
     std::string module_path;
     ModulePlayer player;
+    MusicAhead *music;      // renders the player's sound while the music plays
+    uint64_t music_slots;   // frames' slots of music taken: the next one's number
+    uint32_t music_position;
+    bool music_ended;       // the module's end has been taken
     int64_t frames;         // frames drawn so far: the number of the next one
     int status;             // the first failure's exit status, or ExitNormal
     bool outputs_open;      // the trace and PNG folder, once everything has loaded
@@ -57,13 +63,17 @@ static void record_sound(CaptureRun *run, const int16_t *stereo, size_t frames)
         send_video_audio(&run->video, stereo, frames);
 }
 
-static void render_music_until(CaptureRun *run, uint64_t target)
+// Takes the slots of music up to frame `frame`'s, keeping their sound.
+static void take_music_until(CaptureRun *run, int64_t frame)
 {
-    while (run->audio_frames < target && !run->player.ended) {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(AudioBlockFrames, target - run->audio_frames));
-        size_t got = render_module(&run->player, MusicRate, run->audio_block.data(), want);
-        record_sound(run, run->audio_block.data(), got);
-        run->audio_frames += got;
+    while (run->music && !run->music_ended && run->music_slots <= static_cast<uint64_t>(frame)) {
+        const MusicSlot *slot = wait_music_slot(run->music);
+        record_sound(run, slot->sound.data(), slot->frames);
+        run->audio_frames += slot->frames;
+        run->music_position = slot->position;
+        run->music_ended = slot->ended;
+        release_music_slot(run->music);
+        run->music_slots++;
     }
 }
 
@@ -364,6 +374,8 @@ static int capture_music_start(const char *file, char *reason, size_t reason_siz
         snprintf(reason, reason_size, "%s: cannot turn dithering off", run->module_path.c_str());
         return MusicUnplayable;
     }
+    run->music_position = module_position(&run->player);
+    run->music = start_music_ahead(&run->player, MusicRate, run->options->fps);
     return MusicStarted;
 }
 
@@ -371,19 +383,25 @@ static int capture_music_start(const char *file, char *reason, size_t reason_siz
 // the next one.
 static uint32_t capture_music_position()
 {
-    CaptureRun *run = Run;
-    render_music_until(run, static_cast<uint64_t>(run->frames) * MusicRate / static_cast<uint64_t>(run->options->fps));
-    return module_position(&run->player);
+    take_music_until(Run, Run->frames);
+    return Run->music_position;
 }
 
 static bool capture_music_finished()
 {
-    return Run->player.ended;
+    return Run->music_ended;
+}
+
+static void stop_music(CaptureRun *run)
+{
+    stop_music_ahead(run->music);
+    run->music = nullptr;
+    free_module(&run->player);
 }
 
 static void capture_music_stop()
 {
-    free_module(&Run->player);
+    stop_music(Run);
 }
 
 static const PlatformMusic CaptureMusic = {capture_music_start, capture_music_position, capture_music_finished,
@@ -435,7 +453,7 @@ int run_capture(const CaptureOptions &options)
     if (status == ExitNormal)
         status = run.status;
     // A music that stopped before order 46 (and before any --end mark).
-    if (status == ExitNormal && run.player.ended && MusicOrder != FinalOrder && !run.stopped_at_mark) {
+    if (status == ExitNormal && run.music_ended && MusicOrder != FinalOrder && !run.stopped_at_mark) {
         clear_progress(&run.progress);
         fprintf(stderr, "orvanti-capture: the music ended at %d:%d, before order %d\n", MusicOrder, MusicRow,
                 FinalOrder);
@@ -467,6 +485,6 @@ int run_capture(const CaptureOptions &options)
     }
     if (status == CaptureExitInterrupted)
         fprintf(stderr, "orvanti-capture: interrupted; unfinished files removed\n");
-    free_module(&run.player);
+    stop_music(&run);
     return status;
 }
