@@ -49,7 +49,10 @@ static void render_ahead(MusicAhead *ahead)
     uint64_t rendered = 0;
     for (uint64_t frame = 0;; frame++) {
         std::unique_lock<std::mutex> held(ahead->lock);
-        ahead->changed.wait(held, [ahead] { return ahead->count < AheadSlots || ahead->stopping; });
+        // Once the slots are full the renderer sleeps until half are taken,
+        // not waking for every frame.
+        if (ahead->count == AheadSlots)
+            ahead->changed.wait(held, [ahead] { return ahead->count <= AheadSlots / 2 || ahead->stopping; });
         if (ahead->stopping)
             return;
         MusicSlot *slot = &ahead->slots[(ahead->head + ahead->count) % AheadSlots];
@@ -92,7 +95,8 @@ void release_music_slot(MusicAhead *ahead)
     std::lock_guard<std::mutex> held(ahead->lock);
     ahead->head = (ahead->head + 1) % AheadSlots;
     ahead->count--;
-    ahead->changed.notify_all();
+    if (ahead->count == AheadSlots / 2)
+        ahead->changed.notify_all();
 }
 
 void stop_music_ahead(MusicAhead *ahead)
