@@ -85,21 +85,24 @@ double thread_milliseconds()
 }
 
 // Per handler named in the trace: frames, share of all drawing, median,
-// 99th percentile and worst, in milliseconds.
-void print_handler_costs(const std::map<std::string, std::vector<double>> &costs)
+// 99th percentile and worst, in milliseconds, and the worst frame's number.
+void print_handler_costs(const std::map<std::string, std::vector<double>> &costs,
+                         const std::map<std::string, size_t> &worst_frames)
 {
     double total = 0;
     for (const auto &[handler, times] : costs)
         for (double t : times)
             total += t;
-    fprintf(stderr, "%-28s %7s %7s %9s %9s %9s\n", "handler", "frames", "share", "median ms", "p99 ms", "worst ms");
+    fprintf(stderr, "%-28s %7s %7s %9s %9s %9s %9s\n", "handler", "frames", "share", "median ms", "p99 ms", "worst ms",
+            "at frame");
     for (auto [handler, times] : costs) {
         std::sort(times.begin(), times.end());
         double sum = 0;
         for (double t : times)
             sum += t;
-        fprintf(stderr, "%-28s %7zu %6.1f%% %9.3f %9.3f %9.3f\n", handler.c_str(), times.size(), 100.0 * sum / total,
-                times[times.size() / 2], times[times.size() * 99 / 100], times.back());
+        fprintf(stderr, "%-28s %7zu %6.1f%% %9.3f %9.3f %9.3f %9zu\n", handler.c_str(), times.size(),
+                100.0 * sum / total, times[times.size() / 2], times[times.size() * 99 / 100], times.back(),
+                worst_frames.at(handler));
     }
 }
 
@@ -117,18 +120,27 @@ void BM_WholeShowFromTrace(benchmark::State &state)
         return;
     }
     std::map<std::string, std::vector<double>> costs;
+    std::map<std::string, double> worst_times;
+    std::map<std::string, size_t> worst_frames;
     // The show's state moves on with every frame: one pass is one iteration.
     for (auto _ : state) {
-        for (const TraceFrame &frame : frames) {
+        for (size_t n = 0; n < frames.size(); n++) {
+            const TraceFrame &frame = frames[n];
             double start = thread_milliseconds();
             ReplayPosition = pack_position(frame.order, frame.row);
             poll_music_position(ReplayPlatform);
             ReplayNow = frame.milliseconds;
             show_event(ReplayPlatform, {EventTick, FrameTimerId});
-            costs[frame.handler].push_back(thread_milliseconds() - start);
+            std::vector<double> &times = costs[frame.handler];
+            times.push_back(thread_milliseconds() - start);
+            double &worst = worst_times[frame.handler];
+            if (times.back() > worst) {
+                worst = times.back();
+                worst_frames[frame.handler] = n;
+            }
         }
     }
-    print_handler_costs(costs);
+    print_handler_costs(costs, worst_frames);
     end_show(ReplayPlatform);
     state.counters["frames"] = static_cast<double>(frames.size());
     state.counters["ms_per_frame"] =

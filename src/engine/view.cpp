@@ -118,8 +118,13 @@ static int32_t truncate_to_screen(double value)
 void project_object(Object3D *obj)
 {
     const double centre_x = ViewWidth * 0.5f, centre_y = ViewHeight * 0.5f;
+    // Only what a face can be drawn with: a vertex outside the view (whose
+    // view position transform_object left alone) or a normal record has no
+    // place on screen.
     for (int i = 0; i < obj->vertex_count; i++) {
         Vertex &vertex = obj->vertices[i];
+        if (vertex.outside || vertex.is_normal)
+            continue;
         double vz = vertex.vz;
         vertex.sx = truncate_to_screen(vertex.vx * FocalLength / vz + centre_x);
         vertex.sy = truncate_to_screen(centre_y - vertex.vy * FocalLength / vz);
