@@ -142,10 +142,3 @@ void transform_plane(const Plane in, Plane out, const Matrix m)
     out[2] = normal[2];
     out[3] = static_cast<float>(-offset);
 }
-
-float plane_distance(const Plane p, const float point[3])
-{
-    double sum = static_cast<double>(p[0]) * point[0] + static_cast<double>(p[1]) * point[1] +
-                 static_cast<double>(p[2]) * point[2] + p[3];
-    return static_cast<float>(sum);
-}

@@ -13,4 +13,10 @@ void matrix_translate(Matrix m, float x, float y, float z);
 void matrix_scale_w(Matrix m, float s);
 void invert_matrix(const Matrix m, Matrix out);  // ends the process on det == 0
 void transform_plane(const Plane in, Plane out, const Matrix m);
-float plane_distance(const Plane p, const float point[3]);
+// Inline: the frustum test asks it for every vertex of every object, every frame.
+inline float plane_distance(const Plane p, const float point[3])
+{
+    double sum = static_cast<double>(p[0]) * point[0] + static_cast<double>(p[1]) * point[1] +
+                 static_cast<double>(p[2]) * point[2] + p[3];
+    return static_cast<float>(sum);
+}
