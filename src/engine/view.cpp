@@ -175,17 +175,11 @@ void draw_object(Object3D *obj)
             order.push_back(face);
         }
     }
-    // Farthest first as compare_face_depth orders them, and faces of equal
-    // depth in mesh order, which is their order in the face array: a total
-    // order, so there is one sorted result, the same in every build and with
-    // any sort routine.
-    std::sort(order.begin(), order.end(), [](const Face *a, const Face *b) {
-        const bool a_nan = std::isnan(a->depth), b_nan = std::isnan(b->depth);
-        if (a_nan != b_nan)
-            return a_nan;
-        if (!a_nan && a->depth != b->depth)
-            return a->depth > b->depth;
-        return a < b;
+    // Stable: faces of equal depth keep their mesh order, the same in every
+    // build (std::sort leaves their order to the library). The comparison
+    // gives the same answers as compare_face_depth(a, b) < 0.
+    std::stable_sort(order.begin(), order.end(), [](const Face *a, const Face *b) {
+        return !std::isnan(b->depth) && (std::isnan(a->depth) || a->depth > b->depth);
     });
 
     // The callback may replace itself while the object is drawn.
