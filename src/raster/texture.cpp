@@ -193,7 +193,9 @@ void span_pixels_single(uint32_t *out, int count, const TexturedSpanSetup &s, in
 
 // Four pixels at a time: U, V and W of the four lanes step by four times
 // their increments (wrapping like the one-pixel additions), four divisions
-// per instruction, one gather of the texels. Quotients of 32-bit integers
+// per instruction, then the four texels loaded one by one (on the AMD cores
+// this is measured on, a gather instruction is slower than its four loads:
+// the tunnel draws 8 to 11% faster without). Quotients of 32-bit integers
 // taken in double precision are exact (the rounding error stays below the
 // quotient's gap to the next integer), and the only ones outside the int
 // range, from a zero W or INT_MIN / -1, truncate to 0x80000000, whose low 8
@@ -224,7 +226,10 @@ __attribute__((target("avx2"))) void span_pixels_avx2(uint32_t *out, int count,
         const __m128i row = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(v), wd));
         const __m128i index = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(row, mask), 8),
                                            _mm_and_si128(column, mask));
-        __m128i texel = _mm_i32gather_epi32(reinterpret_cast<const int *>(texels), index, 4);
+        alignas(16) uint32_t at[Lanes];
+        _mm_store_si128(reinterpret_cast<__m128i *>(at), index);
+        __m128i texel = _mm_setr_epi32(static_cast<int>(texels[at[0]]), static_cast<int>(texels[at[1]]),
+                                       static_cast<int>(texels[at[2]]), static_cast<int>(texels[at[3]]));
         __m128i *group = reinterpret_cast<__m128i *>(out + x);
         if (count - x >= Lanes) {
             if (transparent)
