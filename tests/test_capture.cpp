@@ -152,6 +152,25 @@ TEST(CaptureSound, WavHoldsTheModulesOwnSamplesBetweenTheMarksAndRepeats)
     std::filesystem::remove_all(folder);
 }
 
+// A module that ends before order 46 (20 orders of 4 rows of 2.5 / 255 s,
+// 0.784 s): the show runs to the music's end, which is reported, and the
+// sound is padded with silence to the last frame's time.
+TEST(CaptureSound, MusicEndingEarlyIsToldAndItsSoundLastsAsLongAsTheFrames)
+{
+    std::string folder = make_short_show_folder(20, 4);
+    ASSERT_FALSE(folder.empty());
+    std::string errors;
+    ASSERT_EQ(run_command("cd '" + folder + "' && " + Capture + " --quiet --fps 25 --trace t.csv --wav s.wav", &errors),
+              0)
+        << errors;
+    EXPECT_NE(errors.find("the music ended at 19:3, before order 46"), std::string::npos) << errors;
+    std::vector<TraceLine> trace = read_trace(folder + "/t.csv");
+    ASSERT_EQ(trace.size(), 20u) << "frames up to 0.784 s at 25 a second";
+    EXPECT_EQ(trace.back().order, 19);
+    EXPECT_EQ(read_file_bytes(folder + "/s.wav").size(), WavHeader + trace.size() * (Rate / 25) * 4);
+    std::filesystem::remove_all(folder);
+}
+
 // The first frame of `trace` at or past order:row, order first then row.
 long first_frame_past(const std::vector<TraceLine> &trace, int order, int row)
 {
