@@ -61,6 +61,9 @@ bool capture_interrupted();
 // Catches SIGINT and SIGTERM into capture_interrupted() and ignores SIGPIPE,
 // so that a dead encoder shows up as a failed write.
 void catch_capture_signals();
+// For the capture's own threads: SIGINT and SIGTERM reach the drawing
+// thread, which watches for them, and never interrupt these.
+void leave_interrupts_to_the_drawing_thread();
 
 // --- Video through the ffmpeg program. Frames go down a pipe as raw video
 // into a first ffmpeg that encodes H.264 into a hidden file beside the

@@ -1,12 +1,11 @@
 #include "music_ahead.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include "capture.h"
 
 // A third of a second of sound at 50 frames a second: enough to ride over
 // a slow read, little enough to keep the position close at hand.
@@ -40,12 +39,7 @@ static void render_slot(MusicAhead *ahead, MusicSlot *slot, uint64_t start, uint
 
 static void render_ahead(MusicAhead *ahead)
 {
-    // Interrupts go to the drawing thread, which watches for them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    leave_interrupts_to_the_drawing_thread();
     uint64_t rendered = 0;
     for (uint64_t frame = 0;; frame++) {
         std::unique_lock<std::mutex> held(ahead->lock);

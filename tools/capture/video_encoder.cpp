@@ -65,6 +65,15 @@ void catch_capture_signals()
     signal(SIGPIPE, SIG_IGN);
 }
 
+void leave_interrupts_to_the_drawing_thread()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
 std::string find_ffmpeg(std::string *found)
 {
     const char *path = getenv("PATH");
@@ -341,12 +350,7 @@ static bool write_all(int fd, const uint8_t *bytes, size_t size)
 // queue is closed and empty or a write fails.
 static void write_queued_frames(VideoEncoder *encoder)
 {
-    // Interrupts go to the drawing thread, which watches for them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    leave_interrupts_to_the_drawing_thread();
     FrameQueue *queue = encoder->queue;
     for (;;) {
         std::unique_lock<std::mutex> held(queue->lock);
