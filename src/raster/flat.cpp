@@ -85,8 +85,22 @@ void scan_edge(int x0, int y0, int x1, int y1, int32_t *left, int32_t *right)
             record_rows(x0, xdir, adx, acc0, step, left, right);
             return;
         }
-        int64_t acc = acc0, x = x0;
-        for (int64_t i = 0; i <= adx; ++i, x += xdir, acc += step) record(left, right, x, acc >> Fixed16Shift);
+        // Points of one row come one after another with x moving one way, so
+        // only the first and last of each run are recorded: the same smallest
+        // and largest x as recording every point, without a read and a write
+        // of the tables per point.
+        int64_t acc = acc0 + step, x = x0 + xdir, run_first = x0, row = acc0 >> Fixed16Shift;
+        for (int64_t i = 1; i <= adx; ++i, x += xdir, acc += step) {
+            const int64_t point_row = acc >> Fixed16Shift;
+            if (point_row != row) {
+                record(left, right, run_first, row);
+                record(left, right, x - xdir, row);
+                run_first = x;
+                row = point_row;
+            }
+        }
+        record(left, right, run_first, row);
+        record(left, right, x - xdir, row);
     } else {
         const int ydir = y1 > y0 ? 1 : -1;
         int64_t step = ady == 0 ? 0 : adx * FixedOne / ady;
