@@ -43,11 +43,6 @@ void clip_end(int *x, int *y, int64_t dx, int64_t dy, int code)
     *y = static_cast<int>(py);
 }
 
-inline void put_pixel(int x, int y, uint32_t colour)
-{
-    RenderTarget.pixels[y * RenderTarget.pitch + x] = colour;
-}
-
 }  // namespace
 
 int outcode(int x, int y)
@@ -90,7 +85,11 @@ void draw_line(int x0, int y0, int x1, int y1, const Rgb *colour)
     if (!RenderTarget.pixels || !colour) return;
     if (clip_line(&x0, &y0, &x1, &y1) != 0) return;
     // From here both ends lie inside the view, so no product below can overflow.
+    // The target is read once: a pixel store could otherwise be taken to
+    // change its pitch, which would then be read again for every pixel.
     const uint32_t c = rgb_pixel(colour);
+    uint32_t *const pixels = RenderTarget.pixels;
+    const int pitch = RenderTarget.pitch;
     if (std::abs(x1 - x0) > std::abs(y1 - y0)) {
         if (x0 > x1) {
             std::swap(x0, x1);
@@ -99,7 +98,7 @@ void draw_line(int x0, int y0, int x1, int y1, const Rgb *colour)
         const int n = x1 - x0;
         const Fixed16 step = (y1 - y0) * Fixed16One / n;
         Fixed16 acc = y0 * Fixed16One;
-        for (int x = x0; x <= x1; ++x, acc += step) put_pixel(x, acc >> Fixed16Shift, c);
+        for (int x = x0; x <= x1; ++x, acc += step) pixels[(acc >> Fixed16Shift) * pitch + x] = c;
     } else {
         if (y0 > y1) {
             std::swap(x0, x1);
@@ -108,7 +107,8 @@ void draw_line(int x0, int y0, int x1, int y1, const Rgb *colour)
         const int n = y1 - y0;
         const Fixed16 step = n == 0 ? 0 : (x1 - x0) * Fixed16One / n;
         Fixed16 acc = x0 * Fixed16One;
-        for (int y = y0; y <= y1; ++y, acc += step) put_pixel(acc >> Fixed16Shift, y, c);
+        uint32_t *row = pixels + y0 * pitch;
+        for (int y = y0; y <= y1; ++y, acc += step, row += pitch) row[acc >> Fixed16Shift] = c;
     }
 }
 
