@@ -196,7 +196,7 @@ void box_face_textured(Face *face)
     draw_face_textured(face, 0);
 }
 
-void box_flash(const uint8_t *levels, int kind, int value)
+ORVANTI_BAND_PASS void box_flash(const uint8_t *levels, int kind, int value)
 {
     if (kind != 1 || value == 0)
         return;

@@ -118,7 +118,7 @@ void draw_box(Mesh *mesh, int near_plane, DrawCallback callback)
 
 // Column after column of white text from band row 0 down, continuing from
 // BuddhaScrollerRow and wrapping to the bitmap's first row within the frame.
-void draw_scroller()
+ORVANTI_BAND_PASS void draw_scroller()
 {
     const int width = BuddhaScroller.width;
     const int rows = ScrollerRows + bob_offset();
@@ -149,7 +149,7 @@ bool crossfade_choice()
 
 // Each colour byte of the texture replaced by its entry in the colour table
 // at the glow map's level; the top byte stays as the warp wrote it.
-void light_glow_texture(const uint8_t *levels)
+ORVANTI_BAND_PASS void light_glow_texture(const uint8_t *levels)
 {
     uint8_t *bytes = BuddhaGlowTexture.pixels;
     for (int i = 0; i < GlowSide * GlowSide; i++) {

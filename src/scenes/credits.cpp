@@ -60,7 +60,7 @@ Object3D *credits_object()
     return CreditsMesh.object_count > 0 && CreditsMesh.objects != nullptr ? &CreditsMesh.objects[0] : nullptr;
 }
 
-void draw_text()
+ORVANTI_BAND_PASS void draw_text()
 {
     const uint32_t *text = image_words(&CreditsText);
     const uint8_t *mask = CreditsMask.pixels;
@@ -75,7 +75,7 @@ void draw_text()
     }
 }
 
-void dissolve_band(int level)
+ORVANTI_BAND_PASS void dissolve_band(int level)
 {
     const uint8_t *order = CreditsDissolve.pixels;
     for (int r = 0; r < BandHeight; r++) {

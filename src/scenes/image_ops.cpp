@@ -123,7 +123,7 @@ void warp_texture(uint32_t *dst, const uint8_t *map_x, const uint8_t *map_y, con
     warp_pixels(dst, map_x, map_y, WarpSide * WarpSide, texture, ox, oy, t);
 }
 
-void invert_band()
+ORVANTI_BAND_PASS void invert_band()
 {
     // The whole pitch: on a display surface the extra words are inverted too.
     size_t count = static_cast<size_t>(BandHeight) * RenderTarget.pitch;
@@ -131,7 +131,7 @@ void invert_band()
         RenderTarget.pixels[i] ^= InvertMask;
 }
 
-void invert_image(Image *image)
+ORVANTI_BAND_PASS void invert_image(Image *image)
 {
     uint32_t *words = image_words(image);
     size_t count = static_cast<size_t>(image->width) * image->height;

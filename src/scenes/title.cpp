@@ -109,13 +109,13 @@ void title_advance(int ticks)
     }
 }
 
-void title_sum_backgrounds(uint32_t *out, const uint32_t *a, const uint32_t *b, const uint32_t *c)
+ORVANTI_BAND_PASS void title_sum_backgrounds(uint32_t *out, const uint32_t *a, const uint32_t *b, const uint32_t *c)
 {
     for (int i = 0; i < BandPixels; i++)
         out[i] = b[i] + a[i] + c[i];
 }
 
-void title_flash(uint32_t *composite, const uint8_t *levels, int kind, int value)
+ORVANTI_BAND_PASS void title_flash(uint32_t *composite, const uint8_t *levels, int kind, int value)
 {
     if (kind != 2 || value == 0)
         return;
@@ -124,7 +124,7 @@ void title_flash(uint32_t *composite, const uint8_t *levels, int kind, int value
             composite[i] |= RedByte;
 }
 
-void title_select(const uint8_t *wipe, int wipe_level, const uint32_t *band_a, const uint32_t *band_b)
+ORVANTI_BAND_PASS void title_select(const uint8_t *wipe, int wipe_level, const uint32_t *band_a, const uint32_t *band_b)
 {
     int seam_end = wipe_level + TitleSeamWidth;
     for (int r = 0; r < BandHeight; r++) {
