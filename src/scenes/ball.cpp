@@ -111,7 +111,7 @@ bool vortex_colours_swapped()
 }
 
 // The vortex's centre square, red channel only, onto the vortex ball.
-void take_vortex_texture()
+ORVANTI_BAND_PASS void take_vortex_texture()
 {
     uint32_t *texels = image_words(&BallVortexTexture);
     for (int r = 0; r < VortexSide; r++) {

@@ -214,7 +214,7 @@ int box_title_mask_row(int draw)
     return MaskFirstRow + draw % MaskRowChoices;
 }
 
-void box_title_overlay(const uint32_t *title, const uint8_t *mask, int mask_row, int column)
+ORVANTI_BAND_PASS void box_title_overlay(const uint32_t *title, const uint8_t *mask, int mask_row, int column)
 {
     const uint8_t *mask_line = mask + static_cast<ptrdiff_t>(mask_row) * MaskWidth + column;
     for (int t = 0; t < TitleRows; t++) {
