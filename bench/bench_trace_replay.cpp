@@ -87,7 +87,7 @@ double thread_milliseconds()
 // Per handler named in the trace: frames, share of all drawing, median,
 // 99th percentile and worst, in milliseconds, and the worst frame's number.
 void print_handler_costs(const std::map<std::string, std::vector<double>> &costs,
-                         const std::map<std::string, size_t> &worst_frames)
+                         const std::map<std::string, std::pair<double, size_t>> &worst)
 {
     double total = 0;
     for (const auto &[handler, times] : costs)
@@ -102,7 +102,7 @@ void print_handler_costs(const std::map<std::string, std::vector<double>> &costs
             sum += t;
         fprintf(stderr, "%-28s %7zu %6.1f%% %9.3f %9.3f %9.3f %9zu\n", handler.c_str(), times.size(),
                 100.0 * sum / total, times[times.size() / 2], times[times.size() * 99 / 100], times.back(),
-                worst_frames.at(handler));
+                worst.at(handler).second);
     }
 }
 
@@ -120,8 +120,7 @@ void BM_WholeShowFromTrace(benchmark::State &state)
         return;
     }
     std::map<std::string, std::vector<double>> costs;
-    std::map<std::string, double> worst_times;
-    std::map<std::string, size_t> worst_frames;
+    std::map<std::string, std::pair<double, size_t>> worst;  // per handler: ms and frame
     // The show's state moves on with every frame: one pass is one iteration.
     for (auto _ : state) {
         for (size_t n = 0; n < frames.size(); n++) {
@@ -133,14 +132,12 @@ void BM_WholeShowFromTrace(benchmark::State &state)
             show_event(ReplayPlatform, {EventTick, FrameTimerId});
             std::vector<double> &times = costs[frame.handler];
             times.push_back(thread_milliseconds() - start);
-            double &worst = worst_times[frame.handler];
-            if (times.back() > worst) {
-                worst = times.back();
-                worst_frames[frame.handler] = n;
-            }
+            std::pair<double, size_t> &slowest = worst[frame.handler];
+            if (times.back() > slowest.first)
+                slowest = {times.back(), n};
         }
     }
-    print_handler_costs(costs, worst_frames);
+    print_handler_costs(costs, worst);
     end_show(ReplayPlatform);
     state.counters["frames"] = static_cast<double>(frames.size());
     state.counters["ms_per_frame"] =

@@ -42,7 +42,7 @@ struct CaptureRun {
     bool outputs_open;      // the trace and PNG folder, once everything has loaded
     bool stopped_at_mark;   // the --end mark ended the show
     uint64_t audio_frames;  // frames of music rendered so far
-    std::vector<int16_t> audio_block;
+    std::vector<int16_t> silence;  // one block of zero samples for the padding
     std::vector<bool> position_saved;
     FILE *trace;
     int64_t saved;
@@ -81,10 +81,9 @@ static void take_music_until(CaptureRun *run, int64_t frame)
 // frames.
 static void pad_sound_until(CaptureRun *run, uint64_t target)
 {
-    std::fill(run->audio_block.begin(), run->audio_block.end(), 0);
     while (run->audio_frames < target) {
         size_t count = static_cast<size_t>(std::min<uint64_t>(AudioBlockFrames, target - run->audio_frames));
-        record_sound(run, run->audio_block.data(), count);
+        record_sound(run, run->silence.data(), count);
         run->audio_frames += count;
     }
 }
@@ -379,8 +378,8 @@ static int capture_music_start(const char *file, char *reason, size_t reason_siz
     return MusicStarted;
 }
 
-// The loop polls after every frame: the music is rendered up to the time of
-// the next one.
+// The loop polls after every frame: the music is taken up to the time of the
+// next one.
 static uint32_t capture_music_position()
 {
     take_music_until(Run, Run->frames);
@@ -437,7 +436,7 @@ int run_capture(const CaptureOptions &options)
 {
     CaptureRun run = {};
     run.options = &options;
-    run.audio_block.resize(AudioBlockFrames * 2);
+    run.silence.assign(AudioBlockFrames * 2, 0);
     run.position_saved.assign(options.positions.size(), false);
     catch_capture_signals();
 
