@@ -12,7 +12,7 @@ libx11-dev libxmp-dev xvfb xauth ffmpeg
 libosmesa6-dev
 valgrind xdotool openbox x11-utils
 clang-14 libclang-rt-14-dev
-emscripten chromium nodejs python3
+emscripten chromium nodejs python3 python3-numpy python3-pil
 dpkg-dev file
 "
 
