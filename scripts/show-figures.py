@@ -189,6 +189,18 @@ def band_figures(path):
     }
 
 
+def empty_stretches(sampled, empty, step):
+    """Runs of consecutive sampled frames that are all empty, as (first, last sample, frames covered)."""
+    runs, start = [], None
+    for k, e in enumerate(list(empty) + [False]):
+        if e and start is None:
+            start = k
+        elif not e and start is not None:
+            runs.append((sampled[start], sampled[k - 1], sampled[k - 1] - sampled[start] + step))
+            start = None
+    return runs
+
+
 def pct(x):
     return "-" if x is None or (isinstance(x, float) and math.isnan(x)) else f"{100 * x:.1f}%"
 
@@ -210,18 +222,22 @@ def read_wav(path):
     return data.astype(np.float64) / 32768.0
 
 
+def decibels(amplitude):
+    return 20 * math.log10(amplitude + 1e-12)
+
+
 Hop = 1024
 Window = 2048
 
 
-def spectrogram(mono):
+def spectrogram(signal):
     """Power spectra of 2048-sample Hann windows every 1024 samples; column j starts at sample j*Hop."""
-    count = max(0, (len(mono) - Window) // Hop + 1)
+    count = max(0, (len(signal) - Window) // Hop + 1)
     win = np.hanning(Window)
     out = np.empty((count, Window // 2 + 1))
     for s in range(0, count, 512):
         idx = (np.arange(s, min(count, s + 512))[:, None] * Hop) + np.arange(Window)
-        out[s:s + len(idx)] = np.abs(np.fft.rfft(mono[idx] * win, axis=1)) ** 2
+        out[s:s + len(idx)] = np.abs(np.fft.rfft(signal[idx] * win, axis=1)) ** 2
     return out
 
 
@@ -248,11 +264,11 @@ def shape_similarity(a, b):
     return float(a @ b / (np.linalg.norm(a) * np.linalg.norm(b) + 1e-12))
 
 
-def onset_curve(mono):
-    """Broadband level in dB over 5 ms steps of 10 ms windows."""
+def onset_curve(power):
+    """Broadband level in dB over 5 ms steps of 10 ms windows, from per-sample power."""
     step, length = 220, 441
-    count = (len(mono) - length) // step
-    sq = np.concatenate([[0.0], np.cumsum(mono * mono)])
+    count = (len(power) - length) // step
+    sq = np.concatenate([[0.0], np.cumsum(power)])
     starts = np.arange(count) * step
     energy = (sq[starts + length] - sq[starts]) / length
     return 10 * np.log10(energy + 1e-12), step
@@ -347,7 +363,7 @@ def main():
                 f"{pct(share(lits, lambda v: v < 0.08)):>7} {pct(share(lits, lambda v: v < 0.05)):>7} "
                 f"{pct(np.mean([figures[f]['near_white'] for f in fs])):>7}{extra}")
 
-    header = f"{'':<28} {'frames':>6} {'lit':>7} {'min':>7} {'max':>7} {'<8%':>7} {'<5%':>7} {'white':>7}"
+    header = f"{'':<28} {'frames':>6} {'lit':>7} {'min':>7} {'max':>7} {'<8%':>7} {'<5%':>7} {'n-white':>7}"
     p("Band lit share per scene (mean, min, max; share of frames under 8% and 5% lit; mean near-white)")
     p(header)
     for name in sorted(scene_frames, key=lambda n: scene_frames[n][0]):
@@ -363,14 +379,7 @@ def main():
     p("")
 
     empty = [figures[f]["lit"] < EmptyLit or figures[f]["near_white"] > WhiteBlank for f in sampled]
-    runs, start = [], None
-    for k, e in enumerate(empty + [False]):
-        if e and start is None:
-            start = k
-        elif not e and start is not None:
-            runs.append((sampled[start], sampled[k - 1]))
-            start = None
-    runs = [(a, b, b - a + step) for a, b in runs]
+    runs = empty_stretches(sampled, empty, step)
     longest = max(runs, key=lambda r: r[2]) if runs else None
     p(f"Nearly empty stretches (sampled frames under {EmptyLit:.0%} lit or over {WhiteBlank:.0%} near-white; "
       f"a run of n samples counts n*{step} frames)")
@@ -429,15 +438,16 @@ def main():
 
 def sound_report(p, path, trace, fps, sections, scene_frames, fade_positions):
     stereo = read_wav(path)
-    mono = stereo.mean(axis=1)
+    # Powers of the channels are added, so that nothing out of phase between them cancels.
+    power = (stereo * stereo).mean(axis=1)
     total = len(trace)
     per_frame = SampleRate / fps
-    p(f"Sound: {len(mono) / SampleRate:.1f} s")
+    p(f"Sound: {len(stereo) / SampleRate:.1f} s")
     peak = np.abs(stereo).max()
     rms = math.sqrt(float(np.mean(stereo * stereo)))
-    p(f"  peak {20 * math.log10(peak + 1e-12):.2f} dBFS, RMS {20 * math.log10(rms + 1e-12):.2f} dBFS")
+    p(f"  peak {decibels(peak):.2f} dBFS, RMS {decibels(rms):.2f} dBFS (both channels)")
 
-    spec = spectrogram(mono)
+    spec = sum(spectrogram(stereo[:, c]) for c in range(stereo.shape[1]))
     freqs = np.fft.rfftfreq(Window, 1.0 / SampleRate)
     low, high = freqs < LowHz, freqs > HighHz
     bands = third_octave_bands()
@@ -452,15 +462,18 @@ def sound_report(p, path, trace, fps, sections, scene_frames, fade_positions):
         return (rows[:, high].sum() / tot, rows[:, low].sum() / tot) if tot > 0 else (float("nan"),) * 2
 
     hi_all, lo_all = shares(spec)
-    p(f"  energy above {HighHz:.0f} Hz {pct(hi_all)}, below {LowHz:.0f} Hz {pct(lo_all)} (whole show, mono mix)")
-    p(f"  {'scene':<28} {'>4kHz':>7} {'<150Hz':>7} {'RMS dB':>7}")
+    p(f"  energy above {HighHz:.0f} Hz {pct(hi_all)}, below {LowHz:.0f} Hz {pct(lo_all)} (whole show)")
+    p(f"  {'scene':<28} {'>4kHz':>7} {'<150Hz':>7} {'peak dB':>8} {'RMS dB':>7}")
     for name in sorted(scene_frames, key=lambda n: scene_frames[n][0]):
-        rows = np.concatenate([cols(a, b) for a, b, _, h in sections if scene_of(h) == name] or [spec[:0]])
-        if len(rows):
+        ranges = [(a, b) for a, b, _, h in sections if scene_of(h) == name]
+        rows = np.concatenate([cols(a, b) for a, b in ranges] or [spec[:0]])
+        samples = np.concatenate([stereo[int(a * per_frame):int(b * per_frame)] for a, b in ranges] or [stereo[:0]])
+        if len(rows) and len(samples):
             h_, l_ = shares(rows)
-            p(f"  {name:<28} {pct(h_):>7} {pct(l_):>7} {10 * math.log10(rows.mean() * 2 / Window + 1e-20):>7.1f}")
+            p(f"  {name:<28} {pct(h_):>7} {pct(l_):>7} {decibels(np.abs(samples).max()):>8.2f} "
+              f"{decibels(math.sqrt(float(np.mean(samples * samples)))):>7.2f}")
     p("")
-    level, step = onset_curve(mono)
+    level, step = onset_curve(power)
     onset_times = onsets(level, step)
     chroma_weights = chroma_matrix()
     p("  Neighbouring sections (a section under %.0f s is measured with its neighbour of the same scene):" % ShortSection)
@@ -536,14 +549,19 @@ def self_check():
         img[BandTop:BandTop + 160, :320] = (255, 128, 0)          # a quarter of the band orange
         img[BandTop + 160:BandTop + 320, 320:] = 255              # a quarter pure white
         img[BandTop + 160:BandTop + 320, :320] = (25, 0, 0)       # just lit
+        img[BandTop + 40:BandTop + 80, 400:480] = (0, 0, 200)     # lit inside the black quarter, off the rim
         img[:BandTop] = 255                                       # letterbox outside the band: ignored
         path = os.path.join(tmp, "f.png")
         Image.fromarray(img).save(path)
         fig = band_figures(path)
-        expect("lit", fig["lit"], 0.75, 1e-9)
+        inner = 40 * 80 / (BandRows * BandWidth)
+        expect("lit", fig["lit"], 0.75 + inner, 1e-9)
         expect("orange", fig["orange"], 0.25, 1e-9)
         expect("pure white", fig["pure_white"], 0.25, 1e-9)
-        expect("ink on white", fig["ink"], 0.75, 1e-9)
+        expect("ink on white", fig["ink"], 0.75, 1e-9)  # all but the white quarter
+        expect("rim lit", fig["rim_lit"], 0.75, 1e-9)  # the black quarter holds a quarter of the rim
+    runs = empty_stretches([0, 25, 50, 75, 100], [True, True, False, False, True], 25)
+    expect("empty stretches", runs == [(0, 25, 50), (100, 100, 25)], True, 0)
     expect("reached is not lexicographic", reached(9, 5, (8, 62)), False, 0)
     trace = [(i, i * 20, o, r, "h", 0, 0, 0) for i, (o, r) in enumerate([(8, 60), (8, 62), (9, 5), (9, 62), (10, 0)])]
     expect("walk", walk_positions(trace, [(8, 62), (9, 10), (10, 0)]) == [1, 3, 4], True, 0)
@@ -560,7 +578,7 @@ def self_check():
     expect("different shapes", shape_similarity(a, band_levels(spectrogram(bass), bands)) < 0.5, True, 0)
     clicks = np.zeros(SampleRate)
     clicks[SampleRate // 2:SampleRate // 2 + 2000] = 0.5
-    level, step = onset_curve(clicks + 0.001 * np.sin(2 * np.pi * 440 * t[:SampleRate]))
+    level, step = onset_curve((clicks + 0.001 * np.sin(2 * np.pi * 440 * t[:SampleRate])) ** 2)
     expect("onset at the click", has_onset(level, step, 0.5 + 0.02), True, 0)
     expect("no onset away from it", has_onset(level, step, 0.8), False, 0)
     if problems:
