@@ -29,6 +29,7 @@ InkLevel = 224         # ... ink on a white band when its darkest channel is bel
 OrangeHue = (20.0, 40.0)         # degrees
 OrangeSaturation, OrangeValue = 0.7, 0.7
 EmptyLit, WhiteBlank = 0.05, 0.95   # a nearly empty band: under 5% lit or over 95% near-white
+WhiteMostly = 0.90     # a band this white reads as blank too, if not quite empty
 # Shards at the band's edge: the plane's sheet lies on black and, while it breathes, stays inside
 # the band (at most 3% of the rim lit); faces magnified into shards cross the rim (8% to 60% of it
 # lit, the whole rim in a frame the shards fill). A sheet made to fill the band would count as
@@ -194,9 +195,12 @@ def band_figures(path):
 
 
 def empty_stretches(sampled, empty, step):
-    """Runs of consecutive sampled frames that are all empty, as (first, last sample, frames covered)."""
+    """Runs of empty sampled frames, as (first, last sample, frames covered). A single full sample
+    between empty ones (half a second at --every 25, a pulse of the picture) does not end a run."""
+    empty = list(empty)
+    smooth = [e or (0 < k < len(empty) - 1 and empty[k - 1] and empty[k + 1]) for k, e in enumerate(empty)]
     runs, start = [], None
-    for k, e in enumerate(list(empty) + [False]):
+    for k, e in enumerate(smooth + [False]):
         if e and start is None:
             start = k
         elif not e and start is not None:
@@ -314,6 +318,7 @@ def has_onset(level, step, seconds):
 def main():
     ap = argparse.ArgumentParser(description="Figures of one whole-show capture.")
     ap.add_argument("capture", nargs="?", help="folder with frames/, trace.csv and sound.wav")
+    ap.add_argument("--compare", metavar="BEFORE", help="another capture folder, summed up beside this one")
     ap.add_argument("--source", default=ScriptRoot, help="repository whose src/shell holds the timeline")
     ap.add_argument("--self-check", action="store_true", help="check the measures on made-up input and exit")
     args = ap.parse_args()
@@ -321,10 +326,28 @@ def main():
         return self_check()
     if not args.capture:
         ap.error("a capture folder is needed")
-    cap = args.capture
+    lines, summary = analyse(args.capture, args.source)
+    print("\n".join(lines))
+    print()
+    if args.compare:
+        _, before = analyse(args.compare, args.source)
+        named = dict((name, value) for name, value, _ in before)
+        print(f"Summary: {args.compare} (before) and {args.capture} (after)")
+        print(f"  {'':<64} {'before':>12} {'after':>12}  aim")
+        for name, value, aim in summary:
+            print(f"  {name:<64} {named.get(name, '-'):>12} {value:>12}  {aim}")
+    else:
+        print(f"Summary of {args.capture}")
+        for name, value, aim in summary:
+            print(f"  {name:<64} {value:>12}  {aim}")
+    return 0
+
+
+def analyse(cap, source):
+    """The printed figures of one capture, and its headline figures as (name, value, aim)."""
     trace = read_trace(os.path.join(cap, "trace.csv"))
     fps = round(1000 * (len(trace) - 1) / trace[-1][1]) if len(trace) > 1 and trace[-1][1] else 50
-    timeline = read_timeline(args.source)
+    timeline = read_timeline(source)
     sections = build_sections(trace, timeline)
     total = len(trace)
 
@@ -345,7 +368,7 @@ def main():
     if sys.stderr.isatty():
         print(file=sys.stderr)
 
-    out = []
+    out, head = [], []
     p = out.append
     p(f"Show: {total} frames at {fps} fps ({total / fps:.1f} s); {len(sampled)} frames sampled, every {step}.")
     p(f"lit: brightest channel > {LitLevel}; near-white: darkest channel > {NearWhiteLevel}; "
@@ -375,6 +398,8 @@ def main():
     p(lit_row("whole show", sampled))
     morph = [figures[f]["lit"] for f in scene_frames.get("box morph", [])]
     p(f"box morph: frames with at least 8% lit: {pct(share(morph, lambda v: v >= 0.08))}")
+    head.append(("box morph: frames with at least 8% of the band lit", pct(share(morph, lambda v: v >= 0.08)), ">= 90%"))
+    head.append(("box morph: band lit, mean", pct(np.mean(morph) if morph else float("nan")), ""))
     p("")
     p("Band lit share per timeline section")
     p(header)
@@ -382,21 +407,28 @@ def main():
         p(lit_row(f"{label} @{first}", frames_in(first, end)))
     p("")
 
-    empty = [figures[f]["lit"] < EmptyLit or figures[f]["near_white"] > WhiteBlank for f in sampled]
-    runs = empty_stretches(sampled, empty, step)
-    longest = max(runs, key=lambda r: r[2]) if runs else None
-    p(f"Nearly empty stretches (sampled frames under {EmptyLit:.0%} lit or over {WhiteBlank:.0%} near-white; "
-      f"a run of n samples counts n*{step} frames)")
-    if longest:
-        p(f"longest: frames {longest[0]}-{longest[1] + step - 1}, {longest[2]} frames, {pct(longest[2] / total)} of the show")
-    else:
-        p("longest: none")
-    p(f"total nearly empty: {pct(sum(empty) / len(empty))} of sampled frames")
-    for a, b, n in runs:
-        if n > 0.01 * total:
-            p(f"  frames {a}-{b + step - 1} ({n} frames, {pct(n / total)}, {n / fps:.1f} s): "
-              f"{scene_of(trace[a][4])} to {scene_of(trace[b][4])}")
-    p("")
+    def stretches(title, name, is_empty):
+        empty = [is_empty(figures[f]) for f in sampled]
+        runs = empty_stretches(sampled, empty, step)
+        longest = max(runs, key=lambda r: r[2]) if runs else None
+        p(f"{title} (a run of n sampled frames counts n*{step} frames)")
+        if longest:
+            p(f"  longest: frames {longest[0]}-{longest[1] + step - 1}, {longest[2]} frames, "
+              f"{pct(longest[2] / total)} of the show")
+        else:
+            p("  longest: none")
+        p(f"  in all: {pct(sum(empty) / len(empty))} of sampled frames")
+        head.append((f"longest {name} stretch, share of the show", pct(longest[2] / total if longest else 0.0), "<= 2%"))
+        for a, b, n in runs:
+            if n > 0.01 * total:
+                p(f"  frames {a}-{b + step - 1} ({n} frames, {pct(n / total)}, {n / fps:.1f} s): "
+                  f"{scene_of(trace[a][4])} to {scene_of(trace[b][4])}")
+        p("")
+
+    stretches(f"Nearly empty stretches: band under {EmptyLit:.0%} lit or over {WhiteBlank:.0%} near-white",
+              "nearly empty", lambda fig: fig["lit"] < EmptyLit or fig["near_white"] > WhiteBlank)
+    stretches(f"Mostly white stretches: band over {WhiteMostly:.0%} near-white", "mostly white",
+              lambda fig: fig["near_white"] > WhiteMostly)
 
     plane = scene_frames.get("plane", [])
     rims = [figures[f]["rim_lit"] for f in plane]
@@ -404,6 +436,7 @@ def main():
       f"{EdgeWidth}-pixel rim is lit (the sheet's background is black, a calm sheet stays clear of the rim)")
     p(f"  frames {len(plane)}, with shards at the edge {pct(share(rims, lambda v: v > EdgeShardShare))}, "
       f"mean rim lit {pct(np.mean(rims) if rims else float('nan'))}")
+    head.append(("plane: frames with shards at the band's edge", pct(share(rims, lambda v: v > EdgeShardShare)), "<= 10%"))
     p("")
 
     bud_all = scene_frames.get("buddha", [])
@@ -414,6 +447,9 @@ def main():
     p(f"  saturated orange (hue {OrangeHue[0]:.0f}-{OrangeHue[1]:.0f} deg, saturation and value >= "
       f"{OrangeSaturation:.0%}) mean {pct(np.mean([figures[f]['orange'] for f in bud]) if bud else float('nan'))}, "
       f"max {pct(max([figures[f]['orange'] for f in bud], default=float('nan')))}")
+    head.append(("buddha: pure white, mean (white section left out)",
+                 pct(np.mean([figures[f]['pure_white'] for f in bud]) if bud else float("nan")), "<= 3%"))
+    head.append(("buddha: saturated orange, mean", pct(np.mean([figures[f]['orange'] for f in bud]) if bud else float("nan")), "<= 4%"))
     for first, end, label, handler in sections:
         if handler.startswith("buddha_"):
             fs = frames_in(first, end)
@@ -433,16 +469,19 @@ def main():
         per_second = []
         for s in range(15):
             sec = [figures[f]["ink"] for f in fs if sys_first + s * fps <= f < sys_first + (s + 1) * fps]
-            per_second.append(pct(np.mean(sec)) if sec else "-")
-        p("  per second: " + " ".join(per_second))
+            per_second.append(np.mean(sec) if sec else None)
+        p("  per second: " + " ".join(pct(v) for v in per_second))
+        head.append(("system: ink in its first 15 s, mean", pct(np.mean(inks) if inks else float("nan")), ""))
+        head.append(("system: ink in the least inked of its first 15 seconds",
+                     pct(min((v for v in per_second if v is not None), default=float("nan"))), ">= 15%"))
     p("")
 
-    sound_report(p, os.path.join(cap, "sound.wav"), trace, fps, sections, scene_frames,
-                 read_fade_positions(args.source))
-    print("\n".join(out))
+    sound_report(p, head, os.path.join(cap, "sound.wav"), trace, fps, sections, scene_frames,
+                 read_fade_positions(source))
+    return out, head
 
 
-def sound_report(p, path, trace, fps, sections, scene_frames, fade_positions):
+def sound_report(p, head, path, trace, fps, sections, scene_frames, fade_positions):
     stereo = read_wav(path)
     # Powers of the channels are added, so that nothing out of phase between them cancels.
     power = (stereo * stereo).mean(axis=1)
@@ -452,6 +491,8 @@ def sound_report(p, path, trace, fps, sections, scene_frames, fade_positions):
     peak = np.abs(stereo).max()
     rms = math.sqrt(float(np.mean(stereo * stereo)))
     p(f"  peak {decibels(peak):.2f} dBFS, RMS {decibels(rms):.2f} dBFS (both channels)")
+    head.append(("sound: peak, dBFS", f"{decibels(peak):.2f}", "-1.5 to -0.3"))
+    head.append(("sound: RMS, dBFS", f"{decibels(rms):.2f}", ""))
 
     spec = sum(spectrogram(stereo[:, c]) for c in range(stereo.shape[1]))
     freqs = np.fft.rfftfreq(Window, 1.0 / SampleRate)
@@ -469,6 +510,8 @@ def sound_report(p, path, trace, fps, sections, scene_frames, fade_positions):
 
     hi_all, lo_all = shares(spec)
     p(f"  energy above {HighHz:.0f} Hz {pct(hi_all)}, below {LowHz:.0f} Hz {pct(lo_all)} (whole show)")
+    head.append((f"sound: energy above {HighHz:.0f} Hz", pct(hi_all), ">= 4%"))
+    head.append((f"sound: energy below {LowHz:.0f} Hz", pct(lo_all), ""))
     p(f"  {'scene':<28} {'>4kHz':>7} {'<150Hz':>7} {'peak dB':>8} {'RMS dB':>7}")
     for name in sorted(scene_frames, key=lambda n: scene_frames[n][0]):
         ranges = [(a, b) for a, b, _, h in sections if scene_of(h) == name]
@@ -512,6 +555,10 @@ def sound_report(p, path, trace, fps, sections, scene_frames, fade_positions):
         p(f"  shape: mean {np.mean([s for _, s, _ in pairs]):.3f}, max {max(s for _, s, _ in pairs):.3f} over all pairs; "
           f"box title to tunnel: mean {np.mean(mid) if mid else float('nan'):.3f}, "
           f"max {max(mid, default=float('nan')):.3f}")
+        head.append(("sound: neighbouring sections' shape, box title to tunnel, mean",
+                     f"{np.mean(mid) if mid else float('nan'):.3f}", "lower"))
+        head.append(("sound: neighbouring sections' shape, box title to tunnel, max",
+                     f"{max(mid, default=float('nan')):.3f}", "lower"))
 
     per_window = int(RepeatWindow * SampleRate / Hop)
     wins = [spec[i:i + per_window] for i in range(0, len(spec) - per_window + 1, per_window)]
@@ -526,6 +573,8 @@ def sound_report(p, path, trace, fps, sections, scene_frames, fade_positions):
     p(f"  {RepeatWindow:.0f}-second windows with a near-repeat elsewhere (shape similarity >= {RepeatShape}, "
       f"level within {RepeatLevel:.0f} dB, not the window itself or its neighbours): "
       f"{repeats} of {len(wl)}, {pct(repeats / len(wl) if wl else float('nan'))}")
+    head.append((f"sound: {RepeatWindow:.0f}-second windows with a near-repeat elsewhere",
+                 pct(repeats / len(wl) if wl else float("nan")), "lower"))
     p("")
 
     fade_frames = walk_positions(trace, fade_positions)
@@ -533,6 +582,7 @@ def sound_report(p, path, trace, fps, sections, scene_frames, fade_positions):
     missed = [fade_positions[k] for k, h in enumerate(hits) if not h]
     p(f"  Accents: fade positions with an onset (a {OnsetRise:.0f} dB rise over the preceding 50 ms within "
       f"+-{OnsetWindow * 1000:.0f} ms of the position's first frame): {sum(hits)} of {len(hits)}")
+    head.append(("sound: fade positions with an onset", f"{sum(hits)} of {len(hits)}", "all"))
     if missed:
         p("    without: " + ", ".join(f"{o}:{r}" for o, r in missed))
     # How often an onset is found at any row start, so that 107 of 107 can be told from chance.
@@ -566,8 +616,8 @@ def self_check():
         expect("pure white", fig["pure_white"], 0.25, 1e-9)
         expect("ink on white", fig["ink"], 0.75, 1e-9)  # all but the white quarter
         expect("rim lit", fig["rim_lit"], 0.75, 1e-9)  # the black quarter holds a quarter of the rim
-    runs = empty_stretches([0, 25, 50, 75, 100], [True, True, False, False, True], 25)
-    expect("empty stretches", runs == [(0, 25, 50), (100, 100, 25)], True, 0)
+    runs = empty_stretches(list(range(0, 250, 25)), [True, True, False, False, True, False, True, True, True, False], 25)
+    expect("empty stretches", runs == [(0, 25, 50), (100, 200, 125)], True, 0)
     expect("reached is not lexicographic", reached(9, 5, (8, 62)), False, 0)
     trace = [(i, i * 20, o, r, "h", 0, 0, 0) for i, (o, r) in enumerate([(8, 60), (8, 62), (9, 5), (9, 62), (10, 0)])]
     expect("walk", walk_positions(trace, [(8, 62), (9, 10), (10, 0)]) == [1, 3, 4], True, 0)
