@@ -407,7 +407,7 @@ def analyse(cap, source):
         p(lit_row(f"{label} @{first}", frames_in(first, end)))
     p("")
 
-    def stretches(title, name, is_empty):
+    def stretches(title, name, aim, is_empty):
         empty = [is_empty(figures[f]) for f in sampled]
         runs = empty_stretches(sampled, empty, step)
         longest = max(runs, key=lambda r: r[2]) if runs else None
@@ -418,7 +418,7 @@ def analyse(cap, source):
         else:
             p("  longest: none")
         p(f"  in all: {pct(sum(empty) / len(empty))} of sampled frames")
-        head.append((f"longest {name} stretch, share of the show", pct(longest[2] / total if longest else 0.0), "<= 2%"))
+        head.append((f"longest {name} stretch, share of the show", pct(longest[2] / total if longest else 0.0), aim))
         for a, b, n in runs:
             if n > 0.01 * total:
                 p(f"  frames {a}-{b + step - 1} ({n} frames, {pct(n / total)}, {n / fps:.1f} s): "
@@ -426,8 +426,8 @@ def analyse(cap, source):
         p("")
 
     stretches(f"Nearly empty stretches: band under {EmptyLit:.0%} lit or over {WhiteBlank:.0%} near-white",
-              "nearly empty", lambda fig: fig["lit"] < EmptyLit or fig["near_white"] > WhiteBlank)
-    stretches(f"Mostly white stretches: band over {WhiteMostly:.0%} near-white", "mostly white",
+              "nearly empty", "<= 2%", lambda fig: fig["lit"] < EmptyLit or fig["near_white"] > WhiteBlank)
+    stretches(f"Mostly white stretches: band over {WhiteMostly:.0%} near-white", "mostly white", "",
               lambda fig: fig["near_white"] > WhiteMostly)
 
     plane = scene_frames.get("plane", [])
