@@ -494,7 +494,7 @@ def sound_report(p, head, path, trace, fps, sections, scene_frames, fade_positio
     head.append(("sound: peak, dBFS", f"{decibels(peak):.2f}", "-1.5 to -0.3"))
     head.append(("sound: RMS, dBFS", f"{decibels(rms):.2f}", ""))
 
-    spec = sum(spectrogram(stereo[:, c]) for c in range(stereo.shape[1]))
+    spectra = sum(spectrogram(stereo[:, c]) for c in range(stereo.shape[1]))
     freqs = np.fft.rfftfreq(Window, 1.0 / SampleRate)
     low, high = freqs < LowHz, freqs > HighHz
     bands = third_octave_bands()
@@ -502,20 +502,20 @@ def sound_report(p, head, path, trace, fps, sections, scene_frames, fade_positio
     def cols(first, end):
         a = int(first * per_frame / Hop)
         b = int((end * per_frame - Window) / Hop) + 1
-        return spec[a:max(a, min(b, len(spec)))]
+        return spectra[a:max(a, min(b, len(spectra)))]
 
     def shares(rows):
         tot = rows.sum()
         return (rows[:, high].sum() / tot, rows[:, low].sum() / tot) if tot > 0 else (float("nan"),) * 2
 
-    hi_all, lo_all = shares(spec)
+    hi_all, lo_all = shares(spectra)
     p(f"  energy above {HighHz:.0f} Hz {pct(hi_all)}, below {LowHz:.0f} Hz {pct(lo_all)} (whole show)")
     head.append((f"sound: energy above {HighHz:.0f} Hz", pct(hi_all), ">= 4%"))
     head.append((f"sound: energy below {LowHz:.0f} Hz", pct(lo_all), ""))
     p(f"  {'scene':<28} {'>4kHz':>7} {'<150Hz':>7} {'peak dB':>8} {'RMS dB':>7}")
     for name in sorted(scene_frames, key=lambda n: scene_frames[n][0]):
         ranges = [(a, b) for a, b, _, h in sections if scene_of(h) == name]
-        rows = np.concatenate([cols(a, b) for a, b in ranges] or [spec[:0]])
+        rows = np.concatenate([cols(a, b) for a, b in ranges] or [spectra[:0]])
         samples = np.concatenate([stereo[int(a * per_frame):int(b * per_frame)] for a, b in ranges] or [stereo[:0]])
         if len(rows) and len(samples):
             h_, l_ = shares(rows)
@@ -561,7 +561,7 @@ def sound_report(p, head, path, trace, fps, sections, scene_frames, fade_positio
                      f"{max(mid, default=float('nan')):.3f}", "lower"))
 
     per_window = int(RepeatWindow * SampleRate / Hop)
-    wins = [spec[i:i + per_window] for i in range(0, len(spec) - per_window + 1, per_window)]
+    wins = [spectra[i:i + per_window] for i in range(0, len(spectra) - per_window + 1, per_window)]
     wl = [band_levels(w, bands) for w in wins]
     loud = [10 * math.log10(w.mean() + 1e-20) for w in wins]
     repeats = 0
@@ -625,9 +625,9 @@ def self_check():
     t = np.arange(SampleRate * 2) / SampleRate
     tone = 0.5 * np.sin(2 * np.pi * 6000 * t)
     bass = 0.5 * np.sin(2 * np.pi * 80 * t)
-    spec = spectrogram(tone + bass)
+    spectra = spectrogram(tone + bass)
     freqs = np.fft.rfftfreq(Window, 1.0 / SampleRate)
-    expect("share above 4 kHz", spec[:, freqs > HighHz].sum() / spec.sum(), 0.5, 0.01)
+    expect("share above 4 kHz", spectra[:, freqs > HighHz].sum() / spectra.sum(), 0.5, 0.01)
     bands = third_octave_bands()
     a, b = band_levels(spectrogram(tone), bands), band_levels(spectrogram(0.1 * tone), bands)
     expect("shape ignores level", shape_similarity(a, b), 1.0, 1e-6)
