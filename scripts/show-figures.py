@@ -239,7 +239,7 @@ Window = 2048
 
 
 def spectrogram(signal):
-    """Power spectra of 2048-sample Hann windows every 1024 samples; column j starts at sample j*Hop."""
+    """Power spectra of 2048-sample Hann windows every 1024 samples; row j starts at sample j*Hop."""
     count = max(0, (len(signal) - Window) // Hop + 1)
     win = np.hanning(Window)
     out = np.empty((count, Window // 2 + 1))
