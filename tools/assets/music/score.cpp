@@ -515,7 +515,7 @@ const int ArpBroken[16] = {0, 3, 1, 4, 2, 5, 1, 4, 0, 3, 2, 5, 1, 4, 2, 3};
 // then the full pulse with a soft clap.
 const Groove OpeningShaker = {nullptr, nullptr, "xoXoxoXoxoXoxoXo", nullptr, 0, InstrumentShaker, 0};
 const Groove OpeningPulse = {"X.......X.......", nullptr, "xoXoxoXoxoXoxoXo", nullptr, 0, InstrumentShaker, 0};
-const Groove OpeningFloor = {"X...X...X...X...", "............o...", "x.X.x.X.x.X.x.X.", "..o...o...o...o.",
+const Groove OpeningFloor = {"X...X...X...X...", "............o...", "ooxoooxoooxoooxo", "..o...o...o...o.",
                              InstrumentClap, InstrumentClosedHat, InstrumentOpenHat};
 // The box title: kick and open hats under the stabs, no backbeat.
 const Groove BeatGroove = {"X...X...X...X...", nullptr, "x.o.x.o.x.o.x.o.", "..X...X...X...X.", 0,
