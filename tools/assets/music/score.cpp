@@ -129,7 +129,7 @@ const Chord Em = {{n(XmG, 3), n(XmB, 3), n(XmE, 4)}, n(XmE, 2), n(XmE, 4)};
 // Semitones above A minor of a section's key.
 constexpr int KeyDm = 5;  // the plane: the same progression a fourth up, softer
 constexpr int KeyBm = 2;  // the ball again: a lift
-constexpr int KeyCm = 3;  // the tunnel: lifted once more
+constexpr int KeyCm = 3;  // the turn into the tunnel and the tunnel: lifted once more
 
 // The whole song as one long pattern, and the chord and key of every bar.
 struct Score {
@@ -238,8 +238,8 @@ void write_progressions(Score &score)
     set_progression(score, 168, {&Am, &F, &C, &G}, 4);
     set_progression(score, 184, {&Am, &Am, &Am, &Am});
     set_key(score, PlaneStart, BallAgainStart, KeyDm);
-    set_key(score, BallAgainStart, TunnelStart, KeyBm);
-    set_key(score, TunnelStart, BreakStart, KeyCm);
+    set_key(score, BallAgainStart, BallParamRow, KeyBm);
+    set_key(score, BallParamRow, BreakStart, KeyCm);
 }
 
 // ---- Parts --------------------------------------------------------------
