@@ -532,6 +532,9 @@ const Groove PlaneGroove = {"X.........o.....", "........x.......", "xoxoxoxoxox
 // The ball again: a broken beat.
 const Groove BrokenGroove = {"X.....X...X.....", "....X.......X..o", "XoxoXoxoXoxoXoxo", "..............X.",
                              InstrumentSnare, InstrumentClosedHat, InstrumentOpenHat};
+// The turn toward the tunnel: no kick, only hats.
+const Groove TurnHats = {nullptr, nullptr, "xoXoxoXoxoXoxoXo", "..x...x...x...x.", 0, InstrumentClosedHat,
+                         InstrumentOpenHat};
 // The tunnel: driving, with a ride on the eighths.
 const Groove TunnelGroove = {"X...X...X...X...", "....X.......X...", "xxXxxxXxxxXxxxXx", "X.x.X.x.X.x.X.x.",
                              InstrumentSnare, InstrumentClosedHat, InstrumentRide};
@@ -671,9 +674,11 @@ void write_groove(Score &score)
     lead(score, answer, BallParamRow, answer, LeadAnswer, LeadLevel);
     turnarounds(score, BallAgainStart, BallParamRow);
 
-    // Turn into the tunnel: driving bass, the arpeggio back, a riser and a tom run.
+    // Turn into the tunnel: the kick drops out under rising hats and a snare
+    // roll, the bass drives, the arpeggio comes back, a riser and a tom run.
     int run = TunnelStart - 8;
-    groove(score, BallParamRow, run, BallGroove, 90, 100);
+    groove(score, BallParamRow, run, TurnHats, 60, 100);
+    snare_roll(score, run - RowsPerBar, run, 8, 20, 44);
     bassline(score, BallParamRow, TunnelStart, BassDriving, BassLevel, BassLevel + 4);
     pads(score, BallParamRow, TunnelStart, 39, 39);
     arpeggio(score, BallParamRow, TunnelStart, ArpRise, 1, 44, 55);
