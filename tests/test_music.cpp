@@ -344,8 +344,8 @@ TEST(MusicModule, NeighbouringScenesSoundDifferent)
             changed += a.rows_in_bar[instrument] != b.rows_in_bar[instrument];
         bool key_changed = a.scale != b.scale;
         EXPECT_GE(changed + 2 * key_changed, 9)
-            << "the scenes starting at song rows " << starts[k] << " and " << starts[k + 1] << " sound alike: " << changed
-            << " instruments change, key " << (key_changed ? "changes" : "stays");
+            << "the scenes starting at song rows " << starts[k] << " and " << starts[k + 1] << " sound alike: "
+            << changed << " instruments change, key " << (key_changed ? "changes" : "stays");
     }
 }
 

@@ -197,16 +197,16 @@ std::vector<double> metal(double seconds, double decay, double attack_boost, uin
 
 XmInstrument make_closed_hat()
 {
-    XmInstrument hat = make_instrument(
-        "closed hat", make_sample("closed hat", saturated(metal(0.16, 0.05, 0.0, 0x456789Au, 6000.0), 2.0), DrumRate, NoteC4), 64);
+    std::vector<double> wave = saturated(metal(0.16, 0.05, 0.0, 0x456789Au, 6000.0), 2.0);
+    XmInstrument hat = make_instrument("closed hat", make_sample("closed hat", wave, DrumRate, NoteC4), 64);
     hat.samples[0].panning = 160;
     return hat;
 }
 
 XmInstrument make_open_hat()
 {
-    XmInstrument hat = make_instrument(
-        "open hat", make_sample("open hat", saturated(metal(0.6, 0.22, 0.6, 0x56789ABu, 6000.0), 2.0), DrumRate, NoteC4), 64);
+    std::vector<double> wave = saturated(metal(0.6, 0.22, 0.6, 0x56789ABu, 6000.0), 2.0);
+    XmInstrument hat = make_instrument("open hat", make_sample("open hat", wave, DrumRate, NoteC4), 64);
     hat.samples[0].panning = 100;
     return hat;
 }
@@ -474,8 +474,8 @@ XmInstrument make_shaker()
 // tunnel's eighths.
 XmInstrument make_ride()
 {
-    XmInstrument ride = make_instrument(
-        "ride", make_sample("ride", saturated(metal(0.9, 0.35, 0.4, 0xF123456u, 8000.0), 1.5), DrumRate, NoteC4), 64);
+    std::vector<double> wave = saturated(metal(0.9, 0.35, 0.4, 0xF123456u, 8000.0), 1.5);
+    XmInstrument ride = make_instrument("ride", make_sample("ride", wave, DrumRate, NoteC4), 64);
     ride.samples[0].panning = 88;
     return ride;
 }
