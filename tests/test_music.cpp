@@ -1,5 +1,6 @@
 // The show's music as built: it loads cleanly in two players, lasts as long
-// as the show, stays below full scale, and sounds a hit at every flash.
+// as the show, peaks just under full scale with a bright top, keeps its lead
+// in front, gives every scene its own groove, and sounds a hit at every flash.
 #include <gtest/gtest.h>
 #include "xmp_load.h"
 
@@ -11,9 +12,13 @@
 #include <fstream>
 #include <iterator>
 #include <libopenmpt/libopenmpt.hpp>
+#include <libopenmpt/libopenmpt_ext.hpp>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "shell/sequencer.h"
+#include "shell/timeline_marks.h"
 
 namespace {
 
@@ -48,11 +53,21 @@ struct LoadedModule {
     std::vector<int> pattern_rows;
     std::vector<int> order_patterns;
     std::vector<std::string> instrument_names;
-    // Instrument of each note cell, by order, row and channel (0 for none).
+    // Instrument and note of each cell, by order, row and channel (instrument
+    // 0 for no note; note 97 for a key-off).
     std::vector<int> instruments;
-    int instrument_at(int order, int row, int channel) const
+    std::vector<int> notes;
+    size_t cell(int order, int row, int channel) const
     {
-        return instruments[(size_t(order) * RowsPerOrder + size_t(row)) * size_t(channels) + size_t(channel)];
+        return (size_t(order) * RowsPerOrder + size_t(row)) * size_t(channels) + size_t(channel);
+    }
+    int instrument_at(int order, int row, int channel) const { return instruments[cell(order, row, channel)]; }
+    int instrument_number(const std::string &name) const
+    {
+        for (size_t i = 0; i < instrument_names.size(); i++)
+            if (instrument_names[i] == name)
+                return int(i) + 1;
+        return -1;
     }
 };
 
@@ -81,11 +96,12 @@ const LoadedModule &loaded()
             m.order_patterns.push_back(pattern);
             for (int row = 0; row < RowsPerOrder; row++)
                 for (int channel = 0; channel < m.channels; channel++) {
-                    bool note = module.get_pattern_row_channel_command(pattern, row, channel,
-                                                                       openmpt::module::command_note) != 0;
+                    int note = module.get_pattern_row_channel_command(pattern, row, channel,
+                                                                      openmpt::module::command_note);
                     int instrument = module.get_pattern_row_channel_command(pattern, row, channel,
                                                                             openmpt::module::command_instrument);
                     m.instruments.push_back(note ? instrument : 0);
+                    m.notes.push_back(note);
                 }
         }
         return m;
@@ -116,6 +132,57 @@ const Rendering &rendering()
         return r;
     }();
     return result;
+}
+
+// The song with every channel muted but `solo`.
+Rendering render_channels(const std::set<int> &solo)
+{
+    Rendering r;
+    openmpt::module_ext module(loaded().bytes);
+    auto *interactive = static_cast<openmpt::ext::interactive *>(module.get_interface(openmpt::ext::interactive_id));
+    for (int channel = 0; channel < module.get_num_channels(); channel++)
+        interactive->set_channel_mute_status(channel, !solo.count(channel));
+    std::vector<float> left(Block), right(Block);
+    while (size_t frames = module.read(Rate, Block, left.data(), right.data())) {
+        r.left.insert(r.left.end(), left.begin(), left.begin() + frames);
+        r.right.insert(r.right.end(), right.begin(), right.begin() + frames);
+    }
+    return r;
+}
+
+// The channels on which any of the named instruments plays a note.
+std::set<int> channels_playing(const std::vector<std::string> &names)
+{
+    const LoadedModule &m = loaded();
+    std::set<int> found;
+    for (const std::string &name : names) {
+        int number = m.instrument_number(name);
+        for (size_t i = 0; i < m.instruments.size(); i++)
+            if (number > 0 && m.instruments[i] == number)
+                found.insert(int(i % size_t(m.channels)));
+    }
+    return found;
+}
+
+// Energy share of a band, from a two-pole filter run over the mono mix:
+// Butterworth sections at `cutoff` Hz, high-pass or low-pass.
+double band_share(const Rendering &r, double cutoff, bool high)
+{
+    double w = 2.0 * 3.14159265358979 * cutoff / Rate, cosw = std::cos(w), alpha = std::sin(w) / std::sqrt(2.0);
+    double b0 = high ? (1 + cosw) / 2 : (1 - cosw) / 2, b1 = high ? -(1 + cosw) : 1 - cosw, b2 = b0;
+    double a0 = 1 + alpha, a1 = -2 * cosw, a2 = 1 - alpha;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0, z1 = 0, z2 = 0, u1 = 0, u2 = 0, band = 0, total = 0;
+    for (size_t i = 0; i < r.left.size(); i++) {
+        double x = 0.5 * (double(r.left[i]) + r.right[i]);
+        // Two sections in a row: a fourth-order slope, so the other band hardly leaks in.
+        double y = (b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2) / a0;
+        x2 = x1, x1 = x, y2 = y1, y1 = y;
+        double z = (b0 * y + b1 * u1 + b2 * u2 - a1 * z1 - a2 * z2) / a0;
+        u2 = u1, u1 = y, z2 = z1, z1 = z;
+        band += z * z;
+        total += x * x;
+    }
+    return total > 0.0 ? band / total : 0.0;
 }
 
 // Mean power of both channels over [from, to) seconds.
@@ -179,23 +246,21 @@ TEST(MusicModule, LoadsCleanlyAndBothPlayersAgree)
     EXPECT_NEAR(xmp.info.seq_data[0].duration / 1000.0, r.duration, RowSeconds);
 }
 
-TEST(MusicModule, IntroBuildsWithoutDrumsUntilTheBeatEnters)
+TEST(MusicModule, TheOpeningBuildsIntoTheBeatAndTheGrooveHoldsUntilTheBreakdown)
 {
     const LoadedModule &r = loaded();
     ASSERT_FALSE(r.bytes.empty());
     ASSERT_EQ(r.instruments.size(), size_t(r.orders) * RowsPerOrder * size_t(r.channels));
     // Drum instruments by name (numbered from 1 in the note cells).
     std::vector<int> drums;
-    for (size_t i = 0; i < r.instrument_names.size(); i++)
-        for (const char *drum : {"kick", "snare", "clap", "closed hat", "open hat", "crash", "tom"})
-            if (r.instrument_names[i] == drum)
-                drums.push_back(int(i) + 1);
-    ASSERT_EQ(drums.size(), 7u);
-    auto drum_at = [&](int order, int row) {
+    for (const char *drum : {"kick", "snare", "clap", "closed hat", "open hat", "crash", "tom", "shaker", "ride"})
+        drums.push_back(r.instrument_number(drum));
+    ASSERT_EQ(std::count(drums.begin(), drums.end(), -1), 0);
+    auto drums_at = [&](int order, int row) {
+        int count = 0;
         for (int channel = 0; channel < r.channels; channel++)
-            if (std::find(drums.begin(), drums.end(), r.instrument_at(order, row, channel)) != drums.end())
-                return true;
-        return false;
+            count += std::find(drums.begin(), drums.end(), r.instrument_at(order, row, channel)) != drums.end();
+        return count;
     };
     auto scene_row = [](const char *handler) {
         for (const TimelineEntry &entry : Timeline)
@@ -203,19 +268,84 @@ TEST(MusicModule, IntroBuildsWithoutDrumsUntilTheBeatEnters)
                 return entry;
         return Timeline[TimelineRows - 1];
     };
-    const TimelineEntry beat = scene_row("box_title_handler");  // where the beat comes in
+    const TimelineEntry beat = scene_row("box_title_handler");  // where the full beat comes in
     const TimelineEntry breakdown = scene_row("believe_scene_handler");
     ASSERT_LT(beat.order, breakdown.order);
-    for (int order = 0; order <= beat.order; order++)
-        for (int row = 0; row < (order == beat.order ? beat.row : RowsPerOrder); row++)
-            EXPECT_FALSE(drum_at(order, row)) << "drum in the intro at (" << order << ", " << row << ")";
-    EXPECT_TRUE(drum_at(beat.order, beat.row));
+    // The opening: drums from its second order on, more of them order by order.
+    std::vector<int> per_order;
+    for (int order = 0; order < beat.order; order++) {
+        int count = 0;
+        for (int row = 0; row < RowsPerOrder; row++)
+            count += drums_at(order, row);
+        per_order.push_back(count);
+    }
+    EXPECT_GT(per_order.at(1), 0) << "no drums in the opening's second order";
+    for (size_t order = 1; order < per_order.size(); order++)
+        EXPECT_GE(per_order[order], per_order[order - 1]) << "the opening thins out at order " << order;
+    EXPECT_GT(2 * per_order.back(), 3 * per_order.at(1)) << "the opening does not build";
+    EXPECT_GT(drums_at(beat.order, beat.row), 0);
     // From there on the groove does not stop for a whole order until the breakdown.
     for (int order = beat.order + 1; order < breakdown.order; order++) {
         bool any = false;
         for (int row = 0; row < RowsPerOrder; row++)
-            any = any || drum_at(order, row);
+            any = any || drums_at(order, row);
         EXPECT_TRUE(any) << "order " << order << " has no drums";
+    }
+}
+
+// Every scene from the box title to the tunnel plays its own texture: between
+// neighbours, several instruments change where in the bar they play (or come
+// and go), or the key changes.
+TEST(MusicModule, NeighbouringScenesSoundDifferent)
+{
+    const LoadedModule &r = loaded();
+    ASSERT_FALSE(r.bytes.empty());
+    std::vector<int> starts;  // first song row of each scene, up to the breakdown's
+    for (const TimelineMark &mark : TimelineMarks) {
+        if (!mark.name[0] || mark.order >= TimelineEndOrder)
+            continue;
+        int row = mark.order * RowsPerOrder + mark.row;
+        if (std::string(mark.name) != "box_morph_handler" && (starts.empty() || starts.back() != row))
+            starts.push_back(row);
+        if (std::string(mark.name) == "believe_scene_handler")
+            break;
+    }
+    ASSERT_EQ(starts.size(), 7u);  // box title, title, ball, plane, ball, tunnel, and the breakdown
+    // The channels that carry the key; their pads glide from chord to chord
+    // with notes that name no instrument.
+    std::set<int> harmony = channels_playing({"bass", "pad", "pad left", "pad right"});
+    ASSERT_GE(harmony.size(), 4u);
+    struct Texture {
+        std::map<int, std::set<int>> rows_in_bar;  // by instrument
+        std::set<int> scale;                       // pitch classes of the harmony
+    };
+    auto texture_of = [&](int first, int last) {
+        Texture t;
+        // The section's body: a bar in from its turn, to a bar before the next.
+        for (int song_row = first + 16; song_row < last - 16; song_row++)
+            for (int channel = 0; channel < r.channels; channel++) {
+                size_t at = size_t(song_row) * size_t(r.channels) + size_t(channel);
+                if (harmony.count(channel) && r.notes[at] && r.notes[at] < 97)
+                    t.scale.insert(r.notes[at] % 12);
+                if (int instrument = r.instruments[at])
+                    t.rows_in_bar[instrument].insert(song_row % 16);
+            }
+        return t;
+    };
+    for (size_t k = 0; k + 2 < starts.size(); k++) {
+        Texture a = texture_of(starts[k], starts[k + 1]), b = texture_of(starts[k + 1], starts[k + 2]);
+        std::set<int> instruments;
+        for (auto &[instrument, rows] : a.rows_in_bar)
+            instruments.insert(instrument);
+        for (auto &[instrument, rows] : b.rows_in_bar)
+            instruments.insert(instrument);
+        int changed = 0;
+        for (int instrument : instruments)
+            changed += a.rows_in_bar[instrument] != b.rows_in_bar[instrument];
+        bool key_changed = a.scale != b.scale;
+        EXPECT_GE(changed + 2 * key_changed, 9)
+            << "the scenes starting at song rows " << starts[k] << " and " << starts[k + 1] << " sound alike: "
+            << changed << " instruments change, key " << (key_changed ? "changes" : "stays");
     }
 }
 
@@ -276,15 +406,19 @@ TEST(MusicPlayback, ReachesTheEndOrderWhenTheShowEnds)
     EXPECT_NEAR(r.order_end_reached, position_seconds(EndOrder, 0), 0.02);
 }
 
-TEST(MusicPlayback, NeverClipsAndHoldsItsLevelUntilTheFade)
+TEST(MusicPlayback, PeaksJustUnderFullScaleBrightAndHoldsItsLevelUntilTheFade)
 {
     const Rendering &r = rendering();
     ASSERT_FALSE(r.left.empty());
     float peak = 0.0f;
     for (size_t i = 0; i < r.left.size(); i++)
         peak = std::max(peak, std::max(std::fabs(r.left[i]), std::fabs(r.right[i])));
-    EXPECT_LT(peak, 1.0f);
-    EXPECT_GT(peak, 0.25f) << "the mix is needlessly quiet";
+    // Normalised: just under full scale, neither clipped nor wasting headroom.
+    EXPECT_LE(20.0 * std::log10(peak), -0.3);
+    EXPECT_GE(20.0 * std::log10(peak), -1.5);
+    // A bright top over a bass that does not swallow the mix.
+    EXPECT_GE(band_share(r, 4000.0, true), 0.04);
+    EXPECT_LE(band_share(r, 150.0, false), 0.5);
 
     for (int order = 0; order < 45; order++)
         EXPECT_GT(order_level(r, order), -30.0) << "order " << order;
@@ -308,4 +442,55 @@ TEST(MusicPlayback, EveryFlashLandsOnAHit)
         checked++;
     }
     EXPECT_EQ(checked, FadeTrackRows - 1);
+}
+
+// The melody is heard: while the lead plays it is within 6 dB of the bass,
+// and the arpeggio, which shares its register, rests or keeps an octave above.
+TEST(MusicPlayback, TheLeadStandsOutAndTheArpeggioMakesWay)
+{
+    const LoadedModule &m = loaded();
+    ASSERT_FALSE(m.bytes.empty());
+    const int lead = m.instrument_number("lead"), arp = m.instrument_number("arp");
+    ASSERT_GT(lead, 0);
+    ASSERT_GT(arp, 0);
+    std::set<int> lead_channels = channels_playing({"lead"});
+    ASSERT_FALSE(lead_channels.empty());
+    // Rows on which a lead note sounds (from its note to the next key-off or note), with its pitch.
+    std::vector<int> lead_note(m.instruments.size() / size_t(m.channels), 0);
+    for (int channel : lead_channels) {
+        int sounding = 0;
+        for (size_t row = 0; row < lead_note.size(); row++) {
+            size_t at = row * size_t(m.channels) + size_t(channel);
+            if (m.notes[at] == 97)
+                sounding = 0;
+            else if (m.notes[at])
+                sounding = m.instruments[at] == lead ? m.notes[at] : 0;
+            if (sounding)
+                lead_note[row] = std::max(lead_note[row], sounding);
+        }
+    }
+    int lead_rows = 0, clashes = 0;
+    for (size_t row = 0; row < lead_note.size(); row++) {
+        if (!lead_note[row])
+            continue;
+        lead_rows++;
+        for (int channel = 0; channel < m.channels; channel++) {
+            size_t at = row * size_t(m.channels) + size_t(channel);
+            if (m.instruments[at] == arp && m.notes[at] < lead_note[row] + 12)
+                clashes++;
+        }
+    }
+    EXPECT_GT(lead_rows, 64 * 8) << "the lead plays for less than eight orders";
+    EXPECT_EQ(clashes, 0) << "arpeggio notes in the lead's register while it plays";
+
+    Rendering lead_alone = render_channels(channels_playing({"lead", "lead double"}));
+    Rendering bass_alone = render_channels(channels_playing({"bass"}));
+    double lead_power = 0.0, bass_power = 0.0;
+    for (size_t row = 0; row < lead_note.size(); row++)
+        if (lead_note[row]) {
+            double start = double(row) * RowSeconds;
+            lead_power += power(lead_alone, start, start + RowSeconds);
+            bass_power += power(bass_alone, start, start + RowSeconds);
+        }
+    EXPECT_GE(decibels(lead_power) - decibels(bass_power), -6.0);
 }

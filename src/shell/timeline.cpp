@@ -1,8 +1,9 @@
 // The timeline: which scene handler runs from which music position, with its parameter.
 #include "scenes/scenes.h"
 #include "shell/sequencer.h"
+#include "shell/timeline_marks.h"
 
-const TimelineEntry Timeline[TimelineRows] = {
+constexpr TimelineEntry Timeline[TimelineRows] = {
     { 0,  0, box_morph_handler, 0, "box_morph_handler"},
     { 6, 62, box_title_handler, 0, "box_title_handler"},
     { 8, 62, title_scene_handler, 0, "title_scene_handler"},
@@ -35,3 +36,6 @@ const TimelineEntry Timeline[TimelineRows] = {
     {41, 60, credits_scene_handler, 0, "credits_scene_handler"},
     {TimelineEndOrder, 0, nullptr, 0, ""},
 };
+
+// The music generator turns its sections on the marks, not on these rows.
+static_assert(timeline_matches_marks(Timeline), "the timeline and its marks disagree");

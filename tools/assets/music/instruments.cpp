@@ -74,6 +74,19 @@ std::vector<int16_t> to_pcm(const std::vector<double> &wave)
     return pcm;
 }
 
+// A soft clip: louder for the same peak, with a few more overtones. Sample
+// by sample, so a loop still joins.
+std::vector<double> saturated(std::vector<double> wave, double drive)
+{
+    double peak = 0.0;
+    for (double v : wave)
+        peak = std::fmax(peak, std::fabs(v));
+    if (peak > 0.0)
+        for (double &v : wave)
+            v = std::tanh(drive * v / peak);
+    return wave;
+}
+
 // Short fade at the end of a one-shot so it never stops on a step.
 void fade_tail(std::vector<double> &wave, double rate, double seconds = 0.01)
 {
@@ -118,7 +131,7 @@ XmInstrument make_kick()
         double t = double(i) / DrumRate;
         double frequency = 50.0 + 120.0 * std::exp(-t / 0.035) + 380.0 * std::exp(-t / 0.005);
         phase += 2.0 * Pi * frequency / DrumRate;
-        double body = std::sin(phase) * std::exp(-t / 0.17) * std::fmin(1.0, t / 0.0008);
+        double body = std::sin(phase) * std::exp(-t / 0.13) * std::fmin(1.0, t / 0.0008);
         double click = click_filter.lowpass(noise.next()) * std::exp(-t / 0.004);
         wave[i] = std::tanh(1.8 * (body + 0.5 * click));
     }
@@ -184,16 +197,16 @@ std::vector<double> metal(double seconds, double decay, double attack_boost, uin
 
 XmInstrument make_closed_hat()
 {
-    XmInstrument hat = make_instrument(
-        "closed hat", make_sample("closed hat", metal(0.12, 0.03, 0.0, 0x456789Au, 7000.0), DrumRate, NoteC4), 64);
+    std::vector<double> wave = saturated(metal(0.16, 0.05, 0.0, 0x456789Au, 6000.0), 2.0);
+    XmInstrument hat = make_instrument("closed hat", make_sample("closed hat", wave, DrumRate, NoteC4), 64);
     hat.samples[0].panning = 160;
     return hat;
 }
 
 XmInstrument make_open_hat()
 {
-    XmInstrument hat = make_instrument(
-        "open hat", make_sample("open hat", metal(0.6, 0.22, 0.6, 0x56789ABu, 6000.0), DrumRate, NoteC4), 64);
+    std::vector<double> wave = saturated(metal(0.6, 0.22, 0.6, 0x56789ABu, 6000.0), 2.0);
+    XmInstrument hat = make_instrument("open hat", make_sample("open hat", wave, DrumRate, NoteC4), 64);
     hat.samples[0].panning = 100;
     return hat;
 }
@@ -231,7 +244,7 @@ XmInstrument make_bass()
     sample.loop_start = uint32_t(attack_frames);
     sample.loop_length = uint32_t(LoopPeriods * Period);
     XmInstrument bass = make_instrument("bass", sample, 64);
-    set_envelope(bass, {{0, 64}, {4, 54}, {16, 44}, {40, 40}, {44, 0}}, 3, 0x1800);
+    set_envelope(bass, {{0, 64}, {4, 60}, {16, 54}, {40, 52}, {44, 0}}, 3, 0x1800);
     return bass;
 }
 
@@ -286,8 +299,8 @@ XmInstrument make_pad()
     double rate = FrequencyC4 * frames / Cycles;
     std::vector<Voice> voices = {{Cycles - 2, 0.8}, {Cycles - 1, 1.0}, {Cycles, 1.0}, {Cycles + 1, 1.0},
                                  {Cycles + 2, 0.8}, {Cycles / 2, 0.6}};
-    std::vector<double> wave = looped_voices(frames, voices, rate, 1900.0, PadTop, 1.0, 1.0, 0x789ABCDu);
-    XmInstrument pad = make_instrument("pad", looped_sample("pad", wave, rate, NoteC4), 64);
+    std::vector<double> wave = looped_voices(frames, voices, rate, 3200.0, PadTop, 1.0, 1.0, 0x789ABCDu);
+    XmInstrument pad = make_instrument("pad", looped_sample("pad", saturated(wave, 1.6), rate, NoteC4), 64);
     set_envelope(pad, {{0, 0}, {30, 44}, {70, 60}, {100, 64}, {220, 0}}, 3, 0x100);
     return pad;
 }
@@ -306,8 +319,8 @@ XmInstrument make_arp()
     int frames = int(std::lround(44100.0 * Cycles / FrequencyC5));
     double rate = FrequencyC5 * frames / Cycles;
     std::vector<double> wave =
-        looped_voices(frames, {{Cycles, 1.0}, {Cycles + 1, 0.8}}, rate, 4200.0, LeadTop, 1.0, 0.45, 0x89ABCDEu);
-    XmInstrument arp = make_instrument("arp", looped_sample("arp", wave, rate, NoteC5), 64);
+        looped_voices(frames, {{Cycles, 1.0}, {Cycles + 1, 0.8}}, rate, 6000.0, LeadTop, 1.0, 0.45, 0x89ABCDEu);
+    XmInstrument arp = make_instrument("arp", looped_sample("arp", saturated(wave, 1.5), rate, NoteC5), 64);
     set_envelope(arp, {{0, 64}, {3, 44}, {10, 22}, {24, 8}, {40, 0}}, -1, 0x800);
     arp.samples[0].panning = 80;
     return arp;
@@ -327,13 +340,23 @@ XmInstrument make_lead()
     int frames = int(std::lround(44100.0 * Cycles / FrequencyC5));
     double rate = FrequencyC5 * frames / Cycles;
     std::vector<double> wave = looped_voices(frames, {{Cycles - 1, 0.9}, {Cycles, 1.0}, {Cycles + 1, 0.9}}, rate,
-                                             5500.0, LeadTop, 1.0, 0.85, 0x9ABCDEFu);
-    XmInstrument lead = make_instrument("lead", looped_sample("lead", wave, rate, NoteC5), 64);
-    set_envelope(lead, {{0, 0}, {2, 64}, {12, 52}, {30, 0}}, 2, 0x400);
+                                             8000.0, LeadTop, 1.0, 0.85, 0x9ABCDEFu);
+    XmInstrument lead = make_instrument("lead", looped_sample("lead", saturated(wave, 1.5), rate, NoteC5), 64);
+    set_envelope(lead, {{0, 0}, {2, 64}, {12, 60}, {30, 0}}, 2, 0x400);
     lead.vibrato_type = 0;
     lead.vibrato_sweep = 40;
     lead.vibrato_depth = 5;
     lead.vibrato_rate = 12;
+    return lead;
+}
+
+XmInstrument make_lead_double(XmInstrument lead)
+{
+    lead.name = "lead double";
+    XmSample &sample = lead.samples[0];
+    sample.finetune = int8_t(std::min(127, sample.finetune + 10));  // about 8 cents
+    sample.panning = 176;
+    lead.vibrato_rate = 10;  // a slightly slower vibrato, so the two never move as one
     return lead;
 }
 
@@ -429,6 +452,34 @@ XmInstrument make_bell()
     return make_instrument("bell", make_sample("bell", wave, DrumRate, NoteC5), 64);
 }
 
+// Bright noise in a short swell: the opening's and the plane's light pulse.
+XmInstrument make_shaker()
+{
+    std::vector<double> wave(size_t(0.12 * DrumRate));
+    NoiseSource noise{0xEF12345u};
+    OnePole first(5500.0, DrumRate), second(5500.0, DrumRate);
+    for (size_t i = 0; i < wave.size(); i++) {
+        double t = double(i) / DrumRate;
+        double level = std::fmin(1.0, t / 0.012) * std::exp(-t / 0.035);
+        wave[i] = second.highpass(first.highpass(noise.next())) * level;
+    }
+    wave = saturated(wave, 2.0);
+    fade_tail(wave, DrumRate, 0.02);
+    XmInstrument shaker = make_instrument("shaker", make_sample("shaker", wave, DrumRate, NoteC4), 64);
+    shaker.samples[0].panning = 176;
+    return shaker;
+}
+
+// A long, thin metallic ring with a bright ping: the title's and the
+// tunnel's eighths.
+XmInstrument make_ride()
+{
+    std::vector<double> wave = saturated(metal(0.9, 0.35, 0.4, 0xF123456u, 8000.0), 1.5);
+    XmInstrument ride = make_instrument("ride", make_sample("ride", wave, DrumRate, NoteC4), 64);
+    ride.samples[0].panning = 88;
+    return ride;
+}
+
 }  // namespace
 
 std::vector<XmInstrument> make_music_instruments()
@@ -453,5 +504,8 @@ std::vector<XmInstrument> make_music_instruments()
     slot(InstrumentRiser) = make_riser();
     slot(InstrumentTom) = make_tom();
     slot(InstrumentBell) = make_bell();
+    slot(InstrumentShaker) = make_shaker();
+    slot(InstrumentRide) = make_ride();
+    slot(InstrumentLeadDouble) = make_lead_double(slot(InstrumentLead));
     return instruments;
 }

@@ -24,7 +24,10 @@ enum MusicInstrument : uint8_t {
     InstrumentRiser,
     InstrumentTom,
     InstrumentBell,
-    MusicInstrumentCount = InstrumentBell
+    InstrumentShaker,
+    InstrumentRide,
+    InstrumentLeadDouble,  // the lead a few cents sharp, panned right
+    MusicInstrumentCount = InstrumentLeadDouble
 };
 
 // Every instrument in number order; the result does not depend on anything

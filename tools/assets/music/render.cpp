@@ -46,3 +46,19 @@ std::string render_music_wav(const std::vector<uint8_t> &module_bytes, const std
     }
     return close_wav(&wav);
 }
+
+double measure_music_peak(const std::vector<uint8_t> &module_bytes)
+{
+    try {
+        std::ostringstream log;
+        openmpt::module module(module_bytes, log);
+        std::vector<float> interleaved(RenderBlock * 2);
+        float peak = 0.0f;
+        while (size_t frames = module.read_interleaved_stereo(WavRate, RenderBlock, interleaved.data()))
+            for (size_t i = 0; i < frames * 2; i++)
+                peak = std::fmax(peak, std::fabs(interleaved[i]));
+        return peak;
+    } catch (const std::exception &) {
+        return -1.0;
+    }
+}

@@ -1,13 +1,19 @@
 // The show's music: an A minor electronic piece of 47 orders whose sections
 // turn at the scene changes and whose accents land on the flash positions.
+// Every section between the opening and the breakdown has its own groove,
+// its own leading voice and, from the plane on, its own key, so that no two
+// scenes in a row sound alike.
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <iterator>
+#include <string_view>
 
 #include "assets.h"
 #include "music/instruments.h"
+#include "music/render.h"
 #include "music/score.h"
+#include "shell/timeline_marks.h"
 #include "xm_writer.h"
 
 namespace {
@@ -16,14 +22,13 @@ constexpr int Channels = 16;
 constexpr int RowsPerBar = 16;
 constexpr int BarsPerOrder = MusicRowsPerOrder / RowsPerBar;
 constexpr int SongBars = MusicOrders * BarsPerOrder;
-constexpr uint8_t MasterVolume = 64;  // global volume at the start; the outro fades it
 constexpr int LastTick = MusicSpeed - 1;
 
 enum Channel {
     ChannelKick,
     ChannelSnare,
-    ChannelHat,
-    ChannelOpenHat,
+    ChannelHat,      // closed hat or shaker
+    ChannelOpenHat,  // open hat or ride
     ChannelBass,
     ChannelPadLow,
     ChannelPadMid,
@@ -35,7 +40,7 @@ enum Channel {
     ChannelCrash,
     ChannelImpact,
     ChannelEffects,  // riser, bell
-    ChannelTom,      // toms and snare runs of fills; its effect column carries the master fade
+    ChannelTom,      // toms and snare runs of fills; its effect column carries the master volume
 };
 
 constexpr int at(int order, int row)
@@ -43,29 +48,62 @@ constexpr int at(int order, int row)
     return order * MusicRowsPerOrder + row;
 }
 
-// Where the arrangement turns: the scene changes and parameter rows.
-constexpr int BeatStart = at(6, 62);
-constexpr int TitleStart = at(8, 62);
-constexpr int GrooveStart = at(10, 62);
-constexpr int PlaneStart = at(12, 58);
-constexpr int BallAgainStart = at(14, 58);
-constexpr int BallParamRow = at(16, 48);
-constexpr int TunnelStart = at(17, 24);
-constexpr int BreakStart = at(21, 62);
-constexpr int BuildStart = at(23, 32);
-constexpr int FlickerStart = at(24, 48);
-constexpr int GlowStart = at(27, 56);
-constexpr int SystemStart = at(32, 25);
-constexpr int SystemHats = at(33, 16);
-constexpr int SystemKick = at(34, 32);
-constexpr int SystemClap = at(35, 32);
-constexpr int SystemLead = at(36, 32);
-constexpr int SystemPeak = at(37, 24);
-constexpr int SystemHits = at(41, 48);
-constexpr int CreditsStart = at(41, 60);
-constexpr int FadeOutStart = at(44, 24);
-constexpr int FadeOutEnd = at(45, 60);
+// The first timeline row at or after `from` with this handler name and
+// parameter, as a row of the song; the sections turn on the show's own rows.
+constexpr int mark(std::string_view name, int param = 0, int from = 0)
+{
+    for (const TimelineMark &row : TimelineMarks)
+        if (row.order != TimelineEndOrder && at(row.order, row.row) >= from && name == row.name && row.param == param)
+            return at(row.order, row.row);
+    return -1;
+}
+
+// Where the last fade ramp starts: the picture dissolves and the music fades with it.
+constexpr int last_fade_start()
+{
+    int last = -1;
+    for (const FadeKey &key : FadeTrack)
+        if (key.order != FadeTrackEndOrder)
+            last = at(key.order, key.row);
+    return last;
+}
+
+constexpr int BeatStart = mark("box_title_handler");
+constexpr int TitleStart = mark("title_scene_handler");
+constexpr int GrooveStart = mark("ball_scene_handler");
+constexpr int PlaneStart = mark("plane_scene_handler");
+constexpr int BallAgainStart = mark("ball_scene_handler", 1);
+constexpr int BallParamRow = mark("", 3, BallAgainStart);
+constexpr int TunnelStart = mark("tunnel_scene_handler");
+constexpr int BreakStart = mark("believe_scene_handler");
+constexpr int BuildStart = mark("buddha_crossfade_handler");
+constexpr int FlickerStart = mark("buddha_flicker_handler");
+constexpr int GlowStart = mark("buddha_glow_handler");
+constexpr int SystemStart = mark("system_scene_handler");
+constexpr int SystemHats = mark("", 1, SystemStart);
+constexpr int SystemKick = mark("", 2, SystemStart);
+constexpr int SystemClap = mark("", 4, SystemStart);
+constexpr int SystemLead = mark("", 8, SystemStart);
+constexpr int SystemPeak = mark("", 16, SystemStart);
+constexpr int SystemHits = mark("", 48, SystemStart);
+constexpr int CreditsStart = mark("credits_scene_handler");
+constexpr int FadeOutStart = last_fade_start();
 constexpr int SongEnd = MusicOrders * MusicRowsPerOrder;
+constexpr int FadeOutEnd = SongEnd - MusicRowsPerOrder - 4;  // silent a beat before the last order
+
+// The arrangement needs its turns in this order, each with room after it.
+constexpr bool sections_in_order()
+{
+    const int turns[] = {RowsPerBar,   BeatStart,   TitleStart,   GrooveStart, PlaneStart, BallAgainStart,
+                         BallParamRow, TunnelStart, BreakStart,   BuildStart,  FlickerStart, GlowStart,
+                         SystemStart,  SystemHats,  SystemKick,   SystemClap,  SystemLead, SystemPeak,
+                         SystemHits,   CreditsStart, FadeOutStart, FadeOutEnd};
+    for (size_t k = 1; k < std::size(turns); k++)
+        if (turns[k] <= turns[k - 1] + 1)
+            return false;
+    return true;
+}
+static_assert(sections_in_order(), "the show's rows no longer leave room for the music's sections");
 
 // Note names as the module counts them.
 constexpr uint8_t n(XmNoteName name, int octave)
@@ -77,6 +115,7 @@ struct Chord {
     uint8_t pad[3];   // voiced close around middle C, voice-led from chord to chord
     uint8_t bass;     // root in the low octave
     uint8_t stab;     // root of the minor stab that fits (the relative minor of a major chord)
+    bool operator==(const Chord &) const = default;
 };
 
 const Chord Am = {{n(XmA, 3), n(XmC, 4), n(XmE, 4)}, n(XmA, 1), n(XmA, 3)};
@@ -85,11 +124,18 @@ const Chord C = {{n(XmG, 3), n(XmC, 4), n(XmE, 4)}, n(XmC, 2), n(XmA, 3)};
 const Chord G = {{n(XmG, 3), n(XmB, 3), n(XmD, 4)}, n(XmG, 1), n(XmE, 4)};
 const Chord Dm = {{n(XmA, 3), n(XmD, 4), n(XmF, 4)}, n(XmD, 2), n(XmD, 4)};
 const Chord E = {{n(XmGs, 3), n(XmB, 3), n(XmE, 4)}, n(XmE, 2), n(XmCs, 4)};
+const Chord Em = {{n(XmG, 3), n(XmB, 3), n(XmE, 4)}, n(XmE, 2), n(XmE, 4)};
 
-// The whole song as one long pattern, and the chord of every bar.
+// Semitones above A minor of a section's key.
+constexpr int KeyDm = 5;  // the plane: the same progression a fourth up, softer
+constexpr int KeyBm = 2;  // the ball again: a lift
+constexpr int KeyCm = 3;  // the turn into the tunnel and the tunnel: lifted once more
+
+// The whole song as one long pattern, and the chord and key of every bar.
 struct Score {
     std::vector<XmCell> cells = std::vector<XmCell>(size_t(SongEnd) * Channels);
-    const Chord *bars[SongBars] = {};
+    Chord bars[SongBars] = {};
+    int keys[SongBars] = {};
 };
 
 XmCell &cell_at(Score &score, int row, int channel)
@@ -97,9 +143,14 @@ XmCell &cell_at(Score &score, int row, int channel)
     return score.cells[size_t(row) * Channels + size_t(channel)];
 }
 
+int bar_of(int row)
+{
+    return std::clamp(row / RowsPerBar, 0, SongBars - 1);
+}
+
 const Chord &chord_at(const Score &score, int row)
 {
-    return *score.bars[std::clamp(row / RowsPerBar, 0, SongBars - 1)];
+    return score.bars[bar_of(row)];
 }
 
 void play(Score &score, int row, int channel, uint8_t note, uint8_t instrument, int volume, uint8_t effect = 0,
@@ -108,6 +159,12 @@ void play(Score &score, int row, int channel, uint8_t note, uint8_t instrument, 
     if (row < 0 || row >= SongEnd)
         return;
     cell_at(score, row, channel) = {note, instrument, xm_volume(volume), effect, param};
+}
+
+// Drums and effects play at a fixed pitch, the same in every key.
+void hit(Score &score, int row, int channel, uint8_t instrument, int volume)
+{
+    play(score, row, channel, n(XmC, 4), instrument, volume);
 }
 
 void release(Score &score, int row, int channel)
@@ -126,13 +183,34 @@ int ramp(int row, int start, int end, int from, int to)
     return from + (to - from) * (clamped - start) / (end - start);
 }
 
+Chord transposed(const Chord &chord, int semitones)
+{
+    Chord moved = chord;
+    for (uint8_t &note : moved.pad)
+        note = uint8_t(note + semitones);
+    moved.bass = uint8_t(moved.bass + semitones);
+    moved.stab = uint8_t(moved.stab + semitones);
+    return moved;
+}
+
 void set_progression(Score &score, int first_bar, std::initializer_list<const Chord *> chords, int repeats = 1)
 {
     int bar = first_bar;
     for (int r = 0; r < repeats; r++)
         for (const Chord *chord : chords)
             if (bar < SongBars)
-                score.bars[bar++] = chord;
+                score.bars[bar++] = *chord;
+}
+
+// Moves the bars from the first bar line at or after `start` to the one at
+// or after `end` into the key `semitones` above A minor.
+void set_key(Score &score, int start, int end, int semitones)
+{
+    for (int bar = (start + RowsPerBar - 1) / RowsPerBar; bar < (end + RowsPerBar - 1) / RowsPerBar && bar < SongBars;
+         bar++) {
+        score.bars[bar] = transposed(score.bars[bar], semitones - score.keys[bar]);
+        score.keys[bar] = semitones;
+    }
 }
 
 void write_progressions(Score &score)
@@ -142,7 +220,8 @@ void write_progressions(Score &score)
     set_progression(score, 24, {&F, &F, &G, &G});
     // Beat, title and main groove: a chord a bar.
     set_progression(score, 28, {&Am, &F, &C, &G}, 6);
-    set_progression(score, 52, {&F, &G, &Am, &Am, &F, &G, &C, &C});
+    // The plane floats over the minor's relatives, the ball comes back to the groove.
+    set_progression(score, 52, {&F, &G, &Em, &Am, &F, &G, &C, &C});
     set_progression(score, 60, {&Am, &F, &C, &G}, 2);
     // Tunnel: the falling minor cadence.
     set_progression(score, 68, {&Am, &G, &F, &E}, 5);
@@ -158,6 +237,9 @@ void write_progressions(Score &score)
     set_progression(score, 152, {&Am, &F, &Dm, &E}, 4);
     set_progression(score, 168, {&Am, &F, &C, &G}, 4);
     set_progression(score, 184, {&Am, &Am, &Am, &Am});
+    set_key(score, PlaneStart, BallAgainStart, KeyDm);
+    set_key(score, BallAgainStart, BallParamRow, KeyBm);
+    set_key(score, BallParamRow, BreakStart, KeyCm);
 }
 
 // ---- Parts --------------------------------------------------------------
@@ -182,7 +264,7 @@ void pads(Score &score, int start, int end, int from_volume, int to_volume)
     const Chord *current = nullptr;
     for (int row = start; row < end; row++) {
         const Chord &chord = chord_at(score, row);
-        if (&chord == current)
+        if (current && chord == *current)
             continue;
         current = &chord;
         int volume = ramp(row, start, end, from_volume, to_volume);
@@ -212,7 +294,8 @@ void pump_pads(Score &score, int start, int end, int volume)
 }
 
 // Arpeggio over two octaves of the chord; `pattern` indexes chord tones
-// (0-2 the pad's tones an octave up, 3-5 another octave higher).
+// (0-2 the pad's tones an octave up, 3-5 another octave higher). It only
+// plays where the lead rests: the two share a register.
 void arpeggio(Score &score, int start, int end, const int (&pattern)[16], int step, int from_volume, int to_volume)
 {
     for (int row = start; row < end; row += step) {
@@ -228,7 +311,7 @@ void arpeggio(Score &score, int start, int end, const int (&pattern)[16], int st
 }
 
 // Bass figures.
-enum BassStyle { BassHeld, BassOffbeat, BassRolling, BassDriving };
+enum BassStyle { BassHeld, BassOffbeat, BassRolling, BassDriving, BassPulse };
 
 void bassline(Score &score, int start, int end, BassStyle style, int from_volume, int to_volume)
 {
@@ -239,7 +322,7 @@ void bassline(Score &score, int start, int end, BassStyle style, int from_volume
         int volume = ramp(row, start, end, from_volume, to_volume);
         switch (style) {
         case BassHeld:
-            if (&chord != held) {
+            if (!held || !(chord == *held)) {
                 play(score, row, ChannelBass, chord.bass, InstrumentBass, volume);
                 held = &chord;
             }
@@ -265,41 +348,70 @@ void bassline(Score &score, int start, int end, BassStyle style, int from_volume
             else
                 play(score, row, ChannelBass, uint8_t(chord.bass + (beat_row == 2 ? 12 : 0)), InstrumentBass, volume);
             break;
+        case BassPulse:
+            // Dotted: the root on the bar, the fifth and the octave after it.
+            if (row % RowsPerBar == 0)
+                play(score, row, ChannelBass, chord.bass, InstrumentBass, volume);
+            else if (row % RowsPerBar == 6)
+                play(score, row, ChannelBass, uint8_t(chord.bass + 7), InstrumentBass, volume * 4 / 5);
+            else if (row % RowsPerBar == 10)
+                play(score, row, ChannelBass, uint8_t(chord.bass + 12), InstrumentBass, volume * 4 / 5);
+            else if (row % RowsPerBar == 14)
+                release(score, row, ChannelBass);
+            break;
         }
     }
     release(score, end, ChannelBass);
 }
 
-// Four-on-the-floor kick.
-void kicks(Score &score, int start, int end, int from_volume, int to_volume)
+// A bar of drums as text, one character a row: 'X' full, 'x' softer, 'o'
+// ghost, '.' rest.
+struct Groove {
+    const char *kick;
+    const char *snare;
+    const char *hat;
+    const char *open;
+    uint8_t snare_instrument;
+    uint8_t hat_instrument;
+    uint8_t open_instrument;
+};
+
+int stroke_percent(char stroke)
 {
-    for (int row = start; row < end; row++)
-        if (row % 4 == 0)
-            play(score, row, ChannelKick, n(XmC, 4), InstrumentKick, ramp(row, start, end, from_volume, to_volume));
+    switch (stroke) {
+    case 'X':
+        return 100;
+    case 'x':
+        return 65;
+    case 'o':
+        return 40;
+    default:
+        return 0;
+    }
 }
 
-// Claps on the second and fourth beat.
-void backbeat(Score &score, int start, int end, int volume, uint8_t instrument = InstrumentClap)
+// Plays the groove over [start, end) at volumes (at full stroke) growing from
+// `from` to `to` percent of each drum's level.
+void groove(Score &score, int start, int end, const Groove &drums, int from, int to)
 {
-    for (int row = start; row < end; row++)
-        if (row % 8 == 4)
-            play(score, row, ChannelSnare, n(XmC, 4), instrument, volume);
-}
-
-// Hats: closed sixteenths (or eighths) with open hats on the off-beats.
-void hats(Score &score, int start, int end, bool sixteenths, bool open, int from_volume, int to_volume)
-{
+    constexpr int KickLevel = 64, SnareLevel = 62, HatLevel = 62, OpenLevel = 58;
+    struct Lane {
+        const char *pattern;
+        int channel;
+        uint8_t instrument;
+        int level;
+    };
+    const Lane lanes[] = {{drums.kick, ChannelKick, InstrumentKick, KickLevel},
+                          {drums.snare, ChannelSnare, drums.snare_instrument, SnareLevel},
+                          {drums.hat, ChannelHat, drums.hat_instrument, HatLevel},
+                          {drums.open, ChannelOpenHat, drums.open_instrument, OpenLevel}};
     for (int row = start; row < end; row++) {
-        int volume = ramp(row, start, end, from_volume, to_volume);
-        int beat_row = row % 4;
-        if (open && beat_row == 2) {
-            play(score, row, ChannelOpenHat, n(XmC, 4), InstrumentOpenHat, volume);
-            continue;
+        int percent = ramp(row, start, end, from, to);
+        for (const Lane &lane : lanes) {
+            int stroke = lane.pattern ? stroke_percent(lane.pattern[row % RowsPerBar]) : 0;
+            if (stroke)
+                hit(score, row, lane.channel, lane.instrument, lane.level * stroke * percent / 10000);
         }
-        if (beat_row == 2)
-            play(score, row, ChannelHat, n(XmC, 4), InstrumentClosedHat, volume);
-        else if (sixteenths)
-            play(score, row, ChannelHat, n(XmC, 4), InstrumentClosedHat, volume * (beat_row == 0 ? 3 : 2) / 4);
     }
 }
 
@@ -309,6 +421,8 @@ struct MelodyNote {
     int length;  // in rows
 };
 
+// The phrase repeated every order from `phrase_start`, in the key of each
+// note's bar (the phrases are written in A minor).
 void melody(Score &score, int start, int end, int phrase_start, const std::vector<MelodyNote> &phrase, int channel,
             uint8_t instrument, int volume)
 {
@@ -317,11 +431,19 @@ void melody(Score &score, int start, int end, int phrase_start, const std::vecto
             int row = base + note.row;
             if (row < start || row >= end)
                 continue;
-            play(score, row, channel, note.note, instrument, volume);
+            play(score, row, channel, uint8_t(note.note + score.keys[bar_of(row)]), instrument, volume);
             if (row + note.length < end)
                 release(score, row + note.length, channel);
         }
     release(score, end, channel);
+}
+
+// The lead with its double: the same line a few cents sharp on the echo
+// channel (free while the arpeggio rests), for a wider, louder voice.
+void lead(Score &score, int start, int end, int phrase_start, const std::vector<MelodyNote> &phrase, int volume)
+{
+    melody(score, start, end, phrase_start, phrase, ChannelLead, InstrumentLead, volume);
+    melody(score, start, end, phrase_start, phrase, ChannelEcho, InstrumentLeadDouble, volume * 7 / 8);
 }
 
 bool accent_between(int first, int last)
@@ -344,8 +466,15 @@ void turnarounds(Score &score, int start, int end)
         if (order % 2 == 0 || first < start || first + RunRows > end || accent_between(first, first + RunRows + 1))
             continue;
         for (int i = 0; i < RunRows; i++)
-            play(score, first + i, ChannelTom, n(XmC, 4), InstrumentSnare, 28 + 6 * i);
+            hit(score, first + i, ChannelTom, InstrumentSnare, 28 + 6 * i);
     }
+}
+
+// A snare roll into `end`: eighths, then sixteenths for the last `sixteenths` rows.
+void snare_roll(Score &score, int start, int end, int sixteenths, int from_volume, int to_volume)
+{
+    for (int row = start; row < end; row += row < end - sixteenths ? 2 : 1)
+        hit(score, row, ChannelTom, InstrumentSnare, ramp(row, start, end, from_volume, to_volume));
 }
 
 // ---- Accents ------------------------------------------------------------
@@ -360,17 +489,17 @@ void accent(Score &score, int row, AccentStyle style)
     play(score, row, ChannelStab, chord.stab, InstrumentStab, style == AccentCrash ? 40 : 52);
     switch (style) {
     case AccentBig:
-        play(score, row, ChannelImpact, n(XmC, 4), InstrumentImpact, 60);
-        play(score, row, ChannelKick, n(XmC, 4), InstrumentKick, 60);
+        hit(score, row, ChannelImpact, InstrumentImpact, 60);
+        hit(score, row, ChannelKick, InstrumentKick, 60);
         [[fallthrough]];
     case AccentCrash:
-        play(score, row, ChannelCrash, n(XmC, 4), InstrumentCrash, 44);
+        hit(score, row, ChannelCrash, InstrumentCrash, 44);
         break;
     case AccentHit:
-        play(score, row, ChannelImpact, n(XmC, 4), InstrumentImpact, 52);
+        hit(score, row, ChannelImpact, InstrumentImpact, 52);
         [[fallthrough]];
     case AccentStab:
-        play(score, row, ChannelSnare, n(XmC, 4), InstrumentClap, 50);
+        hit(score, row, ChannelSnare, InstrumentClap, 50);
         break;
     }
 }
@@ -381,6 +510,53 @@ const int ArpRise[16] = {0, 1, 2, 3, 2, 1, 0, 1, 2, 3, 4, 3, 2, 1, 2, 3};
 const int ArpWide[16] = {0, 2, 4, 2, 1, 3, 5, 3, 0, 2, 4, 5, 4, 2, 1, 2};
 const int ArpHigh[16] = {3, 4, 5, 4, 3, 4, 5, 3, 2, 3, 4, 5, 4, 3, 2, 1};
 const int ArpBroken[16] = {0, 3, 1, 4, 2, 5, 1, 4, 0, 3, 2, 5, 1, 4, 2, 3};
+
+// The opening builds in three steps: a shaker alone, a kick on the half bar,
+// then the full pulse with a soft clap.
+const Groove OpeningShaker = {nullptr, nullptr, "xoXoxoXoxoXoxoXo", nullptr, 0, InstrumentShaker, 0};
+const Groove OpeningPulse = {"X.......X.......", nullptr, "xoXoxoXoxoXoxoXo", nullptr, 0, InstrumentShaker, 0};
+const Groove OpeningFloor = {"X...X...X...X...", "............o...", "ooxoooxoooxoooxo", "..o...o...o...o.",
+                             InstrumentClap, InstrumentClosedHat, InstrumentOpenHat};
+// The box title: kick and open hats under the stabs, no backbeat.
+const Groove BeatGroove = {"X...X...X...X...", nullptr, "x.o.x.o.x.o.x.o.", "..X...X...X...X.", 0,
+                           InstrumentClosedHat, InstrumentOpenHat};
+// The title: half time on a ride, the theme on top.
+const Groove TitleGroove = {"X.........X.....", "........X.......", "o.o.o.o.o.o.o.o.", "X.x.X.x.X.x.X.x.",
+                            InstrumentSnare, InstrumentShaker, InstrumentRide};
+// The ball: four on the floor, claps, sixteenths.
+const Groove BallGroove = {"X...X...X...X...", "....X.......X...", "xoXoxoXoxoXoxoXo", "..x...x...x...x.",
+                           InstrumentClap, InstrumentClosedHat, InstrumentOpenHat};
+// The plane breathes: a slow half-time pulse under a shaker.
+const Groove PlaneGroove = {"X.........o.....", "........x.......", "xoxoxoxoxoxoxoxo", nullptr, InstrumentClap,
+                            InstrumentShaker, 0};
+// The ball again: a broken beat.
+const Groove BrokenGroove = {"X.....X...X.....", "....X.......X..o", "XoxoXoxoXoxoXoxo", "..............X.",
+                             InstrumentSnare, InstrumentClosedHat, InstrumentOpenHat};
+// The turn toward the tunnel: no kick, only hats.
+const Groove TurnHats = {nullptr, nullptr, "xoXoxoXoxoXoxoXo", "..x...x...x...x.", 0, InstrumentClosedHat,
+                         InstrumentOpenHat};
+// The tunnel: driving, with a ride on the eighths.
+const Groove TunnelGroove = {"X...X...X...X...", "....X.......X...", "xxXxxxXxxxXxxxXx", "X.x.X.x.X.x.X.x.",
+                             InstrumentSnare, InstrumentClosedHat, InstrumentRide};
+// The glow: half time under its hits.
+const Groove GlowGroove = {"X.........X.....", "............X...", "o.x.o...o.x.o.x.", nullptr, InstrumentSnare,
+                           InstrumentClosedHat, 0};
+// The system's layers, one more at each parameter row, and its peak.
+const Groove SystemHatsOnly = {nullptr, nullptr, "oox.oox.oox.oox.", nullptr, 0, InstrumentClosedHat, 0};
+const Groove SystemFloor = {"X...X...X...X...", nullptr, "xoXoxoXoxoXoxoXo", "..x...x...x...x.", 0,
+                            InstrumentClosedHat, InstrumentOpenHat};
+const Groove SystemFull = {"X...X...X...X...", "....X.......X...", "xoXoxoXoxoXoxoXo", "..x...x...x...x.",
+                           InstrumentClap, InstrumentClosedHat, InstrumentOpenHat};
+const Groove OutroGroove = {"X...X...X...X...", nullptr, "o.x.o.x.o.x.o.x.", "..o...o...o...o.", 0,
+                            InstrumentClosedHat, InstrumentOpenHat};
+const Groove BuildHats = {nullptr, nullptr, "o.x.o.x.o.x.o.x.", nullptr, 0, InstrumentClosedHat, 0};
+const Groove FlickerDrums = {"X...X...X...X...", nullptr, "xoXoxoXoxoXoxoXo", nullptr, 0, InstrumentClosedHat, 0};
+
+// Levels: the lead stands in front of the bass; the pads and the arpeggio sit
+// behind both.
+constexpr int LeadLevel = 64;
+constexpr int BassLevel = 54;
+constexpr int BellLevel = 58;
 
 const std::vector<MelodyNote> IntroBells = {
     {0, n(XmE, 5), 8},  {12, n(XmC, 5), 4}, {32, n(XmA, 4), 8}, {44, n(XmC, 5), 4},
@@ -420,175 +596,187 @@ const std::vector<MelodyNote> BreakBells = {
     {52, n(XmD, 5), 4}, {56, n(XmG, 5), 8},
 };
 
+// The plane's bells: high, sparse, one long note a bar (over F, G, Em, Am).
+const std::vector<MelodyNote> PlaneBells = {
+    {0, n(XmA, 5), 10}, {10, n(XmC, 6), 6}, {16, n(XmB, 5), 12}, {28, n(XmD, 6), 4},
+    {32, n(XmG, 5), 12}, {44, n(XmB, 5), 4}, {48, n(XmE, 5), 8}, {56, n(XmC, 6), 8},
+};
+
 void write_intro(Score &score)
 {
-    // Pad alone, then the held bass, bells and a quiet arpeggio; no drums.
-    pads(score, 0, BeatStart, 34, 30);
-    melody(score, at(0, 32), at(5, 0), at(0, 0), IntroBells, ChannelEffects, InstrumentBell, 28);
-    bassline(score, at(2, 0), BeatStart, BassHeld, 26, 40);
-    arpeggio(score, at(3, 0), BeatStart, ArpRise, 1, 10, 30);
-    play(score, at(6, 30), ChannelEffects, n(XmC, 4), InstrumentRiser, 40);
+    int drop = BeatStart - 2 * RowsPerBar;  // the last two bars: the roll alone over the pad
+    pads(score, 0, BeatStart, 64, 58);
+    melody(score, at(0, 32), at(5, 0), at(0, 0), IntroBells, ChannelEffects, InstrumentBell, BellLevel);
+    bassline(score, at(2, 0), BeatStart, BassHeld, 24, BassLevel);
+    arpeggio(score, at(3, 0), drop, ArpRise, 1, 18, 47);
+    groove(score, RowsPerBar, at(2, 0), OpeningShaker, 30, 70);
+    groove(score, at(2, 0), at(4, 0), OpeningPulse, 60, 80);
+    groove(score, at(4, 0), drop, OpeningFloor, 70, 90);
+    groove(score, drop, BeatStart, OpeningShaker, 70, 100);
+    snare_roll(score, drop, BeatStart, RowsPerBar, 16, 50);
+    hit(score, drop, ChannelEffects, InstrumentRiser, 40);
 }
 
 void write_beat(Score &score)
 {
+    int fill = TitleStart - 8;
     accent(score, BeatStart, AccentBig);
-    kicks(score, at(7, 0), TitleStart, 50, 54);
-    hats(score, at(7, 0), TitleStart, false, true, 22, 28);
-    bassline(score, BeatStart, TitleStart, BassOffbeat, 40, 44);
-    pads(score, BeatStart, TitleStart, 26, 26);
-    arpeggio(score, BeatStart, at(8, 54), ArpWide, 1, 24, 28);
+    groove(score, BeatStart + 2, fill, BeatGroove, 90, 100);
+    bassline(score, BeatStart, TitleStart, BassOffbeat, BassLevel, BassLevel + 2);
+    pads(score, BeatStart, TitleStart, 39, 39);
+    arpeggio(score, BeatStart, fill, ArpWide, 1, 47, 55);
     // Fill into the title: toms falling, then a snare run.
     const uint8_t toms[] = {n(XmA, 4), n(XmF, 4), n(XmD, 4), n(XmC, 4)};
     for (int i = 0; i < 4; i++)
-        play(score, at(8, 54) + i, ChannelTom, toms[i], InstrumentTom, 40 + 4 * i);
-    for (int row = at(8, 58); row < TitleStart; row++)
-        play(score, row, ChannelSnare, n(XmC, 4), InstrumentSnare, 30 + 4 * (row - at(8, 58)));
+        play(score, fill + i, ChannelTom, toms[i], InstrumentTom, 40 + 4 * i);
+    for (int row = fill + 4; row < TitleStart; row++)
+        hit(score, row, ChannelSnare, InstrumentSnare, 30 + 4 * (row - fill - 4));
 }
 
 void write_title(Score &score)
 {
+    // The theme's first statement over half-time drums; the arpeggio rests.
+    int phrase = (TitleStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
     accent(score, TitleStart, AccentBig);
-    kicks(score, at(9, 0), GrooveStart, 54, 54);
-    backbeat(score, at(9, 0), GrooveStart, 40);
-    hats(score, at(9, 0), GrooveStart, true, true, 24, 28);
-    bassline(score, TitleStart, GrooveStart, BassOffbeat, 44, 44);
-    pads(score, TitleStart, GrooveStart, 24, 24);
-    arpeggio(score, TitleStart, GrooveStart, ArpBroken, 1, 26, 28);
+    groove(score, phrase, GrooveStart, TitleGroove, 100, 100);
+    bassline(score, TitleStart, GrooveStart, BassPulse, BassLevel, BassLevel);
+    pads(score, TitleStart, GrooveStart, 51, 51);
+    lead(score, phrase, GrooveStart - 2, phrase, LeadCall, LeadLevel);
 }
 
 void write_groove(Score &score)
 {
+    // The ball: the full groove and the arpeggio, no lead.
+    int bar = (GrooveStart / RowsPerBar + 1) * RowsPerBar;
     accent(score, GrooveStart, AccentBig);
-    kicks(score, at(11, 0), TunnelStart, 54, 54);
-    backbeat(score, at(11, 0), at(16, 48), 42);
-    hats(score, at(11, 0), TunnelStart, true, true, 26, 28);
-    bassline(score, GrooveStart, at(16, 48), BassRolling, 40, 40);
-    pads(score, GrooveStart, PlaneStart, 22, 22);
-    arpeggio(score, GrooveStart, PlaneStart, ArpWide, 1, 24, 24);
-    melody(score, at(11, 0), PlaneStart, at(11, 0), LeadCall, ChannelLead, InstrumentLead, 30);
+    groove(score, bar, PlaneStart, BallGroove, 100, 100);
+    bassline(score, GrooveStart, PlaneStart, BassRolling, BassLevel, BassLevel);
+    pads(score, GrooveStart, PlaneStart, 47, 47);
+    pump_pads(score, bar, PlaneStart, 51);
+    arpeggio(score, GrooveStart, PlaneStart, ArpWide, 1, 51, 51);
+    turnarounds(score, bar, PlaneStart);
 
-    // Plane: the lead rests, the arpeggio climbs an octave, bells answer.
+    // The plane, in D minor: the drums thin out to a slow pulse, the bass
+    // holds, high bells and a slow arpeggio float over the pads.
     accent(score, PlaneStart, AccentCrash);
-    pads(score, PlaneStart, BallAgainStart, 24, 24);
-    arpeggio(score, PlaneStart, BallAgainStart, ArpHigh, 1, 22, 24);
-    melody(score, at(13, 0), BallAgainStart, at(13, 0), BreakBells, ChannelEffects, InstrumentBell, 26);
+    groove(score, PlaneStart, BallAgainStart, PlaneGroove, 80, 90);
+    bassline(score, PlaneStart, BallAgainStart, BassHeld, BassLevel - 6, BassLevel - 6);
+    pads(score, PlaneStart, BallAgainStart, 55, 55);
+    arpeggio(score, PlaneStart, BallAgainStart, ArpHigh, 2, 40, 44);
+    int bells = (PlaneStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    melody(score, bells, BallAgainStart, bells, PlaneBells, ChannelEffects, InstrumentBell, BellLevel);
 
-    // The ball again: the lead answers.
-    pads(score, BallAgainStart, BallParamRow, 22, 22);
-    arpeggio(score, BallAgainStart, BallParamRow, ArpWide, 1, 24, 24);
-    melody(score, at(15, 0), BallParamRow, at(15, 0), LeadAnswer, ChannelLead, InstrumentLead, 30);
-    turnarounds(score, at(11, 0), BallParamRow);
+    // The ball again, a tone up: a broken beat under the lead's answer.
+    int answer = (BallAgainStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    groove(score, BallAgainStart + 2, BallParamRow, BrokenGroove, 100, 100);
+    bassline(score, BallAgainStart, BallParamRow, BassRolling, BassLevel, BassLevel);
+    pads(score, BallAgainStart, BallParamRow, 43, 43);
+    lead(score, answer, BallParamRow, answer, LeadAnswer, LeadLevel);
+    turnarounds(score, BallAgainStart, BallParamRow);
 
-    // Turn into the tunnel: driving bass, a tom run, a riser.
-    bassline(score, BallParamRow, TunnelStart, BassDriving, 40, 44);
-    pads(score, BallParamRow, TunnelStart, 20, 20);
-    arpeggio(score, BallParamRow, TunnelStart, ArpRise, 1, 24, 30);
-    play(score, at(16, 56), ChannelEffects, n(XmC, 4), InstrumentRiser, 44);
-    for (int row = at(17, 16); row < TunnelStart; row++)
-        play(score, row, ChannelTom, uint8_t(n(XmG, 4) - (row - at(17, 16))), InstrumentTom, 34 + 3 * (row - at(17, 16)));
+    // Turn into the tunnel: the kick drops out under rising hats and a snare
+    // roll, the bass drives, the arpeggio comes back, a riser and a tom run.
+    int run = TunnelStart - 8;
+    groove(score, BallParamRow, run, TurnHats, 60, 100);
+    snare_roll(score, run - RowsPerBar, run, 8, 20, 44);
+    bassline(score, BallParamRow, TunnelStart, BassDriving, BassLevel, BassLevel + 4);
+    pads(score, BallParamRow, TunnelStart, 39, 39);
+    arpeggio(score, BallParamRow, TunnelStart, ArpRise, 1, 44, 55);
+    hit(score, TunnelStart - 32, ChannelEffects, InstrumentRiser, 44);
+    for (int row = run; row < TunnelStart; row++)
+        play(score, row, ChannelTom, uint8_t(n(XmG, 4) - (row - run)), InstrumentTom, 34 + 3 * (row - run));
 }
 
 void write_tunnel(Score &score)
 {
-    int end = at(21, 44);
-    kicks(score, TunnelStart, end, 62, 62);
-    backbeat(score, TunnelStart, end, 48);
-    hats(score, TunnelStart, end, true, true, 32, 38);
-    bassline(score, TunnelStart, end, BassDriving, 46, 46);
-    pads(score, TunnelStart, BreakStart, 24, 24);
-    pump_pads(score, TunnelStart, end, 30);
-    arpeggio(score, TunnelStart, end, ArpBroken, 1, 24, 26);
-    melody(score, at(18, 0), end, at(18, 0), TunnelRiff, ChannelLead, InstrumentLead, 30);
+    // Pumping pads, a driving bass and ride, and the riff; the arpeggio rests.
+    int end = BreakStart - RowsPerBar - 2;  // the last bar before the breakdown: only the hits
+    int riff = (TunnelStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    groove(score, TunnelStart, end, TunnelGroove, 100, 100);
+    bassline(score, TunnelStart, end, BassDriving, BassLevel + 2, BassLevel + 2);
+    pads(score, TunnelStart, BreakStart, 47, 47);
+    pump_pads(score, TunnelStart, end, 58);
+    lead(score, riff, end, riff, TunnelRiff, LeadLevel);
     turnarounds(score, TunnelStart, end);
-    // The last bar before the breakdown: only the hits.
-    release(score, end, ChannelArp);
 }
 
 void write_breakdown(Score &score)
 {
-    pads(score, BreakStart, BuildStart, 30, 34);
+    pads(score, BreakStart, BuildStart, 58, 64);
     // The bass steps back: a soft held root only from the second chord on.
-    bassline(score, at(22, 32), BuildStart, BassHeld, 22, 28);
-    melody(score, at(22, 0), BuildStart, at(22, 0), BreakBells, ChannelEffects, InstrumentBell, 34);
-    arpeggio(score, at(22, 32), BuildStart, ArpRise, 2, 10, 18);
+    int second_chord = BreakStart + 2 + 2 * RowsPerBar;
+    bassline(score, second_chord, BuildStart, BassHeld, 22, 28);
+    int bells = (BreakStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    melody(score, bells, BuildStart, bells, BreakBells, ChannelEffects, InstrumentBell, BellLevel);
+    arpeggio(score, second_chord, BuildStart, ArpRise, 2, 18, 32);
 }
 
 void write_build(Score &score)
 {
-    pads(score, BuildStart, GlowStart, 24, 30);
-    arpeggio(score, BuildStart, GlowStart, ArpRise, 1, 14, 30);
-    bassline(score, BuildStart, FlickerStart, BassHeld, 34, 36);
-    bassline(score, FlickerStart, GlowStart, BassOffbeat, 36, 44);
-    hats(score, BuildStart, FlickerStart, false, false, 10, 18);
-    hats(score, FlickerStart, GlowStart, true, false, 18, 28);
-    kicks(score, FlickerStart, at(27, 32), 30, 50);
+    int roll = GlowStart - 2 * MusicRowsPerOrder + 40;
+    pads(score, BuildStart, GlowStart, 47, 58);
+    arpeggio(score, BuildStart, GlowStart, ArpRise, 1, 26, 55);
+    bassline(score, BuildStart, FlickerStart, BassHeld, BassLevel, BassLevel);
+    bassline(score, FlickerStart, GlowStart, BassOffbeat, BassLevel, BassLevel + 4);
+    groove(score, BuildStart, FlickerStart, BuildHats, 30, 60);
+    groove(score, FlickerStart, GlowStart - 24, FlickerDrums, 60, 100);
     // Snare roll: eighths, then sixteenths, growing into the glow.
-    for (int row = at(26, 32); row < at(27, 48); row += row < at(27, 24) ? 2 : 1)
-        play(score, row, ChannelTom, n(XmC, 4), InstrumentSnare, ramp(row, at(26, 32), at(27, 48), 16, 44));
-    play(score, at(27, 24), ChannelEffects, n(XmC, 4), InstrumentRiser, 46);
+    snare_roll(score, roll, GlowStart - 8, 24, 16, 44);
+    hit(score, GlowStart - 32, ChannelEffects, InstrumentRiser, 46);
 }
 
 void write_glow(Score &score)
 {
-    // Half-time under the hits every sixteen rows.
-    pads(score, GlowStart, SystemStart, 26, 26);
-    bassline(score, GlowStart, SystemStart, BassHeld, 42, 42);
-    for (int row = at(28, 0); row < at(32, 24); row++) {
-        int bar_row = row % RowsPerBar;
-        if (bar_row == 0 || bar_row == 10)
-            play(score, row, ChannelKick, n(XmC, 4), InstrumentKick, 54);
-        if (bar_row == 12)
-            play(score, row, ChannelSnare, n(XmC, 4), InstrumentSnare, 40);
-        if (bar_row % 2 == 0 && bar_row != 6)
-            play(score, row, ChannelHat, n(XmC, 4), InstrumentClosedHat, bar_row % 4 == 2 ? 26 : 16);
-    }
-    arpeggio(score, GlowStart, at(32, 24), ArpWide, 2, 22, 26);
+    int bar = (GlowStart / RowsPerBar + 1) * RowsPerBar;
+    pads(score, GlowStart, SystemStart, 51, 51);
+    bassline(score, GlowStart, SystemStart, BassHeld, BassLevel + 4, BassLevel + 4);
+    groove(score, bar, SystemStart - 1, GlowGroove, 100, 100);
+    arpeggio(score, GlowStart, SystemStart - 1, ArpWide, 2, 40, 47);
 }
 
 void write_system(Score &score)
 {
-    // Calm arpeggio and pads, then one layer more at each parameter row.
-    pads(score, SystemStart, SystemPeak, 22, 26);
-    arpeggio(score, SystemStart, SystemPeak, ArpBroken, 1, 18, 28);
-    melody(score, at(33, 0), SystemKick, at(33, 0), IntroBells, ChannelEffects, InstrumentBell, 24);
-    bassline(score, SystemHats, SystemKick, BassHeld, 36, 36);
-    hats(score, SystemHats, SystemKick, true, false, 16, 22);
-    kicks(score, SystemKick, SystemHits, 52, 56);
-    bassline(score, SystemKick, SystemClap, BassOffbeat, 40, 40);
-    hats(score, SystemKick, SystemClap, true, true, 22, 26);
-    backbeat(score, SystemClap, SystemHits, 42);
-    bassline(score, SystemClap, SystemPeak, BassRolling, 40, 40);
-    hats(score, SystemClap, SystemHits, true, true, 26, 30);
-    melody(score, SystemLead, SystemPeak, at(36, 0), LeadCall, ChannelLead, InstrumentLead, 28);
-    play(score, at(36, 56), ChannelEffects, n(XmC, 4), InstrumentRiser, 44);
+    // Calm arpeggio and pads, then one layer more at each parameter row; the
+    // arpeggio makes way for the lead.
+    int bells = (SystemStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    int call = (SystemLead / MusicRowsPerOrder) * MusicRowsPerOrder;
+    pads(score, SystemStart, SystemPeak, 43, 51);
+    arpeggio(score, SystemStart, SystemLead, ArpBroken, 1, 32, 51);
+    melody(score, bells, SystemKick, bells, IntroBells, ChannelEffects, InstrumentBell, BellLevel - 4);
+    bassline(score, SystemHats, SystemKick, BassHeld, BassLevel, BassLevel);
+    groove(score, SystemHats, SystemKick, SystemHatsOnly, 60, 80);
+    groove(score, SystemKick, SystemClap, SystemFloor, 90, 100);
+    bassline(score, SystemKick, SystemClap, BassOffbeat, BassLevel, BassLevel);
+    groove(score, SystemClap, SystemHits, SystemFull, 100, 100);
+    bassline(score, SystemClap, SystemPeak, BassRolling, BassLevel, BassLevel);
+    lead(score, SystemLead, SystemPeak, call, LeadCall, LeadLevel - 4);
+    hit(score, SystemPeak - 32, ChannelEffects, InstrumentRiser, 44);
 
-    // The peak.
-    pads(score, SystemPeak, CreditsStart, 24, 24);
-    pump_pads(score, SystemPeak, SystemHits, 30);
-    bassline(score, SystemPeak, SystemHits, BassDriving, 42, 42);
-    arpeggio(score, SystemPeak, SystemHits, ArpHigh, 1, 24, 26);
-    melody(score, at(38, 0), SystemHits, at(38, 0), PeakTheme, ChannelLead, InstrumentLead, 32);
+    // The peak: pumping pads, the driving bass and the peak theme.
+    int theme = (SystemPeak / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    pads(score, SystemPeak, CreditsStart, 47, 47);
+    pump_pads(score, SystemPeak, SystemHits, 58);
+    bassline(score, SystemPeak, SystemHits, BassDriving, BassLevel + 2, BassLevel + 2);
+    lead(score, theme, SystemHits, theme, PeakTheme, LeadLevel);
     turnarounds(score, SystemClap, SystemHits);
 }
 
-void write_outro(Score &score)
+void write_outro(Score &score, int master)
 {
+    int calm = (CreditsStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
     accent(score, CreditsStart, AccentBig);
-    pads(score, CreditsStart, FadeOutEnd, 28, 28);
-    bassline(score, at(42, 0), FadeOutEnd, BassHeld, 36, 30);
-    arpeggio(score, at(42, 0), FadeOutEnd, ArpRise, 1, 26, 18);
-    kicks(score, at(42, 0), FadeOutStart, 46, 40);
-    hats(score, at(42, 0), FadeOutStart, false, true, 20, 16);
-    melody(score, at(42, 0), FadeOutEnd, at(42, 0), LeadAnswer, ChannelEffects, InstrumentBell, 28);
+    pads(score, CreditsStart, FadeOutEnd, 55, 55);
+    bassline(score, calm, FadeOutEnd, BassHeld, BassLevel, BassLevel - 6);
+    arpeggio(score, calm, FadeOutEnd, ArpRise, 1, 47, 32);
+    groove(score, calm, FadeOutStart, OutroGroove, 90, 80);
+    melody(score, calm, FadeOutEnd, calm, LeadAnswer, ChannelEffects, InstrumentBell, BellLevel - 6);
 
     // The master volume sinks to silence while the picture dissolves.
     for (int row = FadeOutStart; row <= FadeOutEnd; row++) {
         double left = double(FadeOutEnd - row) / double(FadeOutEnd - FadeOutStart);
-        int volume = int(MasterVolume * left * left);
         XmCell &cell = cell_at(score, row, ChannelTom);
         cell.effect = XmEffectGlobalVolume;
-        cell.param = uint8_t(volume);
+        cell.param = uint8_t(master * left * left);
     }
 }
 
@@ -662,7 +850,7 @@ void breathe_before_accents(Score &score)
     }
 }
 
-XmModule arrange()
+XmModule arrange(int master)
 {
     Score score;
     write_progressions(score);
@@ -675,11 +863,11 @@ XmModule arrange()
     write_build(score);
     write_glow(score);
     write_system(score);
-    write_outro(score);
+    write_outro(score, master);
     write_accents(score);
     breathe_before_accents(score);
     cell_at(score, 0, ChannelTom).effect = XmEffectGlobalVolume;
-    cell_at(score, 0, ChannelTom).param = MasterVolume;
+    cell_at(score, 0, ChannelTom).param = uint8_t(master);
 
     XmModule module;
     module.name = "orvanti";
@@ -702,15 +890,32 @@ XmModule arrange()
     return module;
 }
 
-}  // namespace
-
-std::vector<uint8_t> compose_music()
+std::vector<uint8_t> encode_music(int master)
 {
     std::vector<uint8_t> bytes;
-    std::string failure = encode_xm(arrange(), bytes);
+    std::string failure = encode_xm(arrange(master), bytes);
     if (!failure.empty()) {
         fprintf(stderr, "orvanti-assets: orvanti.xm: %s\n", failure.c_str());
         bytes.clear();
     }
     return bytes;
+}
+
+}  // namespace
+
+// The mix is played once at a trial master volume and then set, by the
+// master volume alone, so that its loudest sample lands just under full scale.
+std::vector<uint8_t> compose_music()
+{
+    constexpr int TrialMaster = 32;
+    constexpr double TargetPeak = 0.9;  // -0.9 dBFS
+    std::vector<uint8_t> bytes = encode_music(TrialMaster);
+    double peak = bytes.empty() ? -1.0 : measure_music_peak(bytes);
+    if (peak <= 0.0) {
+        if (!bytes.empty())
+            fprintf(stderr, "orvanti-assets: orvanti.xm: the music does not play\n");
+        return {};
+    }
+    int master = std::clamp(int(TrialMaster * TargetPeak / peak), 1, 64);
+    return encode_music(master);
 }
