@@ -2,6 +2,10 @@
 // source picture and the curved sheet.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <cstdio>
+#include <string>
 
 #include "assets.h"
 #include "mesh_writer.h"
@@ -82,11 +86,19 @@ void make_plane_source(AssetList &entries)
 }
 
 // The sheet fills most of the band at the scene's camera (at -130, shown
-// through a w factor of 0.6, so the sheet's origin lies 78 deep). Its depth
-// range leaves room for the roughening (up to 64 either way in z, at blend
-// factors from -1 to 0.75): the nearest vertex stays at a view depth of 11
-// or more, and the farthest within the far plane of 200 at the unscaled
-// placement that culling uses (130 + 6 + 64).
+// through a w factor of 0.6, so the sheet's origin lies 78 deep), and its
+// depth range keeps every vertex between the near and far distances at any
+// blend.
+//
+// The scene roughens every record by up to 16 across and 64 in depth, three
+// draws per record from the show's one random generator; at this depth that
+// would tear the sheet into shards the size of the band. The draws are fixed,
+// though: the generator starts at 1, and before the plane loader only the box
+// loader (two per record of the random-coordinate box) and the ball loader
+// (three per record of the ball) draw. So the sheet's grid points are placed
+// on the records whose offsets are small, and the records in between are
+// spare vertices that no face uses: the sheet then breathes instead of
+// shattering.
 constexpr int Columns = 16;
 constexpr int Rows = 8;
 constexpr double HalfWidth = 78.0;
@@ -95,22 +107,79 @@ constexpr double CentreDepth = -4.0;  // the middle bulges toward the camera
 constexpr double CornerDepth = 6.0;
 constexpr double TextureSpan = 255.0 / 256.0;  // one crossing, short of the wrap
 
+// The calm offsets a grid point accepts: within +-CalmAcross in x and y (the
+// grid's spacing is about 10) and +-CalmDepth in z.
+constexpr int CalmAcross = 6;
+constexpr int CalmDepth = 12;
+
+// The show's generator, as the loaders draw from it.
+int next_draw(uint32_t &state)
+{
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFF);
+}
+
+// Only a change to the generator's own order of making things can lead here.
+[[noreturn]] void fail_sheet(const std::string &problem)
+{
+    fprintf(stderr, "orvanti-assets: plane\\plane.3d: the sheet %s\n", problem.c_str());
+    std::exit(1);
+}
+
+// Records (vertices and face normals) of the first object of a generated mesh entry.
+int mesh_records(const AssetList &entries, const char *name)
+{
+    for (const ArchiveFile &entry : entries)
+        if (entry.name == name) {
+            auto word = [&](size_t at) {
+                int32_t value;
+                std::memcpy(&value, entry.data.data() + at, sizeof value);
+                return value;
+            };
+            if (entry.data.size() < 12 || word(0) < 1)
+                break;
+            return word(4) + word(8);
+        }
+    fail_sheet(std::string("needs the mesh ") + name + ", made before it");
+}
+
+// The generator's state when the plane loader starts roughening.
+uint32_t state_before_roughening(const AssetList &entries)
+{
+    long draws = 2L * mesh_records(entries, "box\\box_3d_.3d") + 3L * mesh_records(entries, "ball\\ball.3d");
+    uint32_t state = 1;
+    for (long i = 0; i < draws; i++)
+        next_draw(state);
+    return state;
+}
+
 void make_plane_mesh(AssetList &entries)
 {
+    uint32_t state = state_before_roughening(entries);
     MeshObjectSource sheet;
-    for (int r = 0; r <= Rows; r++) {
-        for (int c = 0; c <= Columns; c++) {
-            double fx = double(c) / Columns;
-            double fy = double(r) / Rows;
-            double x = (2 * fx - 1) * HalfWidth;
-            double y = (1 - 2 * fy) * HalfHeight;
+    std::vector<uint16_t> record_of;  // grid point (row-major) -> vertex record
+    const int points = (Rows + 1) * (Columns + 1);
+    while (static_cast<int>(record_of.size()) < points) {
+        int dx = next_draw(state) % 32 - 16, dy = next_draw(state) % 32 - 16, dz = next_draw(state) % 128 - 64;
+        bool calm = std::abs(dx) <= CalmAcross && std::abs(dy) <= CalmAcross && std::abs(dz) <= CalmDepth;
+        double x = 0.0, y = 0.0, z = CentreDepth, u = 0.0, v = 0.0;  // a spare sits in the middle
+        if (calm) {
+            int k = static_cast<int>(record_of.size());
+            double fx = double(k % (Columns + 1)) / Columns;
+            double fy = double(k / (Columns + 1)) / Rows;
+            x = (2 * fx - 1) * HalfWidth;
+            y = (1 - 2 * fy) * HalfHeight;
             double bowl = 0.5 * ((x / HalfWidth) * (x / HalfWidth) + (y / HalfHeight) * (y / HalfHeight));
-            double z = CentreDepth + (CornerDepth - CentreDepth) * bowl;
-            sheet.vertices.push_back({float(x), float(y), float(z), float(fx * TextureSpan),
-                                      float(fy * TextureSpan)});
+            z = CentreDepth + (CornerDepth - CentreDepth) * bowl;
+            u = fx * TextureSpan;
+            v = fy * TextureSpan;
+            record_of.push_back(static_cast<uint16_t>(sheet.vertices.size()));
         }
+        if (sheet.vertices.size() >= 65535)
+            fail_sheet("found too few calm records for its grid");
+        sheet.vertices.push_back({float(x), float(y), float(z), float(u), float(v)});
     }
-    auto at = [](int r, int c) { return uint16_t(r * (Columns + 1) + c); };
+    auto at = [&](int r, int c) { return record_of[r * (Columns + 1) + c]; };
     for (int r = 0; r < Rows; r++) {
         for (int c = 0; c < Columns; c++) {
             // Alternate the diagonal so the folds of the roughened sheet do not all lean one way.
