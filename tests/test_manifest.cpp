@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <string>
 
 #include "data/archive.h"
@@ -335,8 +336,10 @@ TEST_F(ManifestTest, TunnelOutlastsTheFlightAndKeepsItsTextureInRange)
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     const Object3D &o = tube.objects[0];
     double min_z = 1e9, max_z = -1e9, max_uv = 0, min_radius = 1e9;
+    std::set<float> rings;
     for (int k = 0; k < o.vertex_count - o.face_count; k++) {
         const Vertex &v = o.vertices[k];
+        rings.insert(v.z);
         min_z = std::min(min_z, double(v.z));
         max_z = std::max(max_z, double(v.z));
         max_uv = std::max({max_uv, double(v.u), double(v.v)});
@@ -348,7 +351,14 @@ TEST_F(ManifestTest, TunnelOutlastsTheFlightAndKeepsItsTextureInRange)
     // the nearest textured depth of about 50.
     EXPECT_LT(max_uv * 256.0 / 50.0, 128.0);
     EXPECT_GT(min_radius, 100.0) << "the ball must fit inside the tube";
-    EXPECT_GT(o.face_count, 5000) << "many rings deep";
+    // Rings in view ahead: enough to read as a tube, few enough that the far
+    // ones stand apart around the vanishing point instead of merging.
+    ASSERT_GT(rings.size(), 2u);
+    double spacing = 1e9;
+    for (auto a = rings.begin(), b = std::next(a); b != rings.end(); ++a, ++b)
+        spacing = std::min(spacing, double(*b - *a));
+    EXPECT_GE(1800.0 / spacing, 4.0) << "too few rings ahead to read as a tube";
+    EXPECT_LE(1800.0 / spacing, 12.0) << "the far rings crowd into one disc";
     free_mesh(&tube);
 }
 
