@@ -33,7 +33,7 @@ constexpr double OffsetFloor = 120.0;
 // onto a sphere of CornerReach, so no vertex ever reaches the near distance.
 constexpr double CubeHalfSide = 40.0;
 constexpr double CornerReach = 61.0;
-constexpr int CubeCells = 12;  // cells per side edge; two triangles each
+constexpr int CubeCells = 10;  // cells per side edge; two triangles each; even (see make_cube)
 
 constexpr int TitleWidth = 640;
 constexpr int TitleRows = 160;
