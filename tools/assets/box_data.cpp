@@ -3,6 +3,8 @@
 // lettering with its flicker mask, and the flash levels.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "assets.h"
 #include "glyphs.h"
@@ -10,6 +12,7 @@
 #include "paint.h"
 #include "picture_entry.h"
 #include "raster/render_target.h"
+#include "show_draws.h"
 
 namespace {
 
@@ -33,6 +36,9 @@ constexpr double OffsetFloor = 120.0;
 // onto a sphere of CornerReach, so no vertex ever reaches the near distance.
 constexpr double CubeHalfSide = 40.0;
 constexpr double CornerReach = 61.0;
+// Random u draws (of 32,767) a border vertex accepts: at most 1/10, so the
+// morph moves the border no further than u = 0.05, inside the dark frame.
+constexpr int BorderRandomU = 3276;
 constexpr int CubeCells = 10;  // cells per side edge; two triangles each; even (see make_cube)
 
 constexpr int TitleWidth = 640;
@@ -155,6 +161,46 @@ MeshObjectSource make_cube()
     return cube;
 }
 
+// The morph pulls every record's coordinates up to halfway toward random
+// ones, which would light the dark frame too. The box loader is the first to
+// draw from the show's generator, two draws (u, v) per record, so the random
+// coordinates of each record are known here: the sides' border vertices go
+// on records whose random u is small and stay in the frame at any morph; the
+// others take the records in between, and records that neither needs become
+// spare vertices that no face uses.
+MeshObjectSource place_on_records(const MeshObjectSource &cube)
+{
+    std::vector<int> border, inner;
+    for (int k = 0; k < static_cast<int>(cube.vertices.size()); k++)
+        (cube.vertices[k].u == 0.0f ? border : inner).push_back(k);
+    MeshObjectSource placed;
+    std::vector<uint16_t> record_of(cube.vertices.size());
+    size_t next_border = 0, next_inner = 0;
+    uint32_t state = ShowDrawStart;
+    while (next_border < border.size() || next_inner < inner.size()) {
+        int u_draw = next_show_draw(state);
+        next_show_draw(state);  // v, free to be anything
+        int k = -1;
+        if (u_draw <= BorderRandomU && next_border < border.size())
+            k = border[next_border++];
+        else if (next_inner < inner.size())
+            k = inner[next_inner++];
+        if (placed.vertices.size() >= 65535) {
+            fprintf(stderr, "orvanti-assets: box\\box_3d.3d: too few records for the box's border\n");
+            std::exit(1);
+        }
+        if (k >= 0) {
+            record_of[k] = static_cast<uint16_t>(placed.vertices.size());
+            placed.vertices.push_back(cube.vertices[k]);
+        } else {
+            placed.vertices.push_back({0.0f, 0.0f, 0.0f, 0.0f, 0.0f});
+        }
+    }
+    for (const std::array<uint16_t, 3> &face : cube.faces)
+        placed.faces.push_back({record_of[face[0]], record_of[face[1]], record_of[face[2]]});
+    return placed;
+}
+
 // The word in cold blue-white letters with a dark navy rim; everything else
 // is 0, which the overlay never draws.
 std::vector<uint32_t> make_title_picture()
@@ -256,7 +302,7 @@ void make_box_data(AssetList &entries)
 {
     add_true_colour(entries, "box\\box_txt.tga", TextureWidth, TextureRows, make_box_texture());
     add_grey(entries, "box\\box_offset.tga", OffsetWidth, OffsetRows, make_offset_map());
-    std::vector<uint8_t> cube = encode_mesh({make_cube()});
+    std::vector<uint8_t> cube = encode_mesh({place_on_records(make_cube())});
     entries.push_back({"box\\box_3d.3d", cube});
     // The random-coordinate source only needs as many vertex records as the box: the same cube.
     entries.push_back({"box\\box_3d_.3d", cube});

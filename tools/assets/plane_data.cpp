@@ -10,6 +10,7 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "show_draws.h"
 #include "tga_writer.h"
 #include "vortex_paint.h"
 
@@ -112,13 +113,6 @@ constexpr double TextureSpan = 255.0 / 256.0;  // one crossing, short of the wra
 constexpr int CalmAcross = 6;
 constexpr int CalmDepth = 12;
 
-// The show's generator, as the loaders draw from it.
-int next_draw(uint32_t &state)
-{
-    state = state * 214013u + 2531011u;
-    return static_cast<int>((state >> 16) & 0x7FFF);
-}
-
 // Only a change to the generator's own order of making things can lead here.
 [[noreturn]] void fail_sheet(const std::string &problem)
 {
@@ -147,9 +141,9 @@ int mesh_records(const AssetList &entries, const char *name)
 uint32_t state_before_roughening(const AssetList &entries)
 {
     long draws = 2L * mesh_records(entries, "box\\box_3d_.3d") + 3L * mesh_records(entries, "ball\\ball.3d");
-    uint32_t state = 1;
+    uint32_t state = ShowDrawStart;
     for (long i = 0; i < draws; i++)
-        next_draw(state);
+        next_show_draw(state);
     return state;
 }
 
@@ -160,7 +154,9 @@ void make_plane_mesh(AssetList &entries)
     std::vector<uint16_t> record_of;  // grid point (row-major) -> vertex record
     const int points = (Rows + 1) * (Columns + 1);
     while (static_cast<int>(record_of.size()) < points) {
-        int dx = next_draw(state) % 32 - 16, dy = next_draw(state) % 32 - 16, dz = next_draw(state) % 128 - 64;
+        int dx = next_show_draw(state) % 32 - 16;
+        int dy = next_show_draw(state) % 32 - 16;
+        int dz = next_show_draw(state) % 128 - 64;
         bool calm = std::abs(dx) <= CalmAcross && std::abs(dy) <= CalmAcross && std::abs(dz) <= CalmDepth;
         double x = 0.0, y = 0.0, z = CentreDepth, u = 0.0, v = 0.0;  // a spare sits in the middle
         if (calm) {
