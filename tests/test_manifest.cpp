@@ -100,16 +100,18 @@ struct Extent {
     double radius = 0, max_x = 0, max_y = 0, max_z = 0;
 };
 
+// Of the vertices the faces use: spare records no face draws may lie anywhere.
 Extent extent_of(const Object3D &o)
 {
     Extent e;
-    for (int k = 0; k < o.vertex_count - o.face_count; k++) {
-        const Vertex &v = o.vertices[k];
-        e.radius = std::max(e.radius, std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z));
-        e.max_x = std::max(e.max_x, std::fabs(double(v.x)));
-        e.max_y = std::max(e.max_y, std::fabs(double(v.y)));
-        e.max_z = std::max(e.max_z, std::fabs(double(v.z)));
-    }
+    for (int f = 0; f < o.face_count; f++)
+        for (const Vertex *p : o.faces[f].v) {
+            const Vertex &v = *p;
+            e.radius = std::max(e.radius, std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z));
+            e.max_x = std::max(e.max_x, std::fabs(double(v.x)));
+            e.max_y = std::max(e.max_y, std::fabs(double(v.y)));
+            e.max_z = std::max(e.max_z, std::fabs(double(v.z)));
+        }
     return e;
 }
 
@@ -290,11 +292,12 @@ TEST_F(ManifestTest, PlaneSheetStaysInFrontOfItsCameraThroughTheWholeBlend)
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     const Object3D &o = sheet.objects[0];
     EXPECT_GE(o.face_count, 100) << "the sheet should be subdivided to bend";
-    double low = 1e9, high = -1e9;
-    for (int k = 0; k < o.vertex_count - o.face_count; k++) {
-        low = std::min(low, double(o.vertices[k].z));
-        high = std::max(high, double(o.vertices[k].z));
-    }
+    double low = 1e9, high = -1e9;  // of the vertices faces use: spares lie out of view
+    for (int f = 0; f < o.face_count; f++)
+        for (const Vertex *v : o.faces[f].v) {
+            low = std::min(low, double(v->z));
+            high = std::max(high, double(v->z));
+        }
     EXPECT_GT(low - 63 + 78, 8.0) << "a vertex can come too near the camera";
     EXPECT_LE(high + 64 + 130, 200.0) << "a vertex can pass the far plane";
     EXPECT_GT(high - low, 2.0) << "the sheet should be curved";

@@ -39,6 +39,9 @@ constexpr double CornerReach = 61.0;
 // Random u draws (of 32,767) a border vertex accepts: at most 1/10, so the
 // morph moves the border no further than u = 0.05, inside the dark frame.
 constexpr int BorderRandomU = 3276;
+// Spare records lie this far out: past the far distance or the side planes
+// however the box has turned, so culling drops them at once.
+constexpr float SpareReach = 5000.0f;
 constexpr int CubeCells = 10;  // cells per side edge; two triangles each; even (see make_cube)
 
 constexpr int TitleWidth = 640;
@@ -193,7 +196,7 @@ MeshObjectSource place_on_records(const MeshObjectSource &cube)
             record_of[k] = static_cast<uint16_t>(placed.vertices.size());
             placed.vertices.push_back(cube.vertices[k]);
         } else {
-            placed.vertices.push_back({0.0f, 0.0f, 0.0f, 0.0f, 0.0f});
+            placed.vertices.push_back({0.0f, 0.0f, SpareReach, 0.0f, 0.0f});
         }
     }
     for (const std::array<uint16_t, 3> &face : cube.faces)

@@ -158,7 +158,8 @@ void make_plane_mesh(AssetList &entries)
         int dy = next_show_draw(state) % 32 - 16;
         int dz = next_show_draw(state) % 128 - 64;
         bool calm = std::abs(dx) <= CalmAcross && std::abs(dy) <= CalmAcross && std::abs(dz) <= CalmDepth;
-        double x = 0.0, y = 0.0, z = CentreDepth, u = 0.0, v = 0.0;  // a spare sits in the middle
+        // A spare lies far behind the camera, where culling drops it at once.
+        double x = 0.0, y = 0.0, z = -5000.0, u = 0.0, v = 0.0;
         if (calm) {
             int k = static_cast<int>(record_of.size());
             double fx = double(k % (Columns + 1)) / Columns;
