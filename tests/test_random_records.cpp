@@ -1,9 +1,11 @@
 // Meshes laid out for the draws their records get on the show's own
 // start-up: the box's border vertices on records whose random u is small,
-// the plane's grid points on records whose roughening offsets are small.
+// the ball's and the plane's vertices on records whose roughening offsets
+// are small.
 // Both hold only while the loaders draw exactly as many values, in the order,
 // that the generator counted. Loaded this way the box keeps its dark outline
-// through the morph and the plane's sheet breathes inside the band.
+// through the morph, the rough wire ball stays a ball and the plane's sheet
+// breathes inside the band.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,6 +17,7 @@
 #include "engine/random.h"
 #include "raster/render_target.h"
 #include "scene_fixture.h"
+#include "scenes/ball.h"
 #include "scenes/box.h"
 #include "scenes/plane.h"
 #include "scenes/scenes.h"
@@ -23,7 +26,7 @@
 
 namespace {
 
-TEST(RandomRecords, ShowStartUpKeepsTheBoxOutlineDarkAndThePlaneSheetCalm)
+TEST(RandomRecords, ShowStartUpKeepsTheBoxOutlineDarkTheBallRoundAndThePlaneSheetCalm)
 {
     reset_startup_error();
     ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
@@ -42,6 +45,20 @@ TEST(RandomRecords, ShowStartUpKeepsTheBoxOutlineDarkAndThePlaneSheetCalm)
         bright += random_box.vertices[p - box.vertices].u > 0.1f;  // by chance nine in ten would be
     EXPECT_EQ(bright, 0) << "the box's border no longer sits on records with a small random u: the box "
                             "loader is no longer the first to draw, or draws differently";
+
+    const Object3D &ball = BallVortexMesh.objects[0], &rough_ball = BallRoughMesh.objects[0];
+    std::set<const Vertex *> corners;
+    for (int f = 0; f < ball.face_count; f++)
+        corners.insert(ball.faces[f].v, ball.faces[f].v + 3);
+    ASSERT_GT(corners.size(), 100u);
+    int hairy = 0;
+    for (const Vertex *p : corners) {
+        const Vertex &r = rough_ball.vertices[p - ball.vertices];
+        // By chance alone six records in seven would move further.
+        hairy += std::fabs(r.x - p->x) > 16 || std::fabs(r.y - p->y) > 16 || std::fabs(r.z - p->z) > 16;
+    }
+    EXPECT_EQ(hairy, 0) << "the ball's vertices no longer sit on calm records: the box loader draws a "
+                           "different number of values, or the load order changed";
 
     const Object3D &rest = PlaneRestMesh.objects[0], &rough = PlaneRoughMesh.objects[0];
     std::set<const Vertex *> used;

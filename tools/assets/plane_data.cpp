@@ -2,9 +2,8 @@
 // source picture and the curved sheet.
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "assets.h"
@@ -120,31 +119,11 @@ constexpr int CalmDepth = 12;
     std::exit(1);
 }
 
-// Records (vertices and face normals) of the first object of a generated mesh entry.
-int mesh_records(const AssetList &entries, const char *name)
-{
-    for (const ArchiveFile &entry : entries)
-        if (entry.name == name) {
-            auto word = [&](size_t at) {
-                int32_t value;
-                std::memcpy(&value, entry.data.data() + at, sizeof value);
-                return value;
-            };
-            if (entry.data.size() < 12 || word(0) < 1)
-                break;
-            return word(4) + word(8);
-        }
-    fail_sheet(std::string("needs the mesh ") + name + ", made before it");
-}
-
 // The generator's state when the plane loader starts roughening.
 uint32_t state_before_roughening(const AssetList &entries)
 {
-    long draws = 2L * mesh_records(entries, "box\\box_3d_.3d") + 3L * mesh_records(entries, "ball\\ball.3d");
-    uint32_t state = ShowDrawStart;
-    for (long i = 0; i < draws; i++)
-        next_show_draw(state);
-    return state;
+    return show_draws_after(2L * mesh_records(entries, "box\\box_3d_.3d", "plane\\plane.3d") +
+                            3L * mesh_records(entries, "ball\\ball.3d", "plane\\plane.3d"));
 }
 
 void make_plane_mesh(AssetList &entries)
