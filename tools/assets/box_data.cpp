@@ -31,9 +31,9 @@ constexpr double OffsetFloor = 120.0;
 // The camera sits 512 in front; matrix_scale_w 0.2 puts the box at view
 // depth 102.4 for drawing, while culling tests it at 512 against the near
 // distance 450: a vertex more than 62 from the centre could turn past the
-// near distance and lose whole faces. The sides are as large as their edges
-// allow (an edge's midpoint at 42 * sqrt(2) = 59) and the corners are rounded
-// onto a sphere of CornerReach, so no vertex ever reaches the near distance.
+// near distance and lose whole faces. The sides are nearly as large as their
+// edges allow (an edge's midpoint at 40 * sqrt(2) = 57) and the corners are
+// rounded onto a sphere of CornerReach, so no vertex reaches the near distance.
 constexpr double CubeHalfSide = 40.0;
 constexpr double CornerReach = 61.0;
 // Random u draws (of 32,767) a border vertex accepts: at most 1/10, so the
@@ -73,10 +73,11 @@ std::vector<uint32_t> make_box_texture()
             Colour c = band < 0.5 ? mix_colour(ember, copper, smoothstep(0.0, 0.5, band))
                                   : mix_colour(copper, gold, smoothstep(0.5, 1.0, band));
             double sheen = std::pow(smoothstep(0.9, 1.0, band), 2.0) * 40.0;  // bright crest of each band
-            // Column 0 is every side's border (see make_cube): a dark frame
-            // outlines the box, and what a turning edge leaves behind on the
-            // never-cleared band is dark. It is wide because the morph pulls
-            // the border's coordinates up to halfway toward random ones.
+            // Column 0 is every side's border (see make_cube), and the morph
+            // keeps the border within u = 0.05 (see place_on_records): a dark
+            // frame outlines the box, and what a turning edge leaves behind
+            // on the never-cleared band is dark. Its soft inner edge reaches
+            // into the first ring of cells.
             double frame = 1.0 - smoothstep(6.0, 40.0, x);
             c = mix_colour(c, {14, 4, 2}, frame);
             sheen *= 1.0 - frame;

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "assets.h"
 #include "mesh_writer.h"
@@ -112,13 +111,6 @@ constexpr double TextureSpan = 255.0 / 256.0;  // one crossing, short of the wra
 constexpr int CalmAcross = 6;
 constexpr int CalmDepth = 12;
 
-// Only a change to the generator's own order of making things can lead here.
-[[noreturn]] void fail_sheet(const std::string &problem)
-{
-    fprintf(stderr, "orvanti-assets: plane\\plane.3d: the sheet %s\n", problem.c_str());
-    std::exit(1);
-}
-
 // The generator's state when the plane loader starts roughening.
 uint32_t state_before_roughening(const AssetList &entries)
 {
@@ -151,8 +143,10 @@ void make_plane_mesh(AssetList &entries)
             v = fy * TextureSpan;
             record_of.push_back(static_cast<uint16_t>(sheet.vertices.size()));
         }
-        if (sheet.vertices.size() >= 65535)
-            fail_sheet("found too few calm records for its grid");
+        if (sheet.vertices.size() >= 65535) {
+            fprintf(stderr, "orvanti-assets: plane\\plane.3d: too few calm records for the sheet\n");
+            std::exit(1);
+        }
         sheet.vertices.push_back({float(x), float(y), float(z), float(u), float(v)});
     }
     auto at = [&](int r, int c) { return record_of[r * (Columns + 1) + c]; };
