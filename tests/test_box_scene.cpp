@@ -1,13 +1,17 @@
 // The box scene's own rules: flash threshold, title overlay, state steps,
-// texture-coordinate morph, shrink sampling and the shrunk-face drawing.
+// texture-coordinate morph, shrink sampling and the shrunk-face drawing; and
+// the title's flashes on the show's data.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "data/startup_error.h"
 #include "scene_fixture.h"
 #include "scenes/box.h"
+#include "scenes/scenes.h"
+#include "shell/sequencer.h"
 
 namespace {
 
@@ -281,4 +285,35 @@ TEST_F(BoxFace, FullShrinkDrawsTheWholeFaceWithoutRim)
     EXPECT_EQ(pixel(110, 55), 0x0000FF00u);
     EXPECT_EQ(pixel(175, 100), 0x0000FF00u);
     EXPECT_EQ(count_pixels(0u), 0);
+}
+
+// On the show's data the box repaints every pixel a flash can reach: each
+// flash shows while its value is up and recedes, whatever way the box has
+// turned, and leaves nothing behind on the never-cleared band.
+TEST_F(SceneTest, BoxTitleFlashesAppearRecedeAndLeaveNothingBehind)
+{
+    open_show_archive();
+    load_box_scene();
+    ASSERT_EQ(StartupError, 0) << StartupFailure;
+    box_title_handler(1, 0, 0);
+    for (int turn = 0; turn < 40; turn++) {
+        FadeKind = 1;
+        FadeValue = 192;  // the highest a flash starts from
+        box_title_handler(0, 1, 0);
+        int full = count_pixels(BoxFlashColour);
+        FadeValue = 24;
+        box_title_handler(0, 1, 0);
+        int late = count_pixels(BoxFlashColour);
+        FadeValue = 0;
+        box_title_handler(0, 1, 0);
+        int left = count_pixels(BoxFlashColour);
+        ASSERT_GT(full, 640 * 320 / 16) << "turn " << turn << ": the flash should light a good part of the band";
+        ASSERT_GT(late, 0) << "turn " << turn;
+        ASSERT_LT(late, full / 2) << "turn " << turn << ": the flash should draw in as its value falls";
+        if (left != 0)
+            save_band_on_failure("BoxTitle.flash_left", target.band, target.pitch);
+        ASSERT_EQ(left, 0) << "turn " << turn << ": flash pixels the box did not repaint";
+        FadeKind = 0;
+        box_title_handler(0, 37, 0);
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <string>
 
 #include "data/archive.h"
@@ -99,16 +100,18 @@ struct Extent {
     double radius = 0, max_x = 0, max_y = 0, max_z = 0;
 };
 
+// Of the vertices the faces use: spare records no face draws may lie anywhere.
 Extent extent_of(const Object3D &o)
 {
     Extent e;
-    for (int k = 0; k < o.vertex_count - o.face_count; k++) {
-        const Vertex &v = o.vertices[k];
-        e.radius = std::max(e.radius, std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z));
-        e.max_x = std::max(e.max_x, std::fabs(double(v.x)));
-        e.max_y = std::max(e.max_y, std::fabs(double(v.y)));
-        e.max_z = std::max(e.max_z, std::fabs(double(v.z)));
-    }
+    for (int f = 0; f < o.face_count; f++)
+        for (const Vertex *p : o.faces[f].v) {
+            const Vertex &v = *p;
+            e.radius = std::max(e.radius, std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z));
+            e.max_x = std::max(e.max_x, std::fabs(double(v.x)));
+            e.max_y = std::max(e.max_y, std::fabs(double(v.y)));
+            e.max_z = std::max(e.max_z, std::fabs(double(v.z)));
+        }
     return e;
 }
 
@@ -261,15 +264,16 @@ TEST_F(ManifestTest, BallIsARoundSphereThatStaysWholeAtTheStoppedCamera)
     const Object3D &o = ball.objects[0];
     EXPECT_GE(o.face_count, 300);
     EXPECT_LE(o.face_count, 1000);
-    double nearest = 1e9, farthest = 0;
-    for (int k = 0; k < o.vertex_count - o.face_count; k++) {
-        const Vertex &v = o.vertices[k];
-        double r = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
-        nearest = std::min(nearest, r);
-        farthest = std::max(farthest, r);
-        ASSERT_LE(v.u, 1.0f);
-        ASSERT_LE(v.v, 1.0f);
-    }
+    double nearest = 1e9, farthest = 0;  // of the faces' corners: spare records lie out of view
+    for (int f = 0; f < o.face_count; f++)
+        for (const Vertex *p : o.faces[f].v) {
+            const Vertex &v = *p;
+            double r = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
+            nearest = std::min(nearest, r);
+            farthest = std::max(farthest, r);
+            ASSERT_LE(v.u, 1.0f);
+            ASSERT_LE(v.v, 1.0f);
+        }
     EXPECT_LT(farthest - nearest, 0.01 * farthest) << "not a sphere";
     // Culled at its unscaled placement: a camera stopped at -125 with near 75
     // keeps every vertex within 50 of the centre.
@@ -289,11 +293,12 @@ TEST_F(ManifestTest, PlaneSheetStaysInFrontOfItsCameraThroughTheWholeBlend)
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     const Object3D &o = sheet.objects[0];
     EXPECT_GE(o.face_count, 100) << "the sheet should be subdivided to bend";
-    double low = 1e9, high = -1e9;
-    for (int k = 0; k < o.vertex_count - o.face_count; k++) {
-        low = std::min(low, double(o.vertices[k].z));
-        high = std::max(high, double(o.vertices[k].z));
-    }
+    double low = 1e9, high = -1e9;  // of the vertices faces use: spares lie out of view
+    for (int f = 0; f < o.face_count; f++)
+        for (const Vertex *v : o.faces[f].v) {
+            low = std::min(low, double(v->z));
+            high = std::max(high, double(v->z));
+        }
     EXPECT_GT(low - 63 + 78, 8.0) << "a vertex can come too near the camera";
     EXPECT_LE(high + 64 + 130, 200.0) << "a vertex can pass the far plane";
     EXPECT_GT(high - low, 2.0) << "the sheet should be curved";
@@ -335,8 +340,10 @@ TEST_F(ManifestTest, TunnelOutlastsTheFlightAndKeepsItsTextureInRange)
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     const Object3D &o = tube.objects[0];
     double min_z = 1e9, max_z = -1e9, max_uv = 0, min_radius = 1e9;
+    std::set<float> rings;
     for (int k = 0; k < o.vertex_count - o.face_count; k++) {
         const Vertex &v = o.vertices[k];
+        rings.insert(v.z);
         min_z = std::min(min_z, double(v.z));
         max_z = std::max(max_z, double(v.z));
         max_uv = std::max({max_uv, double(v.u), double(v.v)});
@@ -348,7 +355,14 @@ TEST_F(ManifestTest, TunnelOutlastsTheFlightAndKeepsItsTextureInRange)
     // the nearest textured depth of about 50.
     EXPECT_LT(max_uv * 256.0 / 50.0, 128.0);
     EXPECT_GT(min_radius, 100.0) << "the ball must fit inside the tube";
-    EXPECT_GT(o.face_count, 5000) << "many rings deep";
+    // Rings in view ahead: enough to read as a tube, few enough that the far
+    // ones stand apart around the vanishing point instead of merging.
+    ASSERT_GT(rings.size(), 2u);
+    double spacing = 1e9;
+    for (auto a = rings.begin(), b = std::next(a); b != rings.end(); ++a, ++b)
+        spacing = std::min(spacing, double(*b - *a));
+    EXPECT_GE(1800.0 / spacing, 4.0) << "too few rings ahead to read as a tube";
+    EXPECT_LE(1800.0 / spacing, 12.0) << "the far rings crowd into one disc";
     free_mesh(&tube);
 }
 

@@ -2,11 +2,14 @@
 // and the ball mesh.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
 #include "raster/render_target.h"
+#include "show_draws.h"
 #include "tga_writer.h"
 #include "vortex_paint.h"
 
@@ -72,6 +75,41 @@ void make_ball_source(AssetList &entries)
                        encode_tga_true_colour(WarpSourceSide, WarpSourceSide, pixels.data())});
 }
 
+// The scene roughens every record by up to 32 on each axis, three draws per
+// record from the show's one random generator, right after the box loader's
+// draws; on a sphere of radius 40 that makes a hairball. The draws are known
+// here (see show_draws.h), so the sphere's vertices go on the records whose
+// offsets stay within CalmReach and the roughened wire ball reads as a bumpy
+// ball; the records in between are spare vertices no face uses, far out of
+// view of every camera that shows the ball.
+constexpr int CalmReach = 14;
+constexpr float SpareReach = 5000.0f;
+
+MeshObjectSource place_on_calm_records(const MeshObjectSource &ball, const AssetList &entries)
+{
+    uint32_t state = show_draws_after(2L * mesh_records(entries, "box\\box_3d_.3d", "ball\\ball.3d"));
+    MeshObjectSource placed;
+    std::vector<uint16_t> record_of;
+    while (record_of.size() < ball.vertices.size()) {
+        bool calm = true;
+        for (int axis = 0; axis < 3; axis++)
+            calm &= std::abs(next_show_draw(state) % 64 - 32) <= CalmReach;
+        if (placed.vertices.size() >= 65535) {
+            fprintf(stderr, "orvanti-assets: ball\\ball.3d: too few calm records for the ball\n");
+            std::exit(1);
+        }
+        if (calm) {
+            record_of.push_back(static_cast<uint16_t>(placed.vertices.size()));
+            placed.vertices.push_back(ball.vertices[record_of.size() - 1]);
+        } else {
+            placed.vertices.push_back({0.0f, SpareReach, 0.0f, 0.0f, 0.0f});
+        }
+    }
+    for (const std::array<uint16_t, 3> &face : ball.faces)
+        placed.faces.push_back({record_of[face[0]], record_of[face[1]], record_of[face[2]]});
+    return placed;
+}
+
 // A latitude-longitude sphere: a pole at each end and rings of segments
 // between. The texture is projected straight along z, so the sphere needs no
 // seam of doubled vertices (the roughened copy would tear along one).
@@ -112,7 +150,7 @@ void make_ball_mesh(AssetList &entries)
     }
     for (int s = 0; s < BallSegments; s++)
         add_face(south, ring_vertex(BallRings - 1, s), ring_vertex(BallRings - 1, s + 1));
-    entries.push_back({"ball\\ball.3d", encode_mesh({ball})});
+    entries.push_back({"ball\\ball.3d", encode_mesh({place_on_calm_records(ball, entries)})});
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 // lettering with its flicker mask, and the flash levels.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "assets.h"
 #include "glyphs.h"
@@ -10,6 +12,7 @@
 #include "paint.h"
 #include "picture_entry.h"
 #include "raster/render_target.h"
+#include "show_draws.h"
 
 namespace {
 
@@ -23,14 +26,23 @@ constexpr int TextureRows = 1024;
 
 constexpr int OffsetWidth = 960;
 constexpr int OffsetRows = 480;
+constexpr double OffsetFloor = 120.0;
 
 // The camera sits 512 in front; matrix_scale_w 0.2 puts the box at view
 // depth 102.4 for drawing, while culling tests it at 512 against the near
-// distance 450. A corner more than 62 from the centre could turn past the
-// near distance and lose whole faces; the corners stay at 31 * sqrt(3) = 54,
-// which also keeps the nearest corners close to the band's top and bottom.
-constexpr double CubeHalfSide = 31.0;
-constexpr int CubeCells = 12;  // cells per side edge; two triangles each
+// distance 450: a vertex more than 62 from the centre could turn past the
+// near distance and lose whole faces. The sides are nearly as large as their
+// edges allow (an edge's midpoint at 40 * sqrt(2) = 57) and the corners are
+// rounded onto a sphere of CornerReach, so no vertex reaches the near distance.
+constexpr double CubeHalfSide = 40.0;
+constexpr double CornerReach = 61.0;
+// Random u draws (of 32,767) a border vertex accepts: at most 1/10, so the
+// morph moves the border no further than u = 0.05, inside the dark frame.
+constexpr int BorderRandomU = 3276;
+// Spare records lie this far out: past the far distance or the side planes
+// however the box has turned, so culling drops them at once.
+constexpr float SpareReach = 5000.0f;
+constexpr int CubeCells = 10;  // cells per side edge; two triangles each; even (see make_cube)
 
 constexpr int TitleWidth = 640;
 constexpr int TitleRows = 160;
@@ -43,10 +55,13 @@ constexpr int MaskRows = 128;
 constexpr int MaskFirstUsedRow = 63;  // the scene picks rows 63..126
 constexpr int MaskShowBelow = 32;     // mask bytes below this let the title through
 
-// Bands of colour that flow down the texture and wobble sideways; every term
-// repeats after 768 rows and 256 columns.
+// Bands of ember colours (deep red, copper, gold) that flow down the texture
+// and wobble sideways; every term repeats after 768 rows and 256 columns. The
+// random coordinates of the morph pick texels all over it, so its hues stay
+// close: the scattered faces shimmer in one warm family instead of confetti.
 std::vector<uint32_t> make_box_texture()
 {
+    const Colour ember = {150, 22, 10}, copper = {235, 105, 30}, gold = {255, 214, 90};
     std::vector<uint32_t> period(static_cast<size_t>(TextureWidth) * TexturePeriod);
     for (int r = 0; r < TexturePeriod; r++) {
         double t = static_cast<double>(r) / TexturePeriod;
@@ -55,15 +70,17 @@ std::vector<uint32_t> make_box_texture()
             double swirl = tile_fbm(s * 4.0, t * 12.0, 4, 12, 4, BoxSeed + 1);
             double phase = t * 8.0 + 0.35 * std::sin(TwoPi * (s + 2.0 * t)) + 1.4 * (swirl - 0.5);
             double band = 0.5 + 0.5 * std::sin(TwoPi * phase);
-            double hue = t * 3.0 + 0.12 * std::sin(TwoPi * s) + 0.25 * phase / 8.0;
-            double value = 0.4 + 0.6 * smoothstep(0.15, 0.85, band);
-            Colour c = hsv_colour(hue, 0.55 + 0.4 * band, value);
-            double sheen = std::pow(smoothstep(0.9, 1.0, band), 2.0) * 90.0;  // bright crest of each band
-            // Every side spans the texture's width once: a light frame at its
-            // left and right columns marks the box's edges.
-            double edge = std::min(x, TextureWidth - 1 - x);
-            double frame = 1.0 - smoothstep(3.0, 9.0, edge);
-            c = mix_colour(c, {255, 250, 235}, 0.85 * frame);
+            Colour c = band < 0.5 ? mix_colour(ember, copper, smoothstep(0.0, 0.5, band))
+                                  : mix_colour(copper, gold, smoothstep(0.5, 1.0, band));
+            double sheen = std::pow(smoothstep(0.9, 1.0, band), 2.0) * 40.0;  // bright crest of each band
+            // Column 0 is every side's border (see make_cube), and the morph
+            // keeps the border within u = 0.05 (see place_on_records): a dark
+            // frame outlines the box, and what a turning edge leaves behind
+            // on the never-cleared band is dark. Its soft inner edge reaches
+            // into the first ring of cells.
+            double frame = 1.0 - smoothstep(6.0, 40.0, x);
+            c = mix_colour(c, {14, 4, 2}, frame);
+            sheen *= 1.0 - frame;
             period[static_cast<size_t>(r) * TextureWidth + x] = pack_rgb(c.r + sheen, c.g + sheen, c.b + sheen);
         }
     }
@@ -86,14 +103,19 @@ std::vector<uint8_t> make_offset_map()
             lo = std::min(lo, value);
             hi = std::max(hi, value);
         }
+    // Biased high: a shrink factor of 1 or more (byte 150 and up at the
+    // swell's peak) draws a face whole, so most of the box stays lit while
+    // the darker blobs sweep across it as islands of shrunken triangles.
     std::vector<uint8_t> map(field.size());
     for (size_t i = 0; i < field.size(); i++)
-        map[i] = clamp_byte(255.0 * smoothstep(lo, hi, field[i]));
+        map[i] = clamp_byte(OffsetFloor + (320.0 - OffsetFloor) * smoothstep(lo, hi, field[i]));
     return map;
 }
 
 // A cube of six sides, each cut into CubeCells x CubeCells squares of two
-// triangles, every side carrying the whole texture window (u, v 0..1).
+// triangles. On every side u runs from 0 at the border to 1 at the middle
+// (the texture's columns become concentric squares, its frame the side's
+// outline) and v down the side over the whole texture window.
 MeshObjectSource make_cube()
 {
     struct Side {
@@ -116,14 +138,21 @@ MeshObjectSource make_cube()
                 double p[3];
                 for (int k = 0; k < 3; k++)
                     p[k] = CubeHalfSide * (side.n[k] + s * side.a[k] + t * side.b[k]);
+                double reach = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+                if (reach > CornerReach)
+                    for (double &c : p)
+                        c *= CornerReach / reach;
                 cube.vertices.push_back({static_cast<float>(p[0]), static_cast<float>(p[1]),
-                                         static_cast<float>(p[2]), static_cast<float>(i) / CubeCells,
+                                         static_cast<float>(p[2]),
+                                         static_cast<float>(1.0 - std::max(std::fabs(s), std::fabs(t))),
                                          static_cast<float>(j) / CubeCells});
             }
         auto at = [&](int i, int j) { return static_cast<uint16_t>(first + j * (CubeCells + 1) + i); };
         for (int j = 0; j < CubeCells; j++)
             for (int i = 0; i < CubeCells; i++) {
-                // Alternate diagonals so the cut pattern does not read as parallel stripes.
+                // Alternate diagonals so the cut pattern does not read as
+                // parallel stripes; with an even cell count they also run
+                // along both of the side's diagonals, where u folds.
                 if ((i + j) % 2 == 0) {
                     cube.faces.push_back({at(i, j), at(i + 1, j), at(i + 1, j + 1)});
                     cube.faces.push_back({at(i, j), at(i + 1, j + 1), at(i, j + 1)});
@@ -134,6 +163,46 @@ MeshObjectSource make_cube()
             }
     }
     return cube;
+}
+
+// The morph pulls every record's coordinates up to halfway toward random
+// ones, which would light the dark frame too. The box loader is the first to
+// draw from the show's generator, two draws (u, v) per record, so the random
+// coordinates of each record are known here: the sides' border vertices go
+// on records whose random u is small and stay in the frame at any morph; the
+// others take the records in between, and records that neither needs become
+// spare vertices that no face uses.
+MeshObjectSource place_on_records(const MeshObjectSource &cube)
+{
+    std::vector<int> border, inner;
+    for (int k = 0; k < static_cast<int>(cube.vertices.size()); k++)
+        (cube.vertices[k].u == 0.0f ? border : inner).push_back(k);
+    MeshObjectSource placed;
+    std::vector<uint16_t> record_of(cube.vertices.size());
+    size_t next_border = 0, next_inner = 0;
+    uint32_t state = ShowDrawStart;
+    while (next_border < border.size() || next_inner < inner.size()) {
+        int u_draw = next_show_draw(state);
+        next_show_draw(state);  // v, free to be anything
+        int k = -1;
+        if (u_draw <= BorderRandomU && next_border < border.size())
+            k = border[next_border++];
+        else if (next_inner < inner.size())
+            k = inner[next_inner++];
+        if (placed.vertices.size() >= 65535) {
+            fprintf(stderr, "orvanti-assets: box\\box_3d.3d: too few records for the box's border\n");
+            std::exit(1);
+        }
+        if (k >= 0) {
+            record_of[k] = static_cast<uint16_t>(placed.vertices.size());
+            placed.vertices.push_back(cube.vertices[k]);
+        } else {
+            placed.vertices.push_back({0.0f, 0.0f, SpareReach, 0.0f, 0.0f});
+        }
+    }
+    for (const std::array<uint16_t, 3> &face : cube.faces)
+        placed.faces.push_back({record_of[face[0]], record_of[face[1]], record_of[face[2]]});
+    return placed;
 }
 
 // The word in cold blue-white letters with a dark navy rim; everything else
@@ -204,22 +273,28 @@ std::vector<uint8_t> make_title_mask()
     return mask;
 }
 
-// Rays from the middle of the band: inside a ray the level rises toward the
-// centre, so a falling flash draws its rays back outward; between the rays
-// the level stays above any flash value and the band keeps what it had.
+// A star inside the disc that the box covers whatever way it is turned (its
+// inscribed sphere, about CubeHalfSide * 2.5 pixels across the band's
+// middle). The box repaints that disc every frame, so each flash shows for
+// exactly the frames its value is above the levels: all flash values start
+// at 96 or more, so the whole disc lights up, then the star draws in along
+// its rays toward the middle as the value falls. Outside the disc nothing
+// would repaint a flash, so the level there is above any flash value.
 std::vector<uint8_t> make_flash_levels()
 {
-    constexpr int Rays = 14;
-    std::vector<uint8_t> levels(static_cast<size_t>(BandWidth) * BandHeight);
+    constexpr int Rays = 10;
+    constexpr double DiscRadius = 92.0;  // pixels; the box's inscribed sphere shows about 100
+    constexpr double TopLevel = 92.0;    // below the smallest starting flash value, 96
+    std::vector<uint8_t> levels(static_cast<size_t>(BandWidth) * BandHeight, 255);
     for (int y = 0; y < BandHeight; y++)
         for (int x = 0; x < BandWidth; x++) {
-            double dx = (x - BandWidth / 2.0) / (BandWidth / 2.0), dy = (y - BandHeight / 2.0) / (BandWidth / 2.0);
-            double r = std::sqrt(dx * dx + dy * dy);
-            double turn = std::atan2(dy, dx) / TwoPi + 0.05 * std::sin(TwoPi * 2.0 * r);
-            double ray = 0.5 + 0.5 * std::cos(TwoPi * Rays * turn);
-            double grain = tile_fbm(x / 32.0, y / 32.0, BandWidth / 32, BandHeight / 32, 4, BoxSeed + 5);
-            double inside = smoothstep(0.45, 0.6, ray + 0.25 * (grain - 0.5));
-            double level = lerp(250.0, 20.0 + 150.0 * std::max(0.0, 1.0 - r) + 40.0 * (grain - 0.5), inside);
+            double dx = x + 0.5 - BandWidth / 2.0, dy = y + 0.5 - BandHeight / 2.0;
+            double r = std::sqrt(dx * dx + dy * dy) / DiscRadius;
+            if (r >= 1.0)
+                continue;
+            double turn = std::atan2(dy, dx) / TwoPi + 0.08 * r;  // rays curl a little
+            double ray = std::pow(0.5 + 0.5 * std::cos(TwoPi * Rays * turn), 3.0);
+            double level = TopLevel * r * (1.0 - 0.6 * ray);
             levels[static_cast<size_t>(y) * BandWidth + x] = clamp_byte(level);
         }
     return levels;
@@ -231,7 +306,7 @@ void make_box_data(AssetList &entries)
 {
     add_true_colour(entries, "box\\box_txt.tga", TextureWidth, TextureRows, make_box_texture());
     add_grey(entries, "box\\box_offset.tga", OffsetWidth, OffsetRows, make_offset_map());
-    std::vector<uint8_t> cube = encode_mesh({make_cube()});
+    std::vector<uint8_t> cube = encode_mesh({place_on_records(make_cube())});
     entries.push_back({"box\\box_3d.3d", cube});
     // The random-coordinate source only needs as many vertex records as the box: the same cube.
     entries.push_back({"box\\box_3d_.3d", cube});

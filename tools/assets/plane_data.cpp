@@ -2,10 +2,13 @@
 // source picture and the curved sheet.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "show_draws.h"
 #include "tga_writer.h"
 #include "vortex_paint.h"
 
@@ -82,11 +85,19 @@ void make_plane_source(AssetList &entries)
 }
 
 // The sheet fills most of the band at the scene's camera (at -130, shown
-// through a w factor of 0.6, so the sheet's origin lies 78 deep). Its depth
-// range leaves room for the roughening (up to 64 either way in z, at blend
-// factors from -1 to 0.75): the nearest vertex stays at a view depth of 11
-// or more, and the farthest within the far plane of 200 at the unscaled
-// placement that culling uses (130 + 6 + 64).
+// through a w factor of 0.6, so the sheet's origin lies 78 deep), and its
+// depth range keeps every vertex between the near and far distances at any
+// blend.
+//
+// The scene roughens every record by up to 16 across and 64 in depth, three
+// draws per record from the show's one random generator; at this depth that
+// would tear the sheet into shards the size of the band. The draws are fixed,
+// though: the generator starts at 1, and before the plane loader only the box
+// loader (two per record of the random-coordinate box) and the ball loader
+// (three per record of the ball) draw. So the sheet's grid points are placed
+// on the records whose offsets are small, and the records in between are
+// spare vertices that no face uses: the sheet then breathes instead of
+// shattering.
 constexpr int Columns = 16;
 constexpr int Rows = 8;
 constexpr double HalfWidth = 78.0;
@@ -95,22 +106,50 @@ constexpr double CentreDepth = -4.0;  // the middle bulges toward the camera
 constexpr double CornerDepth = 6.0;
 constexpr double TextureSpan = 255.0 / 256.0;  // one crossing, short of the wrap
 
+// The calm offsets a grid point accepts: within +-CalmAcross in x and y (the
+// grid's spacing is about 10) and +-CalmDepth in z.
+constexpr int CalmAcross = 6;
+constexpr int CalmDepth = 12;
+
+// The generator's state when the plane loader starts roughening.
+uint32_t state_before_roughening(const AssetList &entries)
+{
+    return show_draws_after(2L * mesh_records(entries, "box\\box_3d_.3d", "plane\\plane.3d") +
+                            3L * mesh_records(entries, "ball\\ball.3d", "plane\\plane.3d"));
+}
+
 void make_plane_mesh(AssetList &entries)
 {
+    uint32_t state = state_before_roughening(entries);
     MeshObjectSource sheet;
-    for (int r = 0; r <= Rows; r++) {
-        for (int c = 0; c <= Columns; c++) {
-            double fx = double(c) / Columns;
-            double fy = double(r) / Rows;
-            double x = (2 * fx - 1) * HalfWidth;
-            double y = (1 - 2 * fy) * HalfHeight;
+    std::vector<uint16_t> record_of;  // grid point (row-major) -> vertex record
+    const int points = (Rows + 1) * (Columns + 1);
+    while (static_cast<int>(record_of.size()) < points) {
+        int dx = next_show_draw(state) % 32 - 16;
+        int dy = next_show_draw(state) % 32 - 16;
+        int dz = next_show_draw(state) % 128 - 64;
+        bool calm = std::abs(dx) <= CalmAcross && std::abs(dy) <= CalmAcross && std::abs(dz) <= CalmDepth;
+        // A spare lies far behind the camera, where culling drops it at once.
+        double x = 0.0, y = 0.0, z = -5000.0, u = 0.0, v = 0.0;
+        if (calm) {
+            int k = static_cast<int>(record_of.size());
+            double fx = double(k % (Columns + 1)) / Columns;
+            double fy = double(k / (Columns + 1)) / Rows;
+            x = (2 * fx - 1) * HalfWidth;
+            y = (1 - 2 * fy) * HalfHeight;
             double bowl = 0.5 * ((x / HalfWidth) * (x / HalfWidth) + (y / HalfHeight) * (y / HalfHeight));
-            double z = CentreDepth + (CornerDepth - CentreDepth) * bowl;
-            sheet.vertices.push_back({float(x), float(y), float(z), float(fx * TextureSpan),
-                                      float(fy * TextureSpan)});
+            z = CentreDepth + (CornerDepth - CentreDepth) * bowl;
+            u = fx * TextureSpan;
+            v = fy * TextureSpan;
+            record_of.push_back(static_cast<uint16_t>(sheet.vertices.size()));
         }
+        if (sheet.vertices.size() >= 65535) {
+            fprintf(stderr, "orvanti-assets: plane\\plane.3d: too few calm records for the sheet\n");
+            std::exit(1);
+        }
+        sheet.vertices.push_back({float(x), float(y), float(z), float(u), float(v)});
     }
-    auto at = [](int r, int c) { return uint16_t(r * (Columns + 1) + c); };
+    auto at = [&](int r, int c) { return record_of[r * (Columns + 1) + c]; };
     for (int r = 0; r < Rows; r++) {
         for (int c = 0; c < Columns; c++) {
             // Alternate the diagonal so the folds of the roughened sheet do not all lean one way.

@@ -32,12 +32,14 @@ uint32_t pack_visible(double r, double g, double b)
 MeshObjectSource make_tube()
 {
     constexpr int Segments = 16;
-    constexpr int Rings = 440;
+    // Rings far enough apart that the farthest ones in view still stand
+    // apart around the vanishing point instead of merging into one disc.
+    constexpr double RingSpacing = 240.0;
+    constexpr int Rings = 88;
     constexpr double Radius = 150.0;
-    constexpr double RingSpacing = 48.0;
-    constexpr double FirstRingZ = -2 * RingSpacing;  // starts just behind the viewer
-    constexpr double USpan = 0.25;                   // texture widths per segment
-    constexpr double VPerRing = 0.04;                // about ten texture rows per ring
+    constexpr double FirstRingZ = -RingSpacing;  // starts just behind the viewer
+    constexpr double USpan = 0.25;               // texture widths per segment
+    constexpr double VPerRing = 0.20;            // about ten texture rows per 48 units of length
 
     MeshObjectSource object;
     for (int ring = 0; ring < Rings; ring++) {
