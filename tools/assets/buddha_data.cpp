@@ -26,12 +26,16 @@ constexpr int FigureRows = 150;
 constexpr int RingSide = 26;
 constexpr int TextureSide = 256;
 
-// The scroller column: from band column 312 toward the band's right edge
-// (at most 328 columns), wide enough for the longest line.
-constexpr int ScrollerWidth = 232;
-constexpr int ScrollerLineHeight = 13;   // pixels per em of the lettering
-constexpr int ScrollerLineSpacing = 21;  // rows from one line to the next
-constexpr int ScrollerIndent = 4;
+// The scroller column starts at band column 312. The band is never cleared
+// there: only the first box, textured in the frames that also draw the
+// text, paints over the letters of the frame before. Its silhouette, turning
+// about a fixed axis, covers columns 312 to about 360 of the band's top rows
+// in every such frame (wider further down), so the lines are short and the
+// column narrow; letters outside it would pile up into a white block.
+constexpr int ScrollerWidth = 56;
+constexpr int ScrollerLineHeight = 12;   // pixels per em of the lettering
+constexpr int ScrollerLineSpacing = 19;  // rows from one line to the next
+constexpr int ScrollerIndent = 2;
 constexpr int ScrollerBlankRows = 60;    // gap before the text comes round again
 constexpr int ScrollerInk = 110;         // coverage from which a pixel is lit
 
@@ -242,32 +246,11 @@ std::vector<uint32_t> paint_ring_sprite()
 
 // ---- the scroller --------------------------------------------------------
 
+// Short lines: a word or two each, to fit the narrow column.
 const char *const ScrollerLines[] = {
-    "ORVANTI",
-    "",
-    "ONE BAND OF 640 BY 320",
-    "DRAWN AGAIN EVERY FRAME",
-    "BY ITS OWN RENDERER",
-    "",
-    "NO PIXEL PAINTED BY HAND",
-    "EVERY PICTURE AND MESH",
-    "GROWN FROM CODE",
-    "",
-    "THE MUSIC KEEPS TIME",
-    "EACH SCENE WAITS",
-    "FOR ITS ROW",
-    "",
-    "FACES SORTED",
-    "FARTHEST FIRST",
-    "TEXELS FOUND BY DIVIDING",
-    "PIXEL BY PIXEL",
-    "",
-    "A TABLE OF LIGHT",
-    "256 LEVELS DEEP",
-    "",
-    "SIT STILL",
-    "BREATHE IN",
-    "BREATHE OUT",
+    "SIT", "STILL", "", "ONE", "BAND", "DRAWN", "EVERY", "FRAME", "", "NO", "PIXEL", "BY", "HAND", "",
+    "ALL", "GROWN", "FROM", "CODE", "", "THE", "MUSIC", "KEEPS", "TIME", "", "FACES", "FAR", "TO", "NEAR", "",
+    "LIGHT", "FROM", "A", "TABLE", "", "BREATH", "IN", "BREATH", "OUT",
 };
 
 std::vector<uint8_t> paint_scroller(int &rows)
@@ -485,8 +468,8 @@ MeshObjectSource make_box(double half_side, int cells)
 // at 300 against the near distance 256: its corners stay within 44 of the
 // centre (16 * sqrt(3) = 27.7). The second is drawn from 120 and culled
 // against 210: corners within 90 (38 * sqrt(3) = 65.8).
-constexpr double BoxHalfSide = 16.0;
-constexpr double Box2HalfSide = 38.0;
+constexpr double BoxHalfSide = 25.0;
+constexpr double Box2HalfSide = 20.0;
 constexpr int BoxCells = 2;
 
 } // namespace
@@ -507,7 +490,7 @@ void make_buddha_data(AssetList &entries)
                        encode_tga_true_colour(WarpSourceSide, WarpSourceSide, warp_source.data())});
 
     entries.push_back({"buddha\\buddha_box.3d", encode_mesh({make_box(BoxHalfSide, BoxCells)})});
-    entries.push_back({"buddha\\buddha_box2.3d", encode_mesh({make_box(Box2HalfSide, BoxCells)})});
+    entries.push_back({"buddha\\buddha_box2.3d", encode_mesh({make_box(Box2HalfSide, 1)})});
 
     std::vector<uint8_t> crossfade = make_crossfade();
     entries.push_back({"buddha\\buddha_xfade.tga", encode_tga_grey(CrossfadeWidth, CrossfadeRows, crossfade.data())});
