@@ -466,11 +466,15 @@ MeshObjectSource make_box(double half_side, int cells)
 
 // The first box is drawn from a fifth of the camera's 300 (at 60) but culled
 // at 300 against the near distance 256: its corners stay within 44 of the
-// centre (16 * sqrt(3) = 27.7). The second is drawn from 120 and culled
-// against 210: corners within 90 (38 * sqrt(3) = 65.8).
+// centre (25 * sqrt(3) = 43.3). As large as that allows, in every turn it
+// covers at least its inner ball's outline, a disc of about 117 pixels
+// about the band's centre. The second is drawn from 120 (culled at 300 against 210): with
+// corners at 20 * sqrt(3) = 34.6 it never reaches beyond 77 pixels, so its
+// orange outline always falls where the textured first box paints over it
+// the next time. One cell a side keeps its outline sparse.
 constexpr double BoxHalfSide = 25.0;
 constexpr double Box2HalfSide = 20.0;
-constexpr int BoxCells = 2;
+constexpr int BoxCells = 2, Box2Cells = 1;
 
 } // namespace
 
@@ -490,7 +494,7 @@ void make_buddha_data(AssetList &entries)
                        encode_tga_true_colour(WarpSourceSide, WarpSourceSide, warp_source.data())});
 
     entries.push_back({"buddha\\buddha_box.3d", encode_mesh({make_box(BoxHalfSide, BoxCells)})});
-    entries.push_back({"buddha\\buddha_box2.3d", encode_mesh({make_box(Box2HalfSide, 1)})});
+    entries.push_back({"buddha\\buddha_box2.3d", encode_mesh({make_box(Box2HalfSide, Box2Cells)})});
 
     std::vector<uint8_t> crossfade = make_crossfade();
     entries.push_back({"buddha\\buddha_xfade.tga", encode_tga_grey(CrossfadeWidth, CrossfadeRows, crossfade.data())});
