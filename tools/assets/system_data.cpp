@@ -30,8 +30,8 @@ constexpr int LaneTop = 2, LaneBottom = 29;  // rows of the lane within a period
 // 80 below it whose near distance is 250: nothing may stand 50 or more toward
 // it, and the top frustum plane there (about 185 above the camera) keeps the
 // radius under 105. The nearest copies then fill most of the band.
-constexpr int DiscRings = 8;
-constexpr int DiscSegments = 32;
+constexpr int DiscRings = 6;
+constexpr int DiscSegments = 24;
 constexpr double DiscInner = 6.0, DiscOuter = 96.0;
 constexpr double DiscRipple = 3.0;  // the tiles step up and down a little in depth
 constexpr double DiscLaps = 2.0;    // the texture runs twice round the ring
