@@ -303,10 +303,15 @@ std::vector<uint32_t> paint_box_texture()
             }
             double heart = 1.0 - smoothstep(0.08, 0.11, r);
             c = mix_colour(c, {255, 215, 110}, heart);
-            // A gold frame marks the box's edges.
+            // A thin gold line just inside a dark rim marks the box's edges.
+            // The band is never cleared, so where the turning box leaves a
+            // pixel that pixel keeps the rim's colour: dark, it reads as the
+            // box's shadow rather than a fan of gold slivers.
             double border = std::min({x, y, TextureSide - 1 - x, TextureSide - 1 - y});
-            double frame = 1.0 - smoothstep(4.0, 7.0, border);
-            c = mix_colour(c, {235, 185, 80}, frame);
+            double rim = 1.0 - smoothstep(9.0, 11.0, border);
+            double line = 1.0 - smoothstep(0.0, 1.5, std::fabs(border - 12.5));
+            c = mix_colour(c, {235, 185, 80}, line);
+            c = mix_colour(c, {34, 4, 10}, rim);
             pixels[y * TextureSide + x] = pack_colour(c);
         }
     }
