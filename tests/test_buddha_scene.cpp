@@ -3,6 +3,7 @@
 // through the colour table and the kind-3 flash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -161,12 +162,12 @@ TEST_F(BuddhaScene, ScrollerWrapsWithinAFrameAndKeepsToItsColumns)
     buddha_scene_handler(0, 0, BuddhaReveal);
     EXPECT_EQ(BuddhaScrollerRow, s.height - Wrap) << "drawing moved the scroller";
 
-    // Right of the picture only the scroller lies over the boxes.
-    const int free_column = BuddhaPictureX + BuddhaPicture.width - ScrollerLeft;
+    // Above the picture (from row 80) only the scroller lies over the boxes.
+    constexpr int PictureTop = 80;
     int lit = 0;
-    for (int j = 0; j < Rows; j++) {
+    for (int j = 0; j < PictureTop; j++) {
         const int i = (s.height - Wrap + j) % s.height;
-        for (int k = free_column; k < s.width; k++)
+        for (int k = 0; k < s.width; k++)
             if (s.pixels[i * s.width + k] != 0) {
                 ASSERT_EQ(pixel(ScrollerLeft + k, j), White) << "row " << j << ", column " << k;
                 lit++;
@@ -181,6 +182,82 @@ TEST_F(BuddhaScene, ScrollerWrapsWithinAFrameAndKeepsToItsColumns)
             }
         }
     }
+}
+
+// Whether (x, y) lies inside the convex outline of the projected real
+// vertices of `o`, with a pixel and a half of slack for the rasterizers.
+bool inside_projection(const Object3D &o, int x, int y)
+{
+    using Point = std::pair<double, double>;
+    auto cross = [](Point o, Point a, Point b) {
+        return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+    };
+    std::vector<Point> p;
+    for (int k = 0; k < o.vertex_count - o.face_count; k++)
+        p.emplace_back(o.vertices[k].sx, o.vertices[k].sy);
+    std::sort(p.begin(), p.end());
+    std::vector<Point> hull;  // lower chain, then upper chain, counter-clockwise
+    for (int pass = 0; pass < 2; pass++) {
+        const size_t start = hull.size();
+        for (const Point &q : p) {
+            while (hull.size() >= start + 2 && cross(hull[hull.size() - 2], hull.back(), q) <= 0)
+                hull.pop_back();
+            hull.push_back(q);
+        }
+        std::reverse(p.begin(), p.end());
+    }
+    for (size_t i = 0; i + 1 < hull.size(); i++) {
+        const Point a = hull[i], b = hull[i + 1];
+        const double edge = std::hypot(b.first - a.first, b.second - a.second);
+        if (edge > 0 && cross(a, b, {double(x), double(y)}) < -1.5 * edge)
+            return false;
+    }
+    return true;
+}
+
+// The band is never cleared under the scene: whatever a textured first box
+// does not paint over stays. Over whole turns of the boxes, drawn as in the
+// show's flicker part once every frame is revealed, the scroller's letters and
+// the orange box must never be left behind: every white pixel of the scroller
+// column is one this frame's text lit, and every orange pixel lies within the
+// second box's own outline this frame.
+TEST_F(BuddhaScene, RevealedFramesLeaveNoStaleLettersOrOrangeOutlines)
+{
+    const Object3D &box2 = BuddhaBox2Mesh.objects[0];
+    const Image &s = BuddhaScroller;
+    buddha_scene_handler(1, 0, 0);
+    int worst_white = 0, worst_orange = 0, letters = 0;
+    for (int frame = 0; frame < 800; frame++) {
+        buddha_scene_handler(0, 1, BuddhaReveal);
+        if (frame < 400)  // the first turn paints over whatever the band held
+            continue;
+        const int rows = 90 + static_cast<int>(16 * std::sin(double(BuddhaPhase)));
+        const int top = static_cast<int>(16 * std::sin(double(BuddhaPhase)) + 80);
+        const uint32_t *picture = image_words(&BuddhaPicture);
+        int stale_white = 0, stale_orange = 0;
+        for (int y = 0; y < 320; y++)
+            for (int x = 0; x < 640; x++) {
+                const uint32_t p = pixel(x, y);
+                const int px = x - BuddhaPictureX, py = y - top;
+                const bool picture_here = px >= 0 && px < BuddhaPicture.width && py >= 0 &&
+                                          py < BuddhaPicture.height && picture[py * BuddhaPicture.width + px] != 0;
+                if (p == Orange && !inside_projection(box2, x, y))
+                    stale_orange++;
+                if (p != White || picture_here)
+                    continue;
+                const int k = x - ScrollerLeft;
+                const bool lit_now = y < rows && k >= 0 && k < s.width &&
+                                     s.pixels[((BuddhaScrollerRow + y) % s.height) * s.width + k] != 0;
+                letters += lit_now;
+                stale_white += !lit_now;
+            }
+        worst_white = std::max(worst_white, stale_white);
+        worst_orange = std::max(worst_orange, stale_orange);
+    }
+    EXPECT_GT(letters, 400 * 200) << "the scroller shows hardly any text";
+    EXPECT_LE(worst_white, 20) << "letters of earlier frames are left in the band";
+    // A seam between two of the first box's faces may miss the odd pixel.
+    EXPECT_LE(worst_orange, 8) << "the orange box leaves outlines outside its own";
 }
 
 TEST_F(BuddhaScene, ScrollerWiderThanTheBandIsCutAtItsEdge)

@@ -58,7 +58,7 @@ const ManifestRow Manifest[] = {
     {"tunnel", "tunel\\tunel_ball_txt.tga", Entry::Words, 256, 256},
     {"tunnel", "tunel\\tunel_pic.tga", Entry::Words, 640, 320},
     {"buddha", "buddha\\buddha_pic.tga", Entry::Words, 116, 1},
-    {"buddha", "buddha\\buddha_01.tga", Entry::Grey, 232, 107},
+    {"buddha", "buddha\\buddha_01.tga", Entry::Grey, 56, 107},
     {"buddha", "buddha\\buddha_txt1.tga", Entry::Words, 256, 256},
     {"buddha", "buddha\\buddha_txt2.tga", Entry::Words, 256, 255},
     {"buddha", "buddha\\buddha_box.3d", Entry::Mesh, 0, 0},

@@ -111,6 +111,33 @@ TEST_F(SystemScene, FaceScaleIsCappedAtOneAndShrinksWithKindTen)
     EXPECT_EQ(count_pixels(Background), BandWidth * BandHeight) << "shrunk-away copies still drew";
 }
 
+// The scene opens on a white band with the copies alone (parameter 0): they
+// must carry the picture from the first second, and over a whole cycle of
+// the zoom, not leave a small disc on white. The frustum tests them as if
+// unscaled: a disc that reached past it would lose its rim in every copy.
+TEST_F(SystemScene, CopiesAloneInkAFifthOfTheBandFromTheFirstSecond)
+{
+    init_frame(0);
+    double first_second = 0, cycle = 0, least = 1;
+    int culled = 0;
+    constexpr int Second = 50, Cycle = 560;  // ticks; the zoom repeats every 560
+    for (int tick = 1; tick <= Cycle; tick++) {
+        system_scene_handler(0, 1, 0);
+        const double ink = 1.0 - double(count_pixels(Background)) / (BandWidth * BandHeight);
+        (tick <= Second ? first_second : cycle) += ink;
+        least = std::min(least, ink);
+        for (const Mesh &copy : SystemCopyMeshes)
+            for (int f = 0; f < copy.objects[0].face_count; f++)
+                culled += copy.objects[0].faces[f].visible == 0;
+    }
+    first_second /= Second;
+    cycle /= Cycle - Second;
+    EXPECT_GT(first_second, 0.2);
+    EXPECT_GT(cycle, 0.2);
+    EXPECT_GT(least, 0.01) << "a frame left the band blank";
+    EXPECT_EQ(culled, 0) << "faces of the copies fell outside the frustum";
+}
+
 TEST_F(SystemScene, GridKeepsItsIndicesTheWindowCyclesAndTheWaveGrowsUnderItsBit)
 {
     for (int k = 0; k < SystemGridVertices; k++)

@@ -26,12 +26,16 @@ constexpr int FigureRows = 150;
 constexpr int RingSide = 26;
 constexpr int TextureSide = 256;
 
-// The scroller column: from band column 312 toward the band's right edge
-// (at most 328 columns), wide enough for the longest line.
-constexpr int ScrollerWidth = 232;
-constexpr int ScrollerLineHeight = 13;   // pixels per em of the lettering
-constexpr int ScrollerLineSpacing = 21;  // rows from one line to the next
-constexpr int ScrollerIndent = 4;
+// The scroller column starts at band column 312. The band is never cleared
+// there: only the first box, textured in the frames that also draw the
+// text, paints over the letters of the frame before. Its silhouette, turning
+// about a fixed axis, covers columns 312 to about 360 of the band's top rows
+// in every such frame (wider further down), so the lines are short and the
+// column narrow; letters outside it would pile up into a white block.
+constexpr int ScrollerWidth = 56;
+constexpr int ScrollerLineHeight = 12;   // pixels per em of the lettering
+constexpr int ScrollerLineSpacing = 19;  // rows from one line to the next
+constexpr int ScrollerIndent = 2;
 constexpr int ScrollerBlankRows = 60;    // gap before the text comes round again
 constexpr int ScrollerInk = 110;         // coverage from which a pixel is lit
 
@@ -242,32 +246,11 @@ std::vector<uint32_t> paint_ring_sprite()
 
 // ---- the scroller --------------------------------------------------------
 
+// Short lines: a word or two each, to fit the narrow column.
 const char *const ScrollerLines[] = {
-    "ORVANTI",
-    "",
-    "ONE BAND OF 640 BY 320",
-    "DRAWN AGAIN EVERY FRAME",
-    "BY ITS OWN RENDERER",
-    "",
-    "NO PIXEL PAINTED BY HAND",
-    "EVERY PICTURE AND MESH",
-    "GROWN FROM CODE",
-    "",
-    "THE MUSIC KEEPS TIME",
-    "EACH SCENE WAITS",
-    "FOR ITS ROW",
-    "",
-    "FACES SORTED",
-    "FARTHEST FIRST",
-    "TEXELS FOUND BY DIVIDING",
-    "PIXEL BY PIXEL",
-    "",
-    "A TABLE OF LIGHT",
-    "256 LEVELS DEEP",
-    "",
-    "SIT STILL",
-    "BREATHE IN",
-    "BREATHE OUT",
+    "SIT", "STILL", "", "ONE", "BAND", "DRAWN", "EVERY", "FRAME", "", "NO", "PIXEL", "BY", "HAND", "",
+    "ALL", "GROWN", "FROM", "CODE", "", "THE", "MUSIC", "KEEPS", "TIME", "", "FACES", "FAR", "TO", "NEAR", "",
+    "LIGHT", "FROM", "A", "TABLE", "", "BREATH", "IN", "BREATH", "OUT",
 };
 
 std::vector<uint8_t> paint_scroller(int &rows)
@@ -320,10 +303,15 @@ std::vector<uint32_t> paint_box_texture()
             }
             double heart = 1.0 - smoothstep(0.08, 0.11, r);
             c = mix_colour(c, {255, 215, 110}, heart);
-            // A gold frame marks the box's edges.
+            // A thin gold line just inside a dark rim marks the box's edges.
+            // The band is never cleared, so where the turning box leaves a
+            // pixel that pixel keeps the rim's colour: dark, it reads as the
+            // box's shadow rather than a fan of gold slivers.
             double border = std::min({x, y, TextureSide - 1 - x, TextureSide - 1 - y});
-            double frame = 1.0 - smoothstep(4.0, 7.0, border);
-            c = mix_colour(c, {235, 185, 80}, frame);
+            double rim = 1.0 - smoothstep(9.0, 11.0, border);
+            double line = 1.0 - smoothstep(0.0, 1.5, std::fabs(border - 12.5));
+            c = mix_colour(c, {235, 185, 80}, line);
+            c = mix_colour(c, {34, 4, 10}, rim);
             pixels[y * TextureSide + x] = pack_colour(c);
         }
     }
@@ -483,11 +471,15 @@ MeshObjectSource make_box(double half_side, int cells)
 
 // The first box is drawn from a fifth of the camera's 300 (at 60) but culled
 // at 300 against the near distance 256: its corners stay within 44 of the
-// centre (16 * sqrt(3) = 27.7). The second is drawn from 120 and culled
-// against 210: corners within 90 (38 * sqrt(3) = 65.8).
-constexpr double BoxHalfSide = 16.0;
-constexpr double Box2HalfSide = 38.0;
-constexpr int BoxCells = 2;
+// centre (25 * sqrt(3) = 43.3). As large as that allows, in every turn it
+// covers at least its inner ball's outline, a disc of about 117 pixels
+// about the band's centre. The second is drawn from 120 (culled at 300 against 210): with
+// corners at 20 * sqrt(3) = 34.6 it never reaches beyond 77 pixels, so its
+// orange outline always falls where the textured first box paints over it
+// the next time. One cell a side keeps its outline sparse.
+constexpr double BoxHalfSide = 25.0;
+constexpr double Box2HalfSide = 20.0;
+constexpr int BoxCells = 2, Box2Cells = 1;
 
 } // namespace
 
@@ -507,7 +499,7 @@ void make_buddha_data(AssetList &entries)
                        encode_tga_true_colour(WarpSourceSide, WarpSourceSide, warp_source.data())});
 
     entries.push_back({"buddha\\buddha_box.3d", encode_mesh({make_box(BoxHalfSide, BoxCells)})});
-    entries.push_back({"buddha\\buddha_box2.3d", encode_mesh({make_box(Box2HalfSide, BoxCells)})});
+    entries.push_back({"buddha\\buddha_box2.3d", encode_mesh({make_box(Box2HalfSide, Box2Cells)})});
 
     std::vector<uint8_t> crossfade = make_crossfade();
     entries.push_back({"buddha\\buddha_xfade.tga", encode_tga_grey(CrossfadeWidth, CrossfadeRows, crossfade.data())});

@@ -17,20 +17,22 @@ namespace {
 
 // The texture's window scrolls two rows a tick and jumps back every 32 rows,
 // so the picture is one 32-row period repeated: the jump shows no seam. One
-// lane of tiles per period, with clear gaps (0, not drawn) between lanes and
-// between tiles.
+// lane of tiles per period, nearly filling it: the copies are drawn over a
+// white band and must carry ink, with only thin clear gaps (0, not drawn)
+// between lanes and between tiles to let the landscape show through.
 constexpr int TextureSide = 256;
 constexpr int TexturePeriod = 32;
 constexpr int TextureRows = 288;  // the window starts at most 30 rows down
 constexpr int TileWidth = 32;
-constexpr int LaneTop = 4, LaneBottom = 27;  // rows of the lane within a period
+constexpr int LaneTop = 2, LaneBottom = 29;  // rows of the lane within a period
 
 // A flat ring of tiles. Every copy is culled as if 300 in front of a camera
-// whose near distance is 250, so nothing may stand 50 or more toward it; the
-// outer radius makes the nearest copy fill the band.
-constexpr int DiscRings = 5;
-constexpr int DiscSegments = 28;
-constexpr double DiscInner = 9.0, DiscOuter = 48.0;
+// 80 below it whose near distance is 250: nothing may stand 50 or more toward
+// it, and the top frustum plane there (about 185 above the camera) keeps the
+// radius under 105. The nearest copies then fill most of the band.
+constexpr int DiscRings = 6;
+constexpr int DiscSegments = 24;
+constexpr double DiscInner = 6.0, DiscOuter = 96.0;
 constexpr double DiscRipple = 3.0;  // the tiles step up and down a little in depth
 constexpr double DiscLaps = 2.0;    // the texture runs twice round the ring
 
@@ -120,28 +122,23 @@ MeshObjectSource make_grid()
     return object;
 }
 
-// A walled crater: the camera, always close to the grid's middle, looks out
-// over the inner plain toward a rampart of strokes whose crest bulges out
-// into five bastions, with foothills beyond it. Bytes above 80 are strokes.
+// Four fences across the landscape: every twelfth grid row is high ground.
+// The scene raises a stroke from each face whose second corner stands on it,
+// its length following sin(column + phase), so the tips of a fence trace one
+// wave, about six columns long, that travels along it. Kept few and far
+// apart, the fences stay apart on screen from the low camera instead of
+// merging into one thicket.
+constexpr int FenceSpacing = 12, FenceFirst = 6;
+
 std::vector<uint8_t> paint_heights()
 {
-    constexpr double Centre = (GridSide - 1) / 2.0;
-    constexpr double WallRadius = 12.5, WallBulge = 2.5, WallWidth = 1.3;
-    constexpr int Bastions = 5;
     constexpr uint32_t Salt = 0x5E57A;
     std::vector<uint8_t> heights(GridSide * GridSide);
     for (int n = 0; n < GridSide; n++)
         for (int j = 0; j < GridSide; j++) {
-            double dx = j - Centre, dy = n - Centre;
-            double r = std::sqrt(dx * dx + dy * dy);
-            double angle = std::atan2(dy, dx);
-            double crest = WallRadius + WallBulge * std::cos(Bastions * angle);
-            double wall = std::exp(-(r - crest) * (r - crest) / (2 * WallWidth * WallWidth));
-            // Foothills: rolling noise that only rises above the plain far out.
-            double hills = tile_fbm(j / 6.0, n / 6.0, 9, 9, 3, Salt) * smoothstep(crest + 4, crest + 9, r);
-            double plain = 0.15 * tile_noise(j / 4.0, n / 4.0, 13, 13, Salt + 1);
-            double height = std::max({wall, 1.2 * hills - 0.4, plain});
-            heights[n * GridSide + j] = clamp_byte(255 * std::clamp(height, 0.0, 1.0));
+            // The low ground rolls a little but stays well under the stroke level.
+            double low = 20.0 + 40.0 * tile_noise(j / 4.0, n / 4.0, 13, 13, Salt);
+            heights[n * GridSide + j] = clamp_byte(n % FenceSpacing == FenceFirst ? 230.0 : low);
         }
     return heights;
 }
