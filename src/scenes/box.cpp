@@ -11,9 +11,9 @@
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/sequencer.h"
 
 Image BoxTexture, BoxOffset, BoxTitle, BoxTitleMask, BoxFlash;
 Mesh BoxMorphMesh, BoxReferenceMesh, BoxRandomMesh;
@@ -60,7 +60,7 @@ constexpr float ShrinkDivisor = 150.0f;
 
 const Rgb Black = {0, 0, 0};
 
-bool BoxLoaded = false;
+bool BoxSceneReady = false;
 
 Object3D *morph_box()
 {
@@ -92,7 +92,7 @@ void reset_camera()
 
 void load_box_scene()
 {
-    BoxLoaded = false;
+    BoxSceneReady = false;
     load_image(TextureName, &BoxTexture);
     BoxWindow = BoxTexture;
     load_image(OffsetName, &BoxOffset);
@@ -130,7 +130,7 @@ void load_box_scene()
     pictures = require_picture(MaskName, &BoxTitleMask, ImageBytes, MaskWidth, MaskFirstRow + MaskRowChoices) &&
                pictures;
     pictures = require_picture(FlashName, &BoxFlash, ImageBytes, BandWidth, BandHeight) && pictures;
-    BoxLoaded = meshes && pictures;
+    BoxSceneReady = meshes && pictures;
 }
 
 void box_morph_advance(int ticks)
@@ -198,7 +198,7 @@ void box_face_textured(Face *face)
 
 ORVANTI_BAND_PASS void box_flash(const uint8_t *levels, int kind, int value)
 {
-    if (kind != 1 || value == 0)
+    if (kind != FadeBoxTitleThreshold || value == 0)
         return;
     for (int r = 0; r < BandHeight; r++) {
         uint32_t *row = RenderTarget.pixels + static_cast<ptrdiff_t>(r) * RenderTarget.pitch;
@@ -228,7 +228,7 @@ ORVANTI_BAND_PASS void box_title_overlay(const uint32_t *title, const uint8_t *m
 
 int box_morph_handler(int init, int ticks, int)
 {
-    if (!BoxLoaded)
+    if (!BoxSceneReady)
         return 0;
     if (init) {
         reset_camera();
@@ -249,7 +249,7 @@ int box_morph_handler(int init, int ticks, int)
 
 int box_title_handler(int init, int ticks, int)
 {
-    if (!BoxLoaded)
+    if (!BoxSceneReady)
         return 0;
     if (init) {
         reset_camera();

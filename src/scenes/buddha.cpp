@@ -14,10 +14,10 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/sequencer.h"
 
 namespace {
 
@@ -34,7 +34,6 @@ const char *const Glow1Name = "buddha\\buddha_glow1.tga";
 const char *const Glow2Name = "buddha\\buddha_glow2.tga";
 const char *const RingName = "buddha\\buddha_null.tga";
 
-constexpr int TextureSide = 256;
 constexpr int WarpSourceRows = 255;  // the warp samples rows 0 to 254
 constexpr int CrossfadeWidth = 256;
 constexpr int CrossfadeRows = 64;
@@ -70,8 +69,6 @@ constexpr double LineTargetX = 320.0;
 
 constexpr uint32_t WhiteKey = 0x00FFFFFF;
 constexpr uint32_t BlackKey = 0;
-constexpr int FlashInverts = 3;  // fade kind: inverted texture, pictures and outlines
-constexpr int FlashBand = 4;     // fade kind: the whole band inverted
 
 const Rgb Orange = {255, 128, 0};
 const Rgb Black = {0, 0, 0};
@@ -295,7 +292,7 @@ void buddha_face_pulse_wire(Face *face)
 void buddha_face_collapse(Face *face)
 {
     const double g = BuddhaCollapseScale;
-    const Rgb *outline = kind_flash(FlashInverts) ? &White : &Black;
+    const Rgb *outline = kind_flash(FadeFlash) ? &White : &Black;
     if (g == 0.0)
         return;
     if (g == 1.0) {
@@ -393,7 +390,7 @@ int buddha_glow_handler(int init, int ticks, int param)
     if (ColourTable != nullptr)
         light_glow_texture((param & GlowSecondMap) ? BuddhaGlow2.pixels : BuddhaGlow1.pixels);
 
-    const bool flash = kind_flash(FlashInverts);
+    const bool flash = kind_flash(FadeFlash);
     if (flash)
         invert_image(&BuddhaGlowTexture);
     draw_box(&BuddhaBoxMesh, BoxNear, buddha_face_collapse);
@@ -402,7 +399,7 @@ int buddha_glow_handler(int init, int ticks, int param)
         draw_sprite(BuddhaPictureX, picture_y(), -1, -1, &BuddhaPictureInverted, 0, 0, WhiteKey);
     else
         draw_sprite(BuddhaPictureX, picture_y(), -1, -1, &BuddhaPicture, 0, 0, BlackKey);
-    if (kind_flash(FlashBand))
+    if (kind_flash(FadeStrongFlash))
         invert_band();
     return 0;
 }

@@ -31,7 +31,7 @@ bool require_mesh(const char *name, const Mesh *mesh)
     if (mesh->object_count >= 1 && mesh->objects)
         return true;
     if (!StartupError)
-        report_startup_failure("%s: the mesh has no object", name);
+        report_bad_entry(name, "the mesh has no object");
     return false;
 }
 

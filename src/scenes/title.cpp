@@ -10,11 +10,11 @@
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "scenes/swing.h"
-#include "shell/sequencer.h"
 
 Mesh TitleMesh;
 Image TitleTexture, TitleScrollTexture, TitleBackgrounds[3], TitleColours, TitleWipe, TitleFlash;
@@ -54,7 +54,7 @@ constexpr uint32_t RedByte = 0x00FF0000;
 
 const Rgb Yellow = {255, 255, 0};
 
-bool TitleLoaded = false;
+bool TitleSceneReady = false;
 
 Object3D *title_object()
 {
@@ -70,7 +70,7 @@ void render_title(DrawCallback callback)
 
 void load_title_scene()
 {
-    TitleLoaded = false;
+    TitleSceneReady = false;
     load_mesh(MeshName, &TitleMesh);
     load_image(TextureName, &TitleTexture);
     TitleScrollTexture = TitleTexture;
@@ -96,7 +96,7 @@ void load_title_scene()
         memcpy(TitleFlashRing, TitleFlash.pixels, BandPixels);
         memcpy(TitleFlashRing + BandPixels, TitleFlash.pixels, BandPixels);
     }
-    TitleLoaded = mesh && pictures && TitleComposite && TitleFlashRing;
+    TitleSceneReady = mesh && pictures && TitleComposite && TitleFlashRing;
 }
 
 void title_advance(int ticks)
@@ -117,7 +117,7 @@ ORVANTI_BAND_PASS void title_sum_backgrounds(uint32_t *out, const uint32_t *a, c
 
 ORVANTI_BAND_PASS void title_flash(uint32_t *composite, const uint8_t *levels, int kind, int value)
 {
-    if (kind != 2 || value == 0)
+    if (kind != FadeTitleThreshold || value == 0)
         return;
     for (int i = 0; i < BandPixels; i++)
         if (levels[i] < value)
@@ -161,7 +161,7 @@ void title_face_textured(Face *face)
 
 int title_scene_handler(int init, int ticks, int)
 {
-    if (!TitleLoaded || !ScratchBandA || !ScratchBandB)
+    if (!TitleSceneReady || !ScratchBandA || !ScratchBandB)
         return 0;
     if (init) {
         matrix_identity(TitleCamera);

@@ -11,6 +11,7 @@
 #include "glyphs.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "raster/raster.h"
 #include "tga_writer.h"
 #include "vortex_paint.h"
 
@@ -24,7 +25,6 @@ constexpr int FigureWidth = 116;
 constexpr int FigureRows = 150;
 // The ring sprite's corner is placed 13 left of the ring's centre line.
 constexpr int RingSide = 26;
-constexpr int TextureSide = 256;
 
 // The scroller column: from band column 312 toward the band's right edge
 // (at most 328 columns), wide enough for the longest line.
@@ -204,7 +204,7 @@ std::vector<uint32_t> paint_figure()
                 continue;
             constexpr double Count = Samples * Samples;
             uint32_t word = pack_rgb(r / Count, g / Count, b / Count);
-            pixels[y * FigureWidth + x] = word != 0 ? word : 0x00010101u;
+            pixels[y * FigureWidth + x] = visible_texel(word);
         }
     }
     return pixels;

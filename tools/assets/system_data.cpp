@@ -9,6 +9,7 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "raster/raster.h"
 #include "tga_writer.h"
 
 namespace {
@@ -19,7 +20,6 @@ namespace {
 // so the picture is one 32-row period repeated: the jump shows no seam. One
 // lane of tiles per period, with clear gaps (0, not drawn) between lanes and
 // between tiles.
-constexpr int TextureSide = 256;
 constexpr int TexturePeriod = 32;
 constexpr int TextureRows = 288;  // the window starts at most 30 rows down
 constexpr int TileWidth = 32;
@@ -76,7 +76,7 @@ uint32_t circuit_texel(int x, int y)
     if (in_tile >= TileWidth / 2 - 2 && in_tile <= TileWidth / 2 + 1 && (row == LaneTop + 3 || row == LaneBottom - 3))
         colour = {255, 150, 40};  // a warm pin at both edges of every tile
     uint32_t word = pack_colour(colour);
-    return word != 0 ? word : 0x010101u;  // only the gaps may be clear
+    return visible_texel(word);  // only the gaps may be clear
 }
 
 std::vector<uint32_t> paint_circuit()

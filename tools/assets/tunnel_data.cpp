@@ -8,6 +8,7 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "raster/raster.h"
 #include "raster/render_target.h"
 #include "tga_writer.h"
 
@@ -16,11 +17,9 @@ namespace {
 constexpr int TextureSize = 256;
 constexpr int TunnelTextureRows = 512;  // two copies of one 256-row tile, for the scrolling window
 
-// Texels that must show are never 0: 0 is the texture mapper's "leave the pixel".
 uint32_t pack_visible(double r, double g, double b)
 {
-    uint32_t word = pack_rgb(r, g, b);
-    return word == 0 ? 0x010101 : word;
+    return visible_texel(pack_rgb(r, g, b));
 }
 
 // The tube, lying along +z. Rings of Segments corners; record ring * Segments
