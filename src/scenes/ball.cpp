@@ -26,8 +26,9 @@ constexpr int VortexLeft = 192;
 constexpr uint32_t RedOnly = 0x00FF0000;
 
 // The warp reads one map byte per band pixel.
-constexpr int MapWidth = BandWidth;
-constexpr int MapHeight = BandHeight;
+constexpr int MapWidth = BallMapXAsset.width;
+constexpr int MapHeight = BallMapXAsset.min_rows;
+static_assert(BallMapYAsset.width == MapWidth && BallMapYAsset.min_rows == MapHeight);
 
 constexpr float StartPhase = 3.1415927f;
 constexpr float PhaseStep = 0.0395f;
@@ -53,10 +54,10 @@ constexpr int RoughSpan = 64;
 const Rgb White = {255, 255, 255};
 const Rgb Black = {0, 0, 0};
 
-const char *const MapXName = "ball\\ball_vortex_x1.tga";
-const char *const MapYName = "ball\\ball_vortex_y1.tga";
-const char *const SourceName = "ball\\ball_vortex_txt.tga";
-const char *const MeshName = "ball\\ball.3d";
+const char *const MapXName = BallMapXAsset.name;
+const char *const MapYName = BallMapYAsset.name;
+const char *const SourceName = BallSourceAsset.name;
+const char *const MeshName = BallMeshAsset.name;
 
 Object3D *vortex_ball() { return &BallVortexMesh.objects[0]; }
 Object3D *rough_ball() { return &BallRoughMesh.objects[0]; }

@@ -23,10 +23,10 @@ uint32_t *BelieveSnapshot = nullptr;
 
 namespace {
 
-const char *const BackgroundName = "believe\\believe_back.tga";
-const char *const TextureName = "believe\\believe_txt.tga";
-const char *const OsmaName = "believe\\osma.3d";
-const char *const GulaName = "believe\\gula.3d";
+const char *const BackgroundName = BelieveBackgroundAsset.name;
+const char *const TextureName = BelieveTextureAsset.name;
+const char *const OsmaName = BelieveOsmaAsset.name;
+const char *const GulaName = GulaAsset.name;
 constexpr float BelieveObjectScale = 0.2f;  // shown five times the stored size
 constexpr float BelieveCameraDistance = 500.0f;
 constexpr int BelieveNear = 450, BelieveFar = 2000;
@@ -56,8 +56,8 @@ void load_believe_scene()
         matrix_scale_w(gula->matrix, BelieveObjectScale);
 
     // The background is copied whole and the texture read 256 by 256 every frame.
-    bool ok = require_picture(BackgroundName, &BelieveBackground, ImageWords, BandWidth, BandHeight);
-    ok = require_picture(TextureName, &BelieveTexture, ImageWords, TextureSide, TextureSide) && ok;
+    bool ok = require_asset(BelieveBackgroundAsset, &BelieveBackground);
+    ok = require_asset(BelieveTextureAsset, &BelieveTexture) && ok;
     ok = require_mesh(OsmaName, &BelieveOsmaMesh) && ok;
     ok = require_mesh(GulaName, &BelieveGulaMesh) && ok;
     BelieveSceneReady = ok;

@@ -21,22 +21,21 @@
 
 namespace {
 
-const char *const PictureName = "buddha\\buddha_pic.tga";
-const char *const ScrollerName = "buddha\\buddha_01.tga";
-const char *const BoxTextureName = "buddha\\buddha_txt1.tga";
-const char *const WarpSourceName = "buddha\\buddha_txt2.tga";
-const char *const BoxName = "buddha\\buddha_box.3d";
-const char *const Box2Name = "buddha\\buddha_box2.3d";
-const char *const CrossfadeName = "buddha\\buddha_xfade.tga";
-const char *const MapXName = "buddha\\buddha_offset_x.tga";
-const char *const MapYName = "buddha\\buddha_offset_y.tga";
-const char *const Glow1Name = "buddha\\buddha_glow1.tga";
-const char *const Glow2Name = "buddha\\buddha_glow2.tga";
-const char *const RingName = "buddha\\buddha_null.tga";
+const char *const PictureName = BuddhaPictureAsset.name;
+const char *const ScrollerName = BuddhaScrollerAsset.name;
+const char *const BoxTextureName = BuddhaBoxTextureAsset.name;
+const char *const WarpSourceName = BuddhaWarpSourceAsset.name;
+const char *const BoxName = BuddhaBoxAsset.name;
+const char *const Box2Name = BuddhaBox2Asset.name;
+const char *const CrossfadeName = BuddhaCrossfadeAsset.name;
+const char *const MapXName = BuddhaMapXAsset.name;
+const char *const MapYName = BuddhaMapYAsset.name;
+const char *const Glow1Name = BuddhaGlow1Asset.name;
+const char *const Glow2Name = BuddhaGlow2Asset.name;
+const char *const RingName = BuddhaRingAsset.name;
 
-constexpr int WarpSourceRows = 255;  // the warp samples rows 0 to 254
-constexpr int CrossfadeWidth = 256;
-constexpr int CrossfadeRows = 64;
+constexpr int CrossfadeWidth = BuddhaCrossfadeAsset.width;
+constexpr int CrossfadeRows = BuddhaCrossfadeAsset.min_rows;
 constexpr size_t GlowBytes = size_t{GlowSide} * GlowSide * 4;
 
 constexpr float CameraDistance = 300.0f;
@@ -172,17 +171,6 @@ void draw_ring(bool inverted)
     }
 }
 
-// Any width and height, but a picture of the given kind.
-bool require_any_size(const char *name, const Image *image, int kind)
-{
-    return require_picture(name, image, kind, image->width > 0 ? image->width : 1, 1);
-}
-
-bool require_map(const char *name, const Image *image)
-{
-    return require_picture(name, image, ImageBytes, TextureSide, TextureSide);
-}
-
 bool load_box(const char *name, Mesh *mesh, float scale_w)
 {
     load_mesh(name, mesh);
@@ -214,8 +202,8 @@ void load_buddha_scene()
     BuddhaSceneReady = false;
     load_image(PictureName, &BuddhaPicture);
     load_image(PictureName, &BuddhaPictureInverted);
-    bool ok = require_any_size(PictureName, &BuddhaPicture, ImageWords);
-    if (require_any_size(PictureName, &BuddhaPictureInverted, ImageWords))
+    bool ok = require_asset(BuddhaPictureAsset, &BuddhaPicture);
+    if (require_asset(BuddhaPictureAsset, &BuddhaPictureInverted))
         invert_image(&BuddhaPictureInverted);
     else
         ok = false;
@@ -223,9 +211,9 @@ void load_buddha_scene()
     load_image(ScrollerName, &BuddhaScroller);
     load_image(BoxTextureName, &BuddhaBoxTexture);
     load_image(WarpSourceName, &BuddhaWarpSource);
-    ok = require_any_size(ScrollerName, &BuddhaScroller, ImageBytes) && ok;
-    ok = require_picture(BoxTextureName, &BuddhaBoxTexture, ImageWords, TextureSide, TextureSide) && ok;
-    ok = require_picture(WarpSourceName, &BuddhaWarpSource, ImageWords, TextureSide, WarpSourceRows) && ok;
+    ok = require_asset(BuddhaScrollerAsset, &BuddhaScroller) && ok;
+    ok = require_asset(BuddhaBoxTextureAsset, &BuddhaBoxTexture) && ok;
+    ok = require_asset(BuddhaWarpSourceAsset, &BuddhaWarpSource) && ok;
 
     alloc_cleared(&BuddhaGlowTexture.pixels, GlowBytes);
     ok = ok && BuddhaGlowTexture.pixels != nullptr;
@@ -243,13 +231,13 @@ void load_buddha_scene()
     load_image(Glow2Name, &BuddhaGlow2);
     load_image(RingName, &BuddhaRing);
     load_image(RingName, &BuddhaRingInverted);
-    ok = require_picture(CrossfadeName, &BuddhaCrossfade, ImageBytes, CrossfadeWidth, CrossfadeRows) && ok;
-    ok = require_map(MapXName, &BuddhaMapX) && ok;
-    ok = require_map(MapYName, &BuddhaMapY) && ok;
-    ok = require_map(Glow1Name, &BuddhaGlow1) && ok;
-    ok = require_map(Glow2Name, &BuddhaGlow2) && ok;
-    ok = require_any_size(RingName, &BuddhaRing, ImageWords) && ok;
-    if (require_any_size(RingName, &BuddhaRingInverted, ImageWords))
+    ok = require_asset(BuddhaCrossfadeAsset, &BuddhaCrossfade) && ok;
+    ok = require_asset(BuddhaMapXAsset, &BuddhaMapX) && ok;
+    ok = require_asset(BuddhaMapYAsset, &BuddhaMapY) && ok;
+    ok = require_asset(BuddhaGlow1Asset, &BuddhaGlow1) && ok;
+    ok = require_asset(BuddhaGlow2Asset, &BuddhaGlow2) && ok;
+    ok = require_asset(BuddhaRingAsset, &BuddhaRing) && ok;
+    if (require_asset(BuddhaRingAsset, &BuddhaRingInverted))
         invert_image(&BuddhaRingInverted);
     else
         ok = false;

@@ -30,15 +30,17 @@ bool CreditsSceneReady = false;
 
 namespace {
 
-const char *const BackgroundName = "credits\\credits_back.tga";
-const char *const TextName = "credits\\credits_text.tga";
-const char *const MaskName = "credits\\credits_mask.tga";
-const char *const TextureName = "credits\\credits_txt.tga";
-const char *const MeshName = "credits\\credits.3d";
-const char *const DissolveName = "credits\\credits_fade.tga";
+const char *const BackgroundName = CreditsBackgroundAsset.name;
+const char *const TextName = CreditsTextAsset.name;
+const char *const MaskName = CreditsMaskAsset.name;
+const char *const TextureName = CreditsTextureAsset.name;
+const char *const MeshName = CreditsMeshAsset.name;
+const char *const DissolveName = CreditsDissolveAsset.name;
 
 constexpr int WindowSwing = 256;  // the window's first row runs from 0 to 512
-constexpr int TextureMinRows = 2 * WindowSwing + TextureSide;
+static_assert(CreditsTextureAsset.min_rows == 2 * WindowSwing + TextureSide, "the window's whole swing");
+static_assert(CreditsTextAsset.width == CreditsTextWidth && CreditsTextAsset.min_rows == CreditsTextRows);
+static_assert(CreditsMaskAsset.width == CreditsTextWidth);
 constexpr size_t TextPixels = size_t{CreditsTextWidth} * CreditsTextRows;
 
 constexpr float ScrollStep = 0.25f;
@@ -99,12 +101,12 @@ void load_credits_scene()
     }
     load_image(DissolveName, &CreditsDissolve);
 
-    bool ok = require_picture(BackgroundName, &CreditsBackground, ImageWords, BandWidth, BandHeight);
-    ok = require_picture(TextName, &CreditsText, ImageWords, CreditsTextWidth, CreditsTextRows) && ok;
-    ok = require_picture(MaskName, &CreditsMask, ImageBytes, CreditsTextWidth, BandHeight) && ok;
-    ok = require_picture(TextureName, &CreditsTexture, ImageWords, TextureSide, TextureMinRows) && ok;
+    bool ok = require_asset(CreditsBackgroundAsset, &CreditsBackground);
+    ok = require_asset(CreditsTextAsset, &CreditsText) && ok;
+    ok = require_asset(CreditsMaskAsset, &CreditsMask) && ok;
+    ok = require_asset(CreditsTextureAsset, &CreditsTexture) && ok;
     ok = require_mesh(MeshName, &CreditsMesh) && ok;
-    ok = require_picture(DissolveName, &CreditsDissolve, ImageBytes, BandWidth, BandHeight) && ok;
+    ok = require_asset(CreditsDissolveAsset, &CreditsDissolve) && ok;
     CreditsSceneReady = ok;
 }
 

@@ -29,10 +29,10 @@ constexpr int RoughSpanXY = 32, RoughSpanZ = 128;
 
 const Rgb Black = {0, 0, 0};
 
-const char *const MapXName = "plane\\plane_vortex_x.tga";
-const char *const MapYName = "plane\\plane_vortex_y.tga";
-const char *const SourceName = "plane\\plane_vortex_txt.tga";
-const char *const MeshName = "plane\\plane.3d";
+const char *const MapXName = PlaneMapXAsset.name;
+const char *const MapYName = PlaneMapYAsset.name;
+const char *const SourceName = PlaneSourceAsset.name;
+const char *const MeshName = PlaneMeshAsset.name;
 
 bool load_sheet(Mesh *mesh)
 {
@@ -84,7 +84,7 @@ bool PlaneSceneReady = false;
 void load_plane_scene()
 {
     bool ok = true;
-    ok = load_warp_pictures(MapXName, MapYName, SourceName, TextureSide, TextureSide, &PlaneMapX, &PlaneMapY, &PlaneSource,
+    ok = load_warp_pictures(MapXName, MapYName, SourceName, PlaneMapXAsset.width, PlaneMapXAsset.min_rows, &PlaneMapX, &PlaneMapY, &PlaneSource,
                             &PlaneSourceInverted) && ok;
 
     alloc_cleared(&PlaneTexture.pixels, TextureBytes);

@@ -41,14 +41,16 @@ bool SystemSceneReady = false;
 
 namespace {
 
-const char *const CopyName = "system\\system.3d";
-const char *const TextureName = "system\\system_txt.tga";
-const char *const PlaneName = "system\\system_plane.3d";
-const char *const HeightName = "system\\system_high.tga";
-const char *const GulaName = "believe\\gula.3d";
+const char *const CopyName = SystemMeshAsset.name;
+const char *const TextureName = SystemTextureAsset.name;
+const char *const PlaneName = SystemPlaneAsset.name;
+const char *const HeightName = SystemHeightAsset.name;
+const char *const GulaName = GulaAsset.name;
 
 // The window starts at most 30 rows down and spans 256 rows.
 constexpr int TextureMinRows = 286;
+static_assert(SystemTextureAsset.min_rows == TextureMinRows);
+static_assert(SystemHeightAsset.width == SystemGridSide && SystemHeightAsset.min_rows == SystemGridSide);
 constexpr int TextureRowStep = 2, TextureRowWrap = 32;
 
 // Copy 0's w falls from 3.0 to 0.2 and jumps back; the others sit 0.5 apart.
@@ -231,8 +233,8 @@ void load_system_scene()
     bool ok = plane_ok;
     for (Mesh &mesh : SystemCopyMeshes)
         ok = require_mesh(CopyName, &mesh) && ok;
-    ok = require_picture(TextureName, &SystemTextureStore, ImageWords, TextureSide, TextureMinRows) && ok;
-    ok = require_picture(HeightName, &SystemHeight, ImageBytes, SystemGridSide, SystemGridSide) && ok;
+    ok = require_asset(SystemTextureAsset, &SystemTextureStore) && ok;
+    ok = require_asset(SystemHeightAsset, &SystemHeight) && ok;
     ok = require_mesh(GulaName, &SystemGulaMesh) && ok;
     SystemSceneReady = ok;
 }

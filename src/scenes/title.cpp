@@ -28,13 +28,8 @@ bool TitleWipeFalling;
 
 namespace {
 
-constexpr const char *MeshName = "orvanti\\orvanti.3d";
-constexpr const char *TextureName = "orvanti\\orvanti_txt.tga";
-constexpr const char *BackgroundNames[3] = {"orvanti\\orvanti_back1.tga", "orvanti\\orvanti_back2.tga",
-                                            "orvanti\\orvanti_back3.tga"};
-constexpr const char *ColourName = "orvanti\\orvanti_col.tga";
-constexpr const char *WipeName = "orvanti\\orvanti_fade.tga";
-constexpr const char *FlashName = "orvanti\\orvanti_flash.tga";
+constexpr const AssetEntry *BackgroundAssets[3] = {&TitleBackground1Asset, &TitleBackground2Asset,
+                                                   &TitleBackground3Asset};
 
 constexpr int BandPixels = BandWidth * BandHeight;
 constexpr int TextureWidth = 256;
@@ -43,6 +38,9 @@ constexpr int TextureMinRows = TexturePeriod - 1 + 256;  // 511
 constexpr int BackgroundPeriod = 320;
 constexpr int BackgroundMinRows = BackgroundPeriod - 1 + BandHeight;  // 639
 constexpr int BackgroundSpeed[3] = {3, 2, 1};  // rows per tick
+static_assert(TitleTextureAsset.width == TextureWidth && TitleTextureAsset.min_rows == TextureMinRows);
+static_assert(TitleBackground1Asset.min_rows == BackgroundMinRows && TitleBackground2Asset.min_rows == BackgroundMinRows &&
+              TitleBackground3Asset.min_rows == BackgroundMinRows);
 
 constexpr float CameraDistance = -100.0f;
 constexpr float TexturedCloser = 50.0f;  // the textured rendering's camera moves this much nearer
@@ -71,27 +69,26 @@ void render_title(DrawCallback callback)
 void load_title_scene()
 {
     TitleSceneReady = false;
-    load_mesh(MeshName, &TitleMesh);
-    load_image(TextureName, &TitleTexture);
+    load_mesh(TitleMeshAsset.name, &TitleMesh);
+    load_image(TitleTextureAsset.name, &TitleTexture);
     TitleScrollTexture = TitleTexture;
-    bool mesh = require_mesh(MeshName, &TitleMesh);
+    bool mesh = require_mesh(TitleMeshAsset.name, &TitleMesh);
     if (mesh)
         set_object_texture(title_object(), &TitleScrollTexture);
     for (int b = 0; b < 3; b++)
-        load_image(BackgroundNames[b], &TitleBackgrounds[b]);
+        load_image(BackgroundAssets[b]->name, &TitleBackgrounds[b]);
     alloc_cleared(&TitleComposite, static_cast<size_t>(BandPixels) * sizeof(uint32_t));
-    load_image(ColourName, &TitleColours);
-    load_image(WipeName, &TitleWipe);
-    load_image(FlashName, &TitleFlash);
+    load_image(TitleColourAsset.name, &TitleColours);
+    load_image(TitleWipeAsset.name, &TitleWipe);
+    load_image(TitleFlashAsset.name, &TitleFlash);
     alloc_cleared(&TitleFlashRing, static_cast<size_t>(BandPixels) * 2);
 
-    bool pictures = require_picture(TextureName, &TitleTexture, ImageWords, TextureWidth, TextureMinRows);
+    bool pictures = require_asset(TitleTextureAsset, &TitleTexture);
     for (int b = 0; b < 3; b++)
-        pictures = require_picture(BackgroundNames[b], &TitleBackgrounds[b], ImageWords, BandWidth,
-                                   BackgroundMinRows) && pictures;
-    pictures = require_picture(ColourName, &TitleColours, ImageWords, BandWidth, BandHeight) && pictures;
-    pictures = require_picture(WipeName, &TitleWipe, ImageBytes, BandWidth, BandHeight) && pictures;
-    pictures = require_picture(FlashName, &TitleFlash, ImageBytes, BandWidth, BandHeight) && pictures;
+        pictures = require_asset(*BackgroundAssets[b], &TitleBackgrounds[b]) && pictures;
+    pictures = require_asset(TitleColourAsset, &TitleColours) && pictures;
+    pictures = require_asset(TitleWipeAsset, &TitleWipe) && pictures;
+    pictures = require_asset(TitleFlashAsset, &TitleFlash) && pictures;
     if (pictures && TitleFlashRing) {
         memcpy(TitleFlashRing, TitleFlash.pixels, BandPixels);
         memcpy(TitleFlashRing + BandPixels, TitleFlash.pixels, BandPixels);

@@ -40,11 +40,11 @@ bool TunnelSceneReady = false;
 
 namespace {
 
-const char *const TubeName = "tunel\\tunel.3d";
-const char *const BallName = "ball\\ball.3d";
-const char *const TextureName = "tunel\\tunel_txt.tga";
-const char *const BallTextureName = "tunel\\tunel_ball_txt.tga";
-const char *const PictureName = "tunel\\tunel_pic.tga";
+const char *const TubeName = TunnelMeshAsset.name;
+const char *const BallName = BallMeshAsset.name;
+const char *const TextureName = TunnelTextureAsset.name;
+const char *const BallTextureName = TunnelBallTextureAsset.name;
+const char *const PictureName = TunnelPictureAsset.name;
 constexpr float TunnelScale = 0.5f;
 constexpr float TunnelBallScale = 1.0f;
 constexpr float TravelStep = 7.1f;  // 355 units a second
@@ -53,6 +53,7 @@ constexpr float MorphStep = 0.03f;
 constexpr float MorphTop = 1.0f, MorphBottom = -0.5f;
 constexpr float PhaseStep = 0.01f;
 constexpr int TextureWindowRows = 256;
+static_assert(TunnelTextureAsset.min_rows == 2 * TextureWindowRows && TunnelBallTextureAsset.min_rows == TextureWindowRows);
 constexpr float TubeTurn = 0.005f;  // radians per tick about the tube's axis
 constexpr float BallTurn = 0.05f;   // radians per tick about x and about y
 constexpr float CameraDistance = 200.0f;
@@ -124,10 +125,9 @@ void load_tunnel_scene()
     for (Mesh *tube : tubes)
         ok = require_mesh(TubeName, tube) && ok;
     ok = require_mesh(BallName, &TunnelBallMesh) && ok;
-    ok = require_picture(TextureName, &TunnelTexture, ImageWords, TextureSide, 2 * TextureWindowRows) && ok;
-    ok = require_picture(BallTextureName, &TunnelBallTexture, ImageWords, TextureSide, TextureWindowRows) &&
-         ok;
-    ok = require_picture(PictureName, &TunnelPicture, ImageWords, BandWidth, BandHeight) && ok;
+    ok = require_asset(TunnelTextureAsset, &TunnelTexture) && ok;
+    ok = require_asset(TunnelBallTextureAsset, &TunnelBallTexture) && ok;
+    ok = require_asset(TunnelPictureAsset, &TunnelPicture) && ok;
     TunnelSceneReady = ok;
 }
 
