@@ -6,7 +6,7 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
-#include "tga_writer.h"
+#include "picture_entry.h"
 #include "vortex_paint.h"
 
 namespace {
@@ -77,8 +77,7 @@ void make_plane_source(AssetList &entries)
         }
     }
     close_warp_source(pixels);
-    entries.push_back({"plane\\plane_vortex_txt.tga",
-                       encode_tga_true_colour(WarpSourceSide, WarpSourceSide, pixels.data())});
+    add_true_colour(entries, "plane\\plane_vortex_txt.tga", WarpSourceSide, WarpSourceSide, pixels);
 }
 
 // The sheet fills most of the band at the scene's camera (at -130, shown

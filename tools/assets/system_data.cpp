@@ -9,8 +9,8 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "picture_entry.h"
 #include "raster/raster.h"
-#include "tga_writer.h"
 
 namespace {
 
@@ -153,8 +153,8 @@ void make_system_data(AssetList &entries)
     MeshObjectSource disc = make_disc();
     entries.push_back({"system\\system.3d", encode_mesh({disc})});
     std::vector<uint32_t> texture = paint_circuit();
-    entries.push_back({"system\\system_txt.tga", encode_tga_true_colour(TextureSide, TextureRows, texture.data())});
+    add_true_colour(entries, "system\\system_txt.tga", TextureSide, TextureRows, texture);
     entries.push_back({"system\\system_plane.3d", encode_mesh({make_grid()})});
     std::vector<uint8_t> heights = paint_heights();
-    entries.push_back({"system\\system_high.tga", encode_tga_grey(GridSide, GridSide, heights.data())});
+    add_grey(entries, "system\\system_high.tga", GridSide, GridSide, heights);
 }

@@ -8,9 +8,9 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "picture_entry.h"
 #include "raster/raster.h"
 #include "raster/render_target.h"
-#include "tga_writer.h"
 
 namespace {
 
@@ -151,9 +151,9 @@ void make_tunnel_data(AssetList &entries)
 {
     entries.push_back({"tunel\\tunel.3d", encode_mesh({make_tube()})});
     std::vector<uint32_t> texture = paint_tunnel_texture();
-    entries.push_back({"tunel\\tunel_txt.tga", encode_tga_true_colour(TextureSize, TunnelTextureRows, texture.data())});
+    add_true_colour(entries, "tunel\\tunel_txt.tga", TextureSize, TunnelTextureRows, texture);
     std::vector<uint32_t> ball = paint_ball_texture();
-    entries.push_back({"tunel\\tunel_ball_txt.tga", encode_tga_true_colour(TextureSize, TextureSize, ball.data())});
+    add_true_colour(entries, "tunel\\tunel_ball_txt.tga", TextureSize, TextureSize, ball);
     std::vector<uint32_t> picture = paint_tunnel_picture();
-    entries.push_back({"tunel\\tunel_pic.tga", encode_tga_true_colour(BandWidth, BandHeight, picture.data())});
+    add_true_colour(entries, "tunel\\tunel_pic.tga", BandWidth, BandHeight, picture);
 }
