@@ -152,7 +152,8 @@ TEST_F(BallScene, VortexTextureIsTheRedOfTheBandCentreAlsoWhenInverted)
         FadeValue = fade.value;
         ball_scene_handler(0, 37, 0);
         ticks += 37;  // the offsets are the ticks since init across and half of them down
-        const std::vector<uint32_t> band = warped_band(fade.inverted ? BallSourceInverted : BallSource, ticks, ticks / 2);
+        const Image &source = fade.inverted ? BallSourceInverted : BallSource;
+        const std::vector<uint32_t> band = warped_band(source, ticks, ticks / 2);
         const uint32_t *texels = image_words(&BallVortexTexture);
         for (int r = 0; r < 256; r++)
             for (int c = 0; c < 256; c++)

@@ -158,7 +158,8 @@ TEST_F(PlaneScene, WarpClockAndKindThreeFlashSwitchingSourceAndOutlinesTogether)
         FadeValue = fade.value;
         plane_scene_handler(1, 0, 0);
         plane_scene_handler(0, 234, 0);  // blend back near 0; offsets 234 and 117
-        const std::vector<uint32_t> expected = warped_texture(fade.flash ? PlaneSourceInverted : PlaneSource, 234, 117);
+        const Image &source = fade.flash ? PlaneSourceInverted : PlaneSource;
+        const std::vector<uint32_t> expected = warped_texture(source, 234, 117);
         const uint32_t *texels = image_words(&PlaneTexture);
         for (int i = 0; i < TextureSide * TextureSide; i++)
             ASSERT_EQ(texels[i], expected[i]) << "kind " << int(fade.kind) << " value " << fade.value << ", texel " << i;

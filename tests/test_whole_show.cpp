@@ -70,7 +70,8 @@ void expect_runs(const std::vector<TraceLine> &trace, const Run *runs, size_t co
         if (i > 0 && value(trace[i]) == value(trace[i - 1]))
             continue;
         const TraceLine &at = trace[i];
-        ASSERT_LT(next, count) << what << ": an extra change at frame " << at.frame << ", " << at.order << ":" << at.row;
+        ASSERT_LT(next, count) << what << ": an extra change at frame " << at.frame << ", " << at.order << ":"
+                               << at.row;
         const Run &run = runs[next];
         const auto expected = value(TraceLine{0, 0, 0, 0, run.handler, run.param, 0, run.param});
         ASSERT_EQ(value(at), expected) << what << " change " << next << " at frame " << at.frame << ", " << at.order

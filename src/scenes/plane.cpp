@@ -84,8 +84,8 @@ bool PlaneSceneReady = false;
 void load_plane_scene()
 {
     bool ok = true;
-    ok = load_warp_pictures(MapXName, MapYName, SourceName, PlaneMapXAsset.width, PlaneMapXAsset.min_rows, &PlaneMapX, &PlaneMapY, &PlaneSource,
-                            &PlaneSourceInverted) && ok;
+    ok = load_warp_pictures(MapXName, MapYName, SourceName, PlaneMapXAsset.width, PlaneMapXAsset.min_rows, &PlaneMapX,
+                            &PlaneMapY, &PlaneSource, &PlaneSourceInverted) && ok;
 
     alloc_cleared(&PlaneTexture.pixels, TextureBytes);
     ok = ok && PlaneTexture.pixels;

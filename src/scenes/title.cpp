@@ -39,7 +39,8 @@ constexpr int BackgroundPeriod = 320;
 constexpr int BackgroundMinRows = BackgroundPeriod - 1 + BandHeight;  // 639
 constexpr int BackgroundSpeed[3] = {3, 2, 1};  // rows per tick
 static_assert(TitleTextureAsset.width == TextureWidth && TitleTextureAsset.min_rows == TextureMinRows);
-static_assert(TitleBackground1Asset.min_rows == BackgroundMinRows && TitleBackground2Asset.min_rows == BackgroundMinRows &&
+static_assert(TitleBackground1Asset.min_rows == BackgroundMinRows &&
+              TitleBackground2Asset.min_rows == BackgroundMinRows &&
               TitleBackground3Asset.min_rows == BackgroundMinRows);
 
 constexpr float CameraDistance = -100.0f;

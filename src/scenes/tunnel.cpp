@@ -53,7 +53,8 @@ constexpr float MorphStep = 0.03f;
 constexpr float MorphTop = 1.0f, MorphBottom = -0.5f;
 constexpr float PhaseStep = 0.01f;
 constexpr int TextureWindowRows = 256;
-static_assert(TunnelTextureAsset.min_rows == 2 * TextureWindowRows && TunnelBallTextureAsset.min_rows == TextureWindowRows);
+static_assert(TunnelTextureAsset.min_rows == 2 * TextureWindowRows &&
+              TunnelBallTextureAsset.min_rows == TextureWindowRows);
 constexpr float TubeTurn = 0.005f;  // radians per tick about the tube's axis
 constexpr float BallTurn = 0.05f;   // radians per tick about x and about y
 constexpr float CameraDistance = 200.0f;
