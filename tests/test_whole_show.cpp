@@ -77,10 +77,11 @@ void expect_runs(const std::vector<TraceLine> &trace, const Run *runs, size_t co
         ASSERT_EQ(value(at), expected) << what << " change " << next << " at frame " << at.frame << ", " << at.order
                                        << ":" << at.row;
         EXPECT_TRUE(reached(at, run)) << what << " change " << next << " came early, at " << at.order << ":" << at.row;
-        if (i > 0)
+        if (i > 0) {
             EXPECT_FALSE(reached(trace[i - 1], run))
                 << what << " change " << next << " came late: " << trace[i - 1].order << ":" << trace[i - 1].row
                 << " had reached " << run.order << ":" << run.row;
+        }
         next++;
     }
     EXPECT_EQ(next, count) << what << ": the show ended after " << next << " of " << count << " changes";
