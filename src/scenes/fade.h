@@ -6,7 +6,7 @@
 // The kind byte of a fade row, named for the scenes that test it.
 enum FadeKinds : uint8_t {
     FadeNone = 0,
-    FadeBoxTitleThreshold = 1,  // box title: band pixels at or under the value flash
+    FadeBoxTitleThreshold = 1,  // box title: band pixels whose level lies below the value flash
     FadeTitleThreshold = 2,     // title: the same through the title's flash picture
     FadeFlash = 3,              // the short flash most scenes invert or brighten on
     FadeStrongFlash = 4,        // ball: also swaps the vortex ball's colours; buddha: the whole band
