@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "../tests/support/span_reference.h"
 #include "data/image.h"
 #include "engine/matrix.h"
 #include "engine/mesh.h"
@@ -130,21 +129,21 @@ void textured(benchmark::State &state, int transparent, TexturedSpanRoutine span
 
 void BM_TexturedOpaque(benchmark::State &state) { textured(state, 0, draw_textured_span); }
 void BM_TexturedTransparent(benchmark::State &state) { textured(state, 1, draw_textured_span); }
-void BM_TexturedOpaqueReferenceSpan(benchmark::State &state)
+// The same spans with the four-pixel loop turned off.
+void one_pixel_loop(benchmark::State &state, int transparent)
 {
-    textured(state, 0, reference_textured_span);
+    SpanAllowWide = false;
+    textured(state, transparent, draw_textured_span);
+    SpanAllowWide = true;
 }
-void BM_TexturedTransparentReferenceSpan(benchmark::State &state)
-{
-    textured(state, 1, reference_textured_span);
-}
+void BM_TexturedOpaqueOnePixelLoop(benchmark::State &state) { one_pixel_loop(state, 0); }
+void BM_TexturedTransparentOnePixelLoop(benchmark::State &state) { one_pixel_loop(state, 1); }
 BENCHMARK(BM_TexturedOpaque)->Arg(0)->Arg(1)->Arg(2);
 BENCHMARK(BM_TexturedTransparent)->Arg(0)->Arg(1)->Arg(2);
-BENCHMARK(BM_TexturedOpaqueReferenceSpan)->Arg(0)->Arg(1)->Arg(2);
-BENCHMARK(BM_TexturedTransparentReferenceSpan)->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_TexturedOpaqueOnePixelLoop)->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_TexturedTransparentOnePixelLoop)->Arg(0)->Arg(1)->Arg(2);
 
 void draw_opaque(Face *face) { draw_face_textured(face, 0); }
-void draw_opaque_reference(Face *face) { draw_face_textured_with(face, 0, reference_textured_span); }
 
 void sphere_frames(benchmark::State &state, DrawCallback draw)
 {
@@ -178,8 +177,13 @@ void sphere_frames(benchmark::State &state, DrawCallback draw)
 }
 
 void BM_SphereFrame(benchmark::State &state) { sphere_frames(state, draw_opaque); }
-void BM_SphereFrameReferenceSpan(benchmark::State &state) { sphere_frames(state, draw_opaque_reference); }
+void BM_SphereFrameOnePixelLoop(benchmark::State &state)
+{
+    SpanAllowWide = false;
+    sphere_frames(state, draw_opaque);
+    SpanAllowWide = true;
+}
 BENCHMARK(BM_SphereFrame);
-BENCHMARK(BM_SphereFrameReferenceSpan);
+BENCHMARK(BM_SphereFrameOnePixelLoop);
 
 }  // namespace

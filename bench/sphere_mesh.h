@@ -8,8 +8,7 @@
 #include "data/image.h"
 #include "engine/matrix.h"
 #include "engine/mesh.h"
-
-constexpr int TextureSide = 256;
+#include "raster/raster.h"
 
 // A texture with a checker of holes (zero texels) for the transparent cases.
 inline Image &texture()

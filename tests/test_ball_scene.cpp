@@ -12,8 +12,10 @@
 #include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
+#include "raster/render_target.h"
 #include "scene_fixture.h"
 #include "scenes/ball.h"
+#include "scenes/image_ops.h"
 #include "scenes/scenes.h"
 #include "shell/sequencer.h"
 #include "tga_writer.h"
@@ -46,13 +48,16 @@ protected:
         return z;
     }
 
-    // The texel the warp puts at band (row, column) with the scene's offsets.
-    static uint32_t warped(int row, int column, const Image &source)
+    // The band warp_band draws from `source` with these offsets (its own
+    // arithmetic is checked with the other image operations).
+    static std::vector<uint32_t> warped_band(const Image &source, int offset_x, int offset_y)
     {
-        int i = row * 640 + column;
-        int tx = (BallMapX.pixels[i] + (BallTicks & 255)) % 255;
-        int ty = (BallMapY.pixels[i] + ((BallTicks / 2) & 255)) % 255;
-        return image_words(&source)[ty * 256 + tx];
+        std::vector<uint32_t> band(BandWidth * BandHeight);
+        const TargetBand saved = RenderTarget;
+        RenderTarget = {band.data(), BandWidth};
+        warp_band(BallMapX.pixels, BallMapY.pixels, image_words(&source), offset_x, offset_y);
+        RenderTarget = saved;
+        return band;
     }
 };
 
@@ -134,24 +139,27 @@ TEST_F(BallScene, VortexTextureIsTheRedOfTheBandCentreAlsoWhenInverted)
     memcpy(turned, BallVortexMesh.objects[0].matrix, sizeof turned);
     ball_scene_handler(1, 0, 0);
     EXPECT_EQ(memcmp(turned, BallVortexMesh.objects[0].matrix, sizeof turned), 0) << "init turned the ball";
-    EXPECT_EQ(pixel(0, 0), warped(0, 0, BallSource)) << "init warps with offsets 0";
+    EXPECT_EQ(pixel(0, 0), warped_band(BallSource, 0, 0)[0]) << "init warps with offsets 0";
 
     struct Fade {
         uint8_t kind;
         int value;
         bool inverted;
     };
+    int ticks = 0;
     for (Fade fade : {Fade{0, 0, false}, Fade{3, 32, true}, Fade{4, 8, true}, Fade{3, 0, false}, Fade{2, 32, false}}) {
         FadeKind = fade.kind;
         FadeValue = fade.value;
-        ball_scene_handler(0, 37, 0);  // offsets move 37 across and about half that down
+        ball_scene_handler(0, 37, 0);
+        ticks += 37;  // the offsets are the ticks since init across and half of them down
         const Image &source = fade.inverted ? BallSourceInverted : BallSource;
+        const std::vector<uint32_t> band = warped_band(source, ticks, ticks / 2);
         const uint32_t *texels = image_words(&BallVortexTexture);
         for (int r = 0; r < 256; r++)
             for (int c = 0; c < 256; c++)
-                ASSERT_EQ(texels[r * 256 + c], warped(32 + r, 192 + c, source) & 0xFF0000)
+                ASSERT_EQ(texels[r * 256 + c], band[(32 + r) * BandWidth + 192 + c] & 0xFF0000)
                     << "kind " << int(fade.kind) << " value " << fade.value << ", texel " << r << ", " << c;
-        EXPECT_EQ(pixel(0, 0), warped(0, 0, source)) << "kind " << int(fade.kind);
+        EXPECT_EQ(pixel(0, 0), band[0]) << "kind " << int(fade.kind);
     }
     EXPECT_TRUE(guard_intact(target));
 }

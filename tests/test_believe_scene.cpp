@@ -50,7 +50,7 @@ TEST_F(BandTest, BelieveAdvanceOnlyCallChangesNoPixelButTurnsLikeADrawingCall)
 {
     open_show_archive();
     load_believe_scene();
-    ASSERT_TRUE(BelieveLoaded) << StartupFailure;
+    ASSERT_TRUE(BelieveSceneReady) << StartupFailure;
     use_band(704, 0);  // columns past 639 must stay untouched too
 
     believe_scene_handler(1, 0, 0);

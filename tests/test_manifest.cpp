@@ -11,75 +11,21 @@
 #include "data/image.h"
 #include "data/startup_error.h"
 #include "engine/mesh.h"
+#include "scenes/asset_table.h"
 
 namespace {
 
-enum class Entry { Grey, Words, Mesh };
-
-struct ManifestRow {
-    const char *scene;
+// Pictures the loaders take at any size but the scenes draw at one: the
+// figure's middle column meets the ring's centre, the scroller fills its
+// strip, the ring sprite is placed by its corner.
+struct DrawnSize {
     const char *name;
-    Entry type;
-    int width;     // pictures: exact width
-    int min_rows;  // pictures: least height
+    int width, min_rows;
 };
-
-// One row per entry a loader asks for; later scenes add theirs.
-const ManifestRow Manifest[] = {
-    {"box", "box\\box_txt.tga", Entry::Words, 256, 1023},
-    {"box", "box\\box_offset.tga", Entry::Grey, 960, 480},
-    {"box", "box\\box_3d.3d", Entry::Mesh, 0, 0},
-    {"box", "box\\box_3d_.3d", Entry::Mesh, 0, 0},
-    {"box", "box\\box_title.tga", Entry::Words, 640, 160},
-    {"box", "box\\box_title_fade.tga", Entry::Grey, 1280, 127},
-    {"box", "box\\box_flash.tga", Entry::Grey, 640, 320},
-    {"title", "orvanti\\orvanti.3d", Entry::Mesh, 0, 0},
-    {"title", "orvanti\\orvanti_txt.tga", Entry::Words, 256, 511},
-    {"title", "orvanti\\orvanti_back1.tga", Entry::Words, 640, 639},
-    {"title", "orvanti\\orvanti_back2.tga", Entry::Words, 640, 639},
-    {"title", "orvanti\\orvanti_back3.tga", Entry::Words, 640, 639},
-    {"title", "orvanti\\orvanti_col.tga", Entry::Words, 640, 320},
-    {"title", "orvanti\\orvanti_fade.tga", Entry::Grey, 640, 320},
-    {"title", "orvanti\\orvanti_flash.tga", Entry::Grey, 640, 320},
-    {"ball", "ball\\ball_vortex_x1.tga", Entry::Grey, 640, 320},
-    {"ball", "ball\\ball_vortex_y1.tga", Entry::Grey, 640, 320},
-    {"ball", "ball\\ball_vortex_txt.tga", Entry::Words, 256, 255},
-    {"ball", "ball\\ball.3d", Entry::Mesh, 0, 0},
-    {"plane", "plane\\plane_vortex_x.tga", Entry::Grey, 256, 256},
-    {"plane", "plane\\plane_vortex_y.tga", Entry::Grey, 256, 256},
-    {"plane", "plane\\plane_vortex_txt.tga", Entry::Words, 256, 255},
-    {"plane", "plane\\plane.3d", Entry::Mesh, 0, 0},
-    {"believe", "believe\\believe_back.tga", Entry::Words, 640, 320},
-    {"believe", "believe\\believe_txt.tga", Entry::Words, 256, 256},
-    {"believe", "believe\\osma.3d", Entry::Mesh, 0, 0},
-    {"believe", "believe\\gula.3d", Entry::Mesh, 0, 0},
-    {"tunnel", "tunel\\tunel.3d", Entry::Mesh, 0, 0},
-    {"tunnel", "tunel\\tunel_txt.tga", Entry::Words, 256, 512},
-    {"tunnel", "tunel\\tunel_ball_txt.tga", Entry::Words, 256, 256},
-    {"tunnel", "tunel\\tunel_pic.tga", Entry::Words, 640, 320},
-    {"buddha", "buddha\\buddha_pic.tga", Entry::Words, 116, 1},
-    {"buddha", "buddha\\buddha_01.tga", Entry::Grey, 56, 107},
-    {"buddha", "buddha\\buddha_txt1.tga", Entry::Words, 256, 256},
-    {"buddha", "buddha\\buddha_txt2.tga", Entry::Words, 256, 255},
-    {"buddha", "buddha\\buddha_box.3d", Entry::Mesh, 0, 0},
-    {"buddha", "buddha\\buddha_box2.3d", Entry::Mesh, 0, 0},
-    {"buddha", "buddha\\buddha_xfade.tga", Entry::Grey, 256, 64},
-    {"buddha", "buddha\\buddha_offset_x.tga", Entry::Grey, 256, 256},
-    {"buddha", "buddha\\buddha_offset_y.tga", Entry::Grey, 256, 256},
-    {"buddha", "buddha\\buddha_glow1.tga", Entry::Grey, 256, 256},
-    {"buddha", "buddha\\buddha_glow2.tga", Entry::Grey, 256, 256},
-    {"buddha", "buddha\\buddha_null.tga", Entry::Words, 26, 26},
-    {"system", "system\\system.3d", Entry::Mesh, 0, 0},
-    {"system", "system\\system_txt.tga", Entry::Words, 256, 286},
-    {"system", "system\\system_plane.3d", Entry::Mesh, 0, 0},
-    {"system", "system\\system_high.tga", Entry::Grey, 50, 50},
-    {"system", "believe\\gula.3d", Entry::Mesh, 0, 0},
-    {"credits", "credits\\credits_back.tga", Entry::Words, 640, 320},
-    {"credits", "credits\\credits_text.tga", Entry::Words, 256, 320},
-    {"credits", "credits\\credits_mask.tga", Entry::Grey, 256, 320},
-    {"credits", "credits\\credits_txt.tga", Entry::Words, 256, 768},
-    {"credits", "credits\\credits.3d", Entry::Mesh, 0, 0},
-    {"credits", "credits\\credits_fade.tga", Entry::Grey, 640, 320},
+constexpr DrawnSize DrawnSizes[] = {
+    {BuddhaPictureAsset.name, 116, 1},
+    {BuddhaScrollerAsset.name, 56, 107},
+    {BuddhaRingAsset.name, 26, 26},
 };
 
 class ManifestTest : public ::testing::Test {
@@ -119,12 +65,20 @@ Extent extent_of(const Object3D &o)
 
 TEST_F(ManifestTest, EveryEntryDecodesToTheShapeItsSceneIndexes)
 {
-    for (const ManifestRow &row : Manifest) {
-        SCOPED_TRACE(std::string(row.scene) + ": " + row.name);
+    for (const AssetEntry *row : AssetTable) {
+        SCOPED_TRACE(row->purpose);
+        SCOPED_TRACE(row->name);
         reset_startup_error();
-        if (row.type == Entry::Mesh) {
+        if (row->kind == AssetRaw) {
+            char stored[ArchiveNameSlot];
+            ASSERT_TRUE(upper_case_entry_name(row->name, stored));
+            EXPECT_GE(find_entry_size(stored), uint32_t(row->width) * row->min_rows);
+            EXPECT_EQ(StartupError, 0) << StartupFailure;
+            continue;
+        }
+        if (row->kind == AssetMesh) {
             Mesh mesh{};
-            load_mesh(row.name, &mesh);
+            load_mesh(row->name, &mesh);
             EXPECT_EQ(StartupError, 0) << StartupFailure;
             EXPECT_GE(mesh.object_count, 1);
             if (mesh.object_count >= 1) {
@@ -138,12 +92,19 @@ TEST_F(ManifestTest, EveryEntryDecodesToTheShapeItsSceneIndexes)
             continue;
         }
         Image image{};
-        load_image(row.name, &image);
+        load_image(row->name, &image);
         EXPECT_EQ(StartupError, 0) << StartupFailure;
         EXPECT_NE(image.pixels, nullptr);
-        EXPECT_EQ(image.kind, row.type == Entry::Grey ? 1 : 2);
-        EXPECT_EQ(image.width, row.width);
-        EXPECT_GE(image.height, row.min_rows);
+        EXPECT_EQ(image.kind, row->kind == AssetGrey ? ImageBytes : ImageWords);
+        if (row->width > 0) {
+            EXPECT_EQ(image.width, row->width);
+        }
+        EXPECT_GE(image.height, row->min_rows);
+        for (const DrawnSize &drawn : DrawnSizes)
+            if (std::string(drawn.name) == row->name) {
+                EXPECT_EQ(image.width, drawn.width);
+                EXPECT_GE(image.height, drawn.min_rows);
+            }
         free_image(&image);
     }
 }
@@ -151,8 +112,8 @@ TEST_F(ManifestTest, EveryEntryDecodesToTheShapeItsSceneIndexes)
 TEST_F(ManifestTest, RandomBoxHasAtLeastTheBoxsVertexRecords)
 {
     Mesh box{}, random{};
-    load_mesh("box\\box_3d.3d", &box);
-    load_mesh("box\\box_3d_.3d", &random);
+    load_mesh(BoxMeshAsset.name, &box);
+    load_mesh(BoxRandomMeshAsset.name, &random);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     EXPECT_GE(random.objects[0].vertex_count, box.objects[0].vertex_count);
     EXPECT_GT(box.objects[0].face_count, 500) << "the box must break into many small triangles";
@@ -164,7 +125,7 @@ TEST_F(ManifestTest, BoxNeverTurnsACornerPastTheNearDistance)
 {
     // Culled as if 512 in front against a near distance of 450, at any rotation.
     Mesh box{};
-    load_mesh("box\\box_3d.3d", &box);
+    load_mesh(BoxMeshAsset.name, &box);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     EXPECT_LT(extent_of(box.objects[0]).radius, 512.0 - 450.0);
     free_mesh(&box);
@@ -176,7 +137,7 @@ TEST_F(ManifestTest, TitleWordFitsTheFlatRenderingAtEveryTurn)
     // positive depth while its distance from the vertical axis stays below
     // 100, and stays inside the side planes up to about 78.
     Mesh word{};
-    load_mesh("orvanti\\orvanti.3d", &word);
+    load_mesh(TitleMeshAsset.name, &word);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     const Object3D &o = word.objects[0];
     double axis = 0, height = 0;
@@ -252,14 +213,14 @@ void expect_swirl(const char *map_x_name, const char *map_y_name, int width, dou
 
 TEST_F(ManifestTest, VortexMapsSwirlAboutTheirCentres)
 {
-    expect_swirl("ball\\ball_vortex_x1.tga", "ball\\ball_vortex_y1.tga", 640, 320.0, 160.0);
-    expect_swirl("plane\\plane_vortex_x.tga", "plane\\plane_vortex_y.tga", 256, 128.0, 128.0);
+    expect_swirl(BallMapXAsset.name, BallMapYAsset.name, 640, 320.0, 160.0);
+    expect_swirl(PlaneMapXAsset.name, PlaneMapYAsset.name, 256, 128.0, 128.0);
 }
 
 TEST_F(ManifestTest, BallIsARoundSphereThatStaysWholeAtTheStoppedCamera)
 {
     Mesh ball{};
-    load_mesh("ball\\ball.3d", &ball);
+    load_mesh(BallMeshAsset.name, &ball);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     const Object3D &o = ball.objects[0];
     EXPECT_GE(o.face_count, 300);
@@ -289,7 +250,7 @@ TEST_F(ManifestTest, PlaneSheetStaysInFrontOfItsCameraThroughTheWholeBlend)
     // sheet's origin lies 78 deep; culled unscaled it lies 130 deep, with
     // the far plane at 200.
     Mesh sheet{};
-    load_mesh("plane\\plane.3d", &sheet);
+    load_mesh(PlaneMeshAsset.name, &sheet);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     const Object3D &o = sheet.objects[0];
     EXPECT_GE(o.face_count, 100) << "the sheet should be subdivided to bend";
@@ -311,8 +272,8 @@ TEST_F(ManifestTest, BelieveObjectsKeepTheirBodiesInsideTheNearDistance)
     // never loses a face, and the star loses at most the spikes turned at
     // the viewer, never its core.
     Mesh osma{}, gula{};
-    load_mesh("believe\\osma.3d", &osma);
-    load_mesh("believe\\gula.3d", &gula);
+    load_mesh(BelieveOsmaAsset.name, &osma);
+    load_mesh(GulaAsset.name, &gula);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     EXPECT_LT(extent_of(osma.objects[0]).radius, 500.0 - 450.0);
     const Object3D &star = gula.objects[0];
@@ -336,7 +297,7 @@ TEST_F(ManifestTest, TunnelOutlastsTheFlightAndKeepsItsTextureInRange)
     constexpr double Ticks = ((21 * 64 + 62) - (17 * 64 + 24)) * 6.0;
     constexpr double Flight = Ticks * 7.1;
     Mesh tube{};
-    load_mesh("tunel\\tunel.3d", &tube);
+    load_mesh(TunnelMeshAsset.name, &tube);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     const Object3D &o = tube.objects[0];
     double min_z = 1e9, max_z = -1e9, max_uv = 0, min_radius = 1e9;
@@ -372,9 +333,9 @@ TEST_F(ManifestTest, BuddhaBoxesKeepEveryFaceAndTheCrossfadeGrowsAcrossItsColumn
     // of 256, the second against 210.
     Mesh box{}, box2{};
     Image crossfade{};
-    load_mesh("buddha\\buddha_box.3d", &box);
-    load_mesh("buddha\\buddha_box2.3d", &box2);
-    load_image("buddha\\buddha_xfade.tga", &crossfade);
+    load_mesh(BuddhaBoxAsset.name, &box);
+    load_mesh(BuddhaBox2Asset.name, &box2);
+    load_image(BuddhaCrossfadeAsset.name, &crossfade);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     EXPECT_LT(extent_of(box.objects[0]).radius, 300.0 - 256.0);
     EXPECT_LT(extent_of(box2.objects[0]).radius, 300.0 - 210.0);
@@ -402,10 +363,10 @@ TEST_F(ManifestTest, SystemAndCreditsDataFitTheirCamerasAndTheDiscTextureRepeats
     // 250; the gem as if 512 in front against 500, at any turn.
     Mesh disc{}, gem{}, grid{};
     Image texture{};
-    load_mesh("system\\system.3d", &disc);
-    load_mesh("credits\\credits.3d", &gem);
-    load_mesh("system\\system_plane.3d", &grid);
-    load_image("system\\system_txt.tga", &texture);
+    load_mesh(SystemMeshAsset.name, &disc);
+    load_mesh(CreditsMeshAsset.name, &gem);
+    load_mesh(SystemPlaneAsset.name, &grid);
+    load_image(SystemTextureAsset.name, &texture);
     ASSERT_EQ(StartupError, 0) << StartupFailure;
     EXPECT_LT(extent_of(disc.objects[0]).max_z, 300.0 - 250.0);
     EXPECT_LT(extent_of(gem.objects[0]).radius, 512.0 - 500.0);

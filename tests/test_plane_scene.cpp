@@ -11,7 +11,9 @@
 #include "data/startup_error.h"
 #include "engine/random.h"
 #include "engine/view.h"
+#include "raster/raster.h"
 #include "scene_fixture.h"
+#include "scenes/image_ops.h"
 #include "scenes/plane.h"
 #include "scenes/scenes.h"
 #include "shell/sequencer.h"
@@ -34,12 +36,13 @@ protected:
 
     static void TearDownTestSuite() { release_plane_scene(); }
 
-    // The texel the warp puts at texture position i with the scene's clock.
-    uint32_t warped(int i, const Image &source) const
+    // The texture warp_texture makes of `source` with these offsets (its own
+    // arithmetic is checked with the other image operations).
+    static std::vector<uint32_t> warped_texture(const Image &source, int offset_x, int offset_y)
     {
-        int tx = (PlaneMapX.pixels[i] + (PlaneWarpClock & 255)) % 255;
-        int ty = (PlaneMapY.pixels[i] + ((PlaneWarpClock / 2) & 255)) % 255;
-        return image_words(&source)[ty * 256 + tx];
+        std::vector<uint32_t> texels(TextureSide * TextureSide);
+        warp_texture(texels.data(), PlaneMapX.pixels, PlaneMapY.pixels, image_words(&source), offset_x, offset_y);
+        return texels;
     }
 
     // Pure black pixels in a window that the resting sheet covers entirely.
@@ -156,9 +159,10 @@ TEST_F(PlaneScene, WarpClockAndKindThreeFlashSwitchingSourceAndOutlinesTogether)
         plane_scene_handler(1, 0, 0);
         plane_scene_handler(0, 234, 0);  // blend back near 0; offsets 234 and 117
         const Image &source = fade.flash ? PlaneSourceInverted : PlaneSource;
+        const std::vector<uint32_t> expected = warped_texture(source, 234, 117);
         const uint32_t *texels = image_words(&PlaneTexture);
-        for (int i = 0; i < 256 * 256; i += 5)
-            ASSERT_EQ(texels[i], warped(i, source)) << "kind " << int(fade.kind) << " value " << fade.value;
+        for (int i = 0; i < TextureSide * TextureSide; i++)
+            ASSERT_EQ(texels[i], expected[i]) << "kind " << int(fade.kind) << " value " << fade.value << ", texel " << i;
         // Neither picture holds pure black: black inside the sheet is outline.
         int black = black_inside_sheet();
         if (fade.flash) {

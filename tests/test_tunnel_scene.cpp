@@ -38,7 +38,7 @@ protected:
         open_show_archive();
         RandomBeforeLoad = RandomState;
         load_tunnel_scene();
-        ASSERT_TRUE(TunnelLoaded) << StartupFailure;
+        ASSERT_TRUE(TunnelSceneReady) << StartupFailure;
     }
     static void TearDownTestSuite() { free_tunnel_assets(); }
 };

@@ -67,9 +67,9 @@ void matrix_translate(Matrix m, float x, float y, float z)
 {
     Matrix translation;
     matrix_identity(translation);
-    translation[12] = x;
-    translation[13] = y;
-    translation[14] = z;
+    translation[MatrixTranslateX] = x;
+    translation[MatrixTranslateY] = y;
+    translation[MatrixTranslateZ] = z;
     apply_first(m, translation);
 }
 
@@ -77,7 +77,7 @@ void matrix_scale_w(Matrix m, float s)
 {
     Matrix weight;
     matrix_identity(weight);
-    weight[15] = s;
+    weight[MatrixWeight] = s;
     apply_first(m, weight);
 }
 

@@ -4,6 +4,12 @@
 using Matrix = float[16];  // element (r, c) is [4r + c]; row 3 holds the translation
 using Plane = float[4];    // a, b, c, d: a*x + b*y + c*z + d >= 0 is inside
 
+// Slots the scenes set directly: how much x adds to y and to z (row 0), the
+// translation (row 3) and row 3's homogeneous weight, set by matrix_scale_w.
+constexpr int MatrixShearYByX = 1, MatrixShearZByX = 2;
+constexpr int MatrixTranslateX = 12, MatrixTranslateY = 13, MatrixTranslateZ = 14;
+constexpr int MatrixWeight = 15;
+
 void matrix_identity(Matrix m);
 void matrix_multiply(const Matrix a, const Matrix b, Matrix out);  // out = b * a; out may alias
 void matrix_rotate_x(Matrix m, float angle);

@@ -8,6 +8,7 @@
 
 #include "data/archive.h"
 #include "data/startup_error.h"
+#include "engine/random.h"
 
 constexpr int64_t FileVertexSize = 20;
 constexpr int64_t FileFaceSize = 8;
@@ -262,4 +263,14 @@ void set_object_texture(Object3D *obj, Image *texture)
 {
     for (int j = 0; j < obj->face_count; j++)
         obj->faces[j].texture = texture;
+}
+
+void roughen_object(Object3D *obj, int span_xy, int span_z)
+{
+    for (int i = 0; i < obj->vertex_count; i++) {
+        Vertex &v = obj->vertices[i];
+        v.x += static_cast<float>(random_next() % span_xy - span_xy / 2);
+        v.y += static_cast<float>(random_next() % span_xy - span_xy / 2);
+        v.z += static_cast<float>(random_next() % span_z - span_z / 2);
+    }
 }

@@ -40,6 +40,10 @@ struct Mesh {
 void load_mesh(const char *name, Mesh *mesh);
 void compute_face_normals(Object3D *obj);
 void set_object_texture(Object3D *obj, Image *texture);
+// Moves every vertex record in order (face-normal records too) by whole
+// random amounts: x, then y, by (random mod span_xy) - span_xy / 2, then z
+// likewise with span_z; three draws a record from the one generator.
+void roughen_object(Object3D *obj, int span_xy, int span_z);
 // Frees what load_mesh allocated and leaves the mesh empty (tests and tools;
 // the program keeps its meshes to the end).
 void free_mesh(Mesh *mesh);

@@ -176,11 +176,9 @@ void draw_object(Object3D *obj)
         }
     }
     // Stable: faces of equal depth keep their mesh order, the same in every
-    // build (std::sort leaves their order to the library). The comparison
-    // gives the same answers as compare_face_depth(a, b) < 0.
-    std::stable_sort(order.begin(), order.end(), [](const Face *a, const Face *b) {
-        return !std::isnan(b->depth) && (std::isnan(a->depth) || a->depth > b->depth);
-    });
+    // build (std::sort leaves their order to the library).
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Face *a, const Face *b) { return compare_face_depth(a, b) < 0; });
 
     // The callback may replace itself while the object is drawn.
     for (Face *face : order) {

@@ -82,6 +82,9 @@ struct PlatformDisplay {
     void (*message_box)(const char *caption, const char *text);
 };
 
+// Frames per second of the sound every music driver renders.
+constexpr int MusicRate = 44100;
+
 // What music.start reports.
 enum MusicStartResult { MusicStarted = 0, MusicNoDevice = 1, MusicUnplayable = 2 };
 

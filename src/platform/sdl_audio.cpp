@@ -14,7 +14,6 @@
 #include "platform/module_player.h"
 #include "platform/platform.h"
 
-constexpr int MusicRate = 44100;
 // Frames per device buffer.
 constexpr int AudioBufferFrames = 1024;
 // Frames per module read: a row's start is placed to within half of this

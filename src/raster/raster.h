@@ -28,6 +28,16 @@ void draw_face_wire_shifted(Face *f, const Rgb *colour, float shift);
 void scan_edge(int x0, int y0, int x1, int y1, int32_t *left, int32_t *right);
 void draw_face_flat(Face *f, const Rgb *colour);
 
+// Textures are addressed as TextureSide rows of TextureSide words, whatever
+// the picture's size; a texture row is TextureSide words apart from the next.
+constexpr int TextureSide = 256;
+
+// The texel draw_face_textured leaves out when asked for transparency. A
+// picture's pixel that must show is painted as visible_texel's nearest
+// visible colour instead (the generator does so for every such picture).
+constexpr uint32_t TransparentTexel = 0;
+constexpr uint32_t visible_texel(uint32_t word) { return word == TransparentTexel ? 0x00010101u : word; }
+
 void draw_face_textured(Face *f, int transparent);
 void draw_textured_span(double xl, double xr, double ul, double ur, double vl, double vr,
                         double wl, double wr, int row_offset, int transparent,

@@ -25,6 +25,15 @@ extern TargetBand RenderTarget;
 #define ORVANTI_BAND_PASS
 #endif
 
+// For the hand-written AVX2 loops: whether this processor has AVX2, asked once
+// when the program loads (possibly before the runtime's own detection ran).
+#if defined(__x86_64__) && defined(__GNUC__)
+inline const bool CpuHasAvx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
 // The band in 24- and 16-bit display modes, and two spare bands with the
 // target's stride; all three allocated at start-up.
 extern uint32_t *WorkBuffer;

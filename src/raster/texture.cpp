@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int TextureSide = 256;
 constexpr int TextureMask = TextureSide - 1;
 constexpr int64_t TextureBytes = int64_t{TextureSide} * TextureSide * 4;
 // Rows above the view are walked one by one only up to this count; beyond it
@@ -181,7 +180,7 @@ void span_pixels_single(uint32_t *out, int count, const TexturedSpanSetup &s, in
         const int32_t w = static_cast<int32_t>(W);
         const uint32_t texel = texels[texel_index(quotient(static_cast<int32_t>(U), w),
                                                   quotient(static_cast<int32_t>(V), w))];
-        if (!transparent || texel != 0) out[x] = texel;
+        if (!transparent || texel != TransparentTexel) out[x] = texel;
         U += s.du;
         V += s.dv;
         W += s.dw;
@@ -219,7 +218,7 @@ __attribute__((target("avx2"))) void span_pixels_avx2(uint32_t *out, int count,
     const __m128i dv = _mm_set1_epi32(static_cast<int>(s.dv * Lanes));
     const __m128i dw = _mm_set1_epi32(static_cast<int>(s.dw * Lanes));
     const __m128i mask = _mm_set1_epi32(TextureMask);
-    const __m128i zero = _mm_setzero_si128();
+    const __m128i zero = _mm_set1_epi32(static_cast<int>(TransparentTexel));
     for (int x = 0; x < count; x += Lanes) {
         const __m256d wd = _mm256_cvtepi32_pd(w);
         const __m128i column = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(u), wd));
@@ -246,10 +245,6 @@ __attribute__((target("avx2"))) void span_pixels_avx2(uint32_t *out, int count,
     }
 }
 
-const bool HasAvx2 = [] {
-    __builtin_cpu_init();  // may run before the runtime's own detection
-    return __builtin_cpu_supports("avx2") != 0;
-}();
 // Shorter spans cost less in the one-pixel loop than in setting up the lanes
 // (measured on small faces).
 constexpr int WideSpanMinimum = 4;
@@ -269,7 +264,7 @@ void draw_textured_span(double xl, double xr, double ul, double ur, double vl, d
     uint32_t *out = RenderTarget.pixels + row_offset + s.first;
     const int count = s.last - s.first + 1;
 #if defined(ORVANTI_SPAN_AVX2)
-    if (HasAvx2 && SpanAllowWide && count >= WideSpanMinimum) {
+    if (CpuHasAvx2 && SpanAllowWide && count >= WideSpanMinimum) {
         span_pixels_avx2(out, count, s, transparent, texels);
         return;
     }

@@ -8,14 +8,13 @@
 
 #include "data/archive.h"
 #include "data/startup_error.h"
-#include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/sequencer.h"
 
 namespace {
 
@@ -27,8 +26,9 @@ constexpr int VortexLeft = 192;
 constexpr uint32_t RedOnly = 0x00FF0000;
 
 // The warp reads one map byte per band pixel.
-constexpr int MapWidth = BandWidth;
-constexpr int MapHeight = BandHeight;
+constexpr int MapWidth = BallMapXAsset.width;
+constexpr int MapHeight = BallMapXAsset.min_rows;
+static_assert(BallMapYAsset.width == MapWidth && BallMapYAsset.min_rows == MapHeight);
 
 constexpr float StartPhase = 3.1415927f;
 constexpr float PhaseStep = 0.0395f;
@@ -49,45 +49,24 @@ constexpr float WhiteTurnY = 0.03f, WhiteTurnX = 0.015f;
 
 // Roughening: each coordinate moves by -32 to 31.
 constexpr int RoughSpan = 64;
-constexpr int RoughHalf = 32;
 
-constexpr int FlashInverts = 3;      // fade kind inverting the vortex
-constexpr int FlashSwaps = 4;        // fade kind also swapping the vortex ball's colours
 
 const Rgb White = {255, 255, 255};
 const Rgb Black = {0, 0, 0};
 
-const char *const MapXName = "ball\\ball_vortex_x1.tga";
-const char *const MapYName = "ball\\ball_vortex_y1.tga";
-const char *const SourceName = "ball\\ball_vortex_txt.tga";
-const char *const MeshName = "ball\\ball.3d";
-
-bool check_mesh(const Mesh &mesh, const char *name)
-{
-    if (mesh.object_count >= 1 && mesh.objects)
-        return true;
-    report_bad_entry(name, "the mesh holds no object");
-    return false;
-}
+const char *const MapXName = BallMapXAsset.name;
+const char *const MapYName = BallMapYAsset.name;
+const char *const SourceName = BallSourceAsset.name;
+const char *const MeshName = BallMeshAsset.name;
 
 Object3D *vortex_ball() { return &BallVortexMesh.objects[0]; }
 Object3D *rough_ball() { return &BallRoughMesh.objects[0]; }
 Object3D *white_ball() { return &BallWhiteMesh.objects[0]; }
 
-void roughen(Object3D *ball)
-{
-    for (int i = 0; i < ball->vertex_count; i++) {
-        Vertex &v = ball->vertices[i];
-        v.x += static_cast<float>(random_next() % RoughSpan - RoughHalf);
-        v.y += static_cast<float>(random_next() % RoughSpan - RoughHalf);
-        v.z += static_cast<float>(random_next() % RoughSpan - RoughHalf);
-    }
-}
-
 void load_ball(Mesh *mesh, float scale_w, bool *ok)
 {
     load_mesh(MeshName, mesh);
-    if (check_mesh(*mesh, MeshName))
+    if (require_mesh(MeshName, mesh))
         matrix_scale_w(mesh->objects[0].matrix, scale_w);
     else
         *ok = false;
@@ -102,12 +81,12 @@ void draw_ball(Object3D *ball, DrawCallback routine, int near_plane)
 
 bool camera_near()
 {
-    return BallCamera[14] > BallNearZ;
+    return BallCamera[MatrixTranslateZ] > BallNearZ;
 }
 
 bool vortex_colours_swapped()
 {
-    return FadeKind == FlashSwaps && FadeValue != 0;
+    return FadeKind == FadeStrongFlash && FadeValue != 0;
 }
 
 // The vortex's centre square, red channel only, onto the vortex ball.
@@ -147,7 +126,7 @@ void load_ball_scene()
     load_ball(&BallRoughMesh, BallScaleW, &ok);
     load_ball(&BallWhiteMesh, WhiteScaleW, &ok);
     if (BallRoughMesh.objects)
-        roughen(rough_ball());
+        roughen_object(rough_ball(), RoughSpan, RoughSpan);
     if (BallVortexMesh.objects)
         set_object_texture(vortex_ball(), &BallVortexTexture);
     BallSceneReady = ok;
@@ -213,13 +192,13 @@ int ball_scene_handler(int init, int ticks, int param)
     matrix_rotate_x(white_ball()->matrix, turns * WhiteTurnX);
 
     // Bit 1 holds the camera once it has come to BallStopZ or nearer.
-    if (!(param & ParamStopNear) || BallCamera[14] < BallStopZ) {
+    if (!(param & ParamStopNear) || BallCamera[MatrixTranslateZ] < BallStopZ) {
         float swing = (param & ParamWideSwing) ? 2 * BobSwing : BobSwing;
-        BallCamera[14] = std::sin(BallPhase) * swing + CameraRestZ;
+        BallCamera[MatrixTranslateZ] = std::sin(BallPhase) * swing + CameraRestZ;
     }
-    BallCamera[12] = std::sin(BallPhase * 0.5f) * SwayWidth;
+    BallCamera[MatrixTranslateX] = std::sin(BallPhase * 0.5f) * SwayWidth;
 
-    bool inverted = (FadeKind == FlashInverts || FadeKind == FlashSwaps) && FadeValue != 0;
+    bool inverted = (FadeKind == FadeFlash || FadeKind == FadeStrongFlash) && FadeValue != 0;
     const Image &source = inverted ? BallSourceInverted : BallSource;
     warp_band(BallMapX.pixels, BallMapY.pixels, image_words(&source), BallTicks, BallTicks / 2);
     take_vortex_texture();

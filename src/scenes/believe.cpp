@@ -18,29 +18,32 @@ Image BelieveTexture;
 Mesh BelieveOsmaMesh;
 Mesh BelieveGulaMesh;
 
-bool BelieveLoaded = false;
+bool BelieveSceneReady = false;
 uint32_t *BelieveSnapshot = nullptr;
 
-static const char *const BackgroundName = "believe\\believe_back.tga";
-static const char *const TextureName = "believe\\believe_txt.tga";
-static const char *const OsmaName = "believe\\osma.3d";
-static const char *const GulaName = "believe\\gula.3d";
-static constexpr int TextureSide = 256;
-static constexpr float BelieveObjectScale = 0.2f;  // shown five times the stored size
-static constexpr float BelieveCameraDistance = 500.0f;
-static constexpr int BelieveNear = 450, BelieveFar = 2000;
-static constexpr float BelievePhaseStep = 0.05f;
-static constexpr float BelieveTurnY = 0.01f, BelieveTurnX = 0.005f;  // radians per tick
-static constexpr int BelieveFlagAdvanceOnly = 1;
-static constexpr int BelieveOutlineShift = 5;  // pixels the second white outline is pushed sideways
+namespace {
 
-static const Rgb BelieveOrange = {255, 128, 0};
-static const Rgb BelieveRed = {255, 0, 0};
-static const Rgb BelieveWhite = {255, 255, 255};
+const char *const BackgroundName = BelieveBackgroundAsset.name;
+const char *const TextureName = BelieveTextureAsset.name;
+const char *const OsmaName = BelieveOsmaAsset.name;
+const char *const GulaName = GulaAsset.name;
+constexpr float BelieveObjectScale = 0.2f;  // shown five times the stored size
+constexpr float BelieveCameraDistance = 500.0f;
+constexpr int BelieveNear = 450, BelieveFar = 2000;
+constexpr float BelievePhaseStep = 0.05f;
+constexpr float BelieveTurnY = 0.01f, BelieveTurnX = 0.005f;  // radians per tick
+constexpr int BelieveFlagAdvanceOnly = 1;
+constexpr int BelieveOutlineShift = 5;  // pixels the second white outline is pushed sideways
+
+const Rgb BelieveOrange = {255, 128, 0};
+const Rgb BelieveRed = {255, 0, 0};
+const Rgb BelieveWhite = {255, 255, 255};
+
+} // namespace
 
 void load_believe_scene()
 {
-    BelieveLoaded = false;
+    BelieveSceneReady = false;
     load_image(BackgroundName, &BelieveBackground);
     load_image(TextureName, &BelieveTexture);
     load_mesh(OsmaName, &BelieveOsmaMesh);
@@ -53,11 +56,11 @@ void load_believe_scene()
         matrix_scale_w(gula->matrix, BelieveObjectScale);
 
     // The background is copied whole and the texture read 256 by 256 every frame.
-    bool ok = require_picture(BackgroundName, &BelieveBackground, ImageWords, BandWidth, BandHeight);
-    ok = require_picture(TextureName, &BelieveTexture, ImageWords, TextureSide, TextureSide) && ok;
+    bool ok = require_asset(BelieveBackgroundAsset, &BelieveBackground);
+    ok = require_asset(BelieveTextureAsset, &BelieveTexture) && ok;
     ok = require_mesh(OsmaName, &BelieveOsmaMesh) && ok;
     ok = require_mesh(GulaName, &BelieveGulaMesh) && ok;
-    BelieveLoaded = ok;
+    BelieveSceneReady = ok;
 }
 
 void believe_face_textured(Face *face)
@@ -78,12 +81,16 @@ void believe_face_pulse(Face *face)
     draw_face_wire_shifted(face, &BelieveWhite, BelieveOutlineShift);
 }
 
-static void draw_believe_object(Object3D *obj, DrawCallback callback)
+namespace {
+
+void draw_believe_object(Object3D *obj, DrawCallback callback)
 {
     if (obj == nullptr)
         return;
     render_object(obj, BelieveCamera, callback, BelieveNear, BelieveFar);
 }
+
+} // namespace
 
 int believe_scene_handler(int init, int ticks, int flags)
 {
@@ -108,7 +115,7 @@ int believe_scene_handler(int init, int ticks, int flags)
         matrix_rotate_x(gula->matrix, turn_x);
     }
     // Drawing needs every asset in its shape; start-up never runs a failed load.
-    if ((flags & BelieveFlagAdvanceOnly) || !BelieveLoaded)
+    if ((flags & BelieveFlagAdvanceOnly) || !BelieveSceneReady)
         return 0;
 
     copy_band(image_words(&BelieveBackground));

@@ -12,7 +12,7 @@ extern Matrix BelieveCamera;
 
 // Set by the loader when every asset has the shape the scene reads; the
 // handler only advances without it.
-extern bool BelieveLoaded;
+extern bool BelieveSceneReady;
 
 extern Image BelieveBackground;  // 640 by 320, copied under every drawn frame
 extern Image BelieveTexture;     // the osma object's texture

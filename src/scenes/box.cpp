@@ -11,9 +11,9 @@
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/sequencer.h"
 
 Image BoxTexture, BoxOffset, BoxTitle, BoxTitleMask, BoxFlash;
 Mesh BoxMorphMesh, BoxReferenceMesh, BoxRandomMesh;
@@ -25,13 +25,13 @@ int BoxTitleColumn;
 
 namespace {
 
-constexpr const char *TextureName = "box\\box_txt.tga";
-constexpr const char *OffsetName = "box\\box_offset.tga";
-constexpr const char *BoxMeshName = "box\\box_3d.3d";
-constexpr const char *RandomMeshName = "box\\box_3d_.3d";
-constexpr const char *TitleName = "box\\box_title.tga";
-constexpr const char *MaskName = "box\\box_title_fade.tga";
-constexpr const char *FlashName = "box\\box_flash.tga";
+constexpr const char *TextureName = BoxTextureAsset.name;
+constexpr const char *OffsetName = BoxOffsetAsset.name;
+constexpr const char *BoxMeshName = BoxMeshAsset.name;
+constexpr const char *RandomMeshName = BoxRandomMeshAsset.name;
+constexpr const char *TitleName = BoxTitleAsset.name;
+constexpr const char *MaskName = BoxTitleMaskAsset.name;
+constexpr const char *FlashName = BoxFlashAsset.name;
 
 constexpr int TextureWidth = 256;
 constexpr int WindowRows = 256;
@@ -44,6 +44,10 @@ constexpr int MaskWidth = 1280;
 constexpr int MaskFirstRow = 63;
 constexpr int MaskRowChoices = 64;
 constexpr int MaskShowBelow = 32;
+static_assert(BoxTextureAsset.width == TextureWidth && BoxTextureAsset.min_rows == TextureMinRows);
+static_assert(BoxOffsetAsset.width == OffsetWidth && BoxOffsetAsset.min_rows == OffsetRows);
+static_assert(BoxTitleAsset.min_rows == TitleRows);
+static_assert(BoxTitleMaskAsset.width == MaskWidth && BoxTitleMaskAsset.min_rows == MaskFirstRow + MaskRowChoices);
 
 constexpr float CameraDistance = -512.0f;
 constexpr int BoxNearPlane = 450;
@@ -60,7 +64,7 @@ constexpr float ShrinkDivisor = 150.0f;
 
 const Rgb Black = {0, 0, 0};
 
-bool BoxLoaded = false;
+bool BoxSceneReady = false;
 
 Object3D *morph_box()
 {
@@ -92,7 +96,7 @@ void reset_camera()
 
 void load_box_scene()
 {
-    BoxLoaded = false;
+    BoxSceneReady = false;
     load_image(TextureName, &BoxTexture);
     BoxWindow = BoxTexture;
     load_image(OffsetName, &BoxOffset);
@@ -124,13 +128,12 @@ void load_box_scene()
     load_image(MaskName, &BoxTitleMask);
     load_image(FlashName, &BoxFlash);
 
-    bool pictures = require_picture(TextureName, &BoxTexture, ImageWords, TextureWidth, TextureMinRows);
-    pictures = require_picture(OffsetName, &BoxOffset, ImageBytes, OffsetWidth, OffsetRows) && pictures;
-    pictures = require_picture(TitleName, &BoxTitle, ImageWords, BandWidth, TitleRows) && pictures;
-    pictures = require_picture(MaskName, &BoxTitleMask, ImageBytes, MaskWidth, MaskFirstRow + MaskRowChoices) &&
-               pictures;
-    pictures = require_picture(FlashName, &BoxFlash, ImageBytes, BandWidth, BandHeight) && pictures;
-    BoxLoaded = meshes && pictures;
+    bool pictures = require_asset(BoxTextureAsset, &BoxTexture);
+    pictures = require_asset(BoxOffsetAsset, &BoxOffset) && pictures;
+    pictures = require_asset(BoxTitleAsset, &BoxTitle) && pictures;
+    pictures = require_asset(BoxTitleMaskAsset, &BoxTitleMask) && pictures;
+    pictures = require_asset(BoxFlashAsset, &BoxFlash) && pictures;
+    BoxSceneReady = meshes && pictures;
 }
 
 void box_morph_advance(int ticks)
@@ -198,7 +201,7 @@ void box_face_textured(Face *face)
 
 ORVANTI_BAND_PASS void box_flash(const uint8_t *levels, int kind, int value)
 {
-    if (kind != 1 || value == 0)
+    if (kind != FadeBoxTitleThreshold || value == 0)
         return;
     for (int r = 0; r < BandHeight; r++) {
         uint32_t *row = RenderTarget.pixels + static_cast<ptrdiff_t>(r) * RenderTarget.pitch;
@@ -228,7 +231,7 @@ ORVANTI_BAND_PASS void box_title_overlay(const uint32_t *title, const uint8_t *m
 
 int box_morph_handler(int init, int ticks, int)
 {
-    if (!BoxLoaded)
+    if (!BoxSceneReady)
         return 0;
     if (init) {
         reset_camera();
@@ -249,7 +252,7 @@ int box_morph_handler(int init, int ticks, int)
 
 int box_title_handler(int init, int ticks, int)
 {
-    if (!BoxLoaded)
+    if (!BoxSceneReady)
         return 0;
     if (init) {
         reset_camera();

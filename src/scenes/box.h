@@ -47,7 +47,7 @@ void box_morph_coordinates(Object3D *morph, const Object3D *reference, const Obj
 // BoxOffset at the point that circles with BoxOffsetPhase.
 float box_shrink_amount(double centroid_x, double centroid_y);
 
-// Where kind is 1 and value non-zero, band pixels whose level (640 by 320
+// Where kind is FadeBoxTitleThreshold and value non-zero, band pixels whose level (640 by 320
 // bytes) lies below value become BoxFlashColour.
 void box_flash(const uint8_t *levels, int kind, int value);
 

@@ -14,30 +14,28 @@
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/sequencer.h"
 
 namespace {
 
-const char *const PictureName = "buddha\\buddha_pic.tga";
-const char *const ScrollerName = "buddha\\buddha_01.tga";
-const char *const BoxTextureName = "buddha\\buddha_txt1.tga";
-const char *const WarpSourceName = "buddha\\buddha_txt2.tga";
-const char *const BoxName = "buddha\\buddha_box.3d";
-const char *const Box2Name = "buddha\\buddha_box2.3d";
-const char *const CrossfadeName = "buddha\\buddha_xfade.tga";
-const char *const MapXName = "buddha\\buddha_offset_x.tga";
-const char *const MapYName = "buddha\\buddha_offset_y.tga";
-const char *const Glow1Name = "buddha\\buddha_glow1.tga";
-const char *const Glow2Name = "buddha\\buddha_glow2.tga";
-const char *const RingName = "buddha\\buddha_null.tga";
+const char *const PictureName = BuddhaPictureAsset.name;
+const char *const ScrollerName = BuddhaScrollerAsset.name;
+const char *const BoxTextureName = BuddhaBoxTextureAsset.name;
+const char *const WarpSourceName = BuddhaWarpSourceAsset.name;
+const char *const BoxName = BuddhaBoxAsset.name;
+const char *const Box2Name = BuddhaBox2Asset.name;
+const char *const CrossfadeName = BuddhaCrossfadeAsset.name;
+const char *const MapXName = BuddhaMapXAsset.name;
+const char *const MapYName = BuddhaMapYAsset.name;
+const char *const Glow1Name = BuddhaGlow1Asset.name;
+const char *const Glow2Name = BuddhaGlow2Asset.name;
+const char *const RingName = BuddhaRingAsset.name;
 
-constexpr int TextureSide = 256;
-constexpr int WarpSourceRows = 255;  // the warp samples rows 0 to 254
-constexpr int CrossfadeWidth = 256;
-constexpr int CrossfadeRows = 64;
+constexpr int CrossfadeWidth = BuddhaCrossfadeAsset.width;
+constexpr int CrossfadeRows = BuddhaCrossfadeAsset.min_rows;
 constexpr size_t GlowBytes = size_t{GlowSide} * GlowSide * 4;
 
 constexpr float CameraDistance = 300.0f;
@@ -70,8 +68,6 @@ constexpr double LineTargetX = 320.0;
 
 constexpr uint32_t WhiteKey = 0x00FFFFFF;
 constexpr uint32_t BlackKey = 0;
-constexpr int FlashInverts = 3;  // fade kind: inverted texture, pictures and outlines
-constexpr int FlashBand = 4;     // fade kind: the whole band inverted
 
 const Rgb Orange = {255, 128, 0};
 const Rgb Black = {0, 0, 0};
@@ -175,17 +171,6 @@ void draw_ring(bool inverted)
     }
 }
 
-// Any width and height, but a picture of the given kind.
-bool require_any_size(const char *name, const Image *image, int kind)
-{
-    return require_picture(name, image, kind, image->width > 0 ? image->width : 1, 1);
-}
-
-bool require_map(const char *name, const Image *image)
-{
-    return require_picture(name, image, ImageBytes, TextureSide, TextureSide);
-}
-
 bool load_box(const char *name, Mesh *mesh, float scale_w)
 {
     load_mesh(name, mesh);
@@ -217,8 +202,8 @@ void load_buddha_scene()
     BuddhaSceneReady = false;
     load_image(PictureName, &BuddhaPicture);
     load_image(PictureName, &BuddhaPictureInverted);
-    bool ok = require_any_size(PictureName, &BuddhaPicture, ImageWords);
-    if (require_any_size(PictureName, &BuddhaPictureInverted, ImageWords))
+    bool ok = require_asset(BuddhaPictureAsset, &BuddhaPicture);
+    if (require_asset(BuddhaPictureAsset, &BuddhaPictureInverted))
         invert_image(&BuddhaPictureInverted);
     else
         ok = false;
@@ -226,9 +211,9 @@ void load_buddha_scene()
     load_image(ScrollerName, &BuddhaScroller);
     load_image(BoxTextureName, &BuddhaBoxTexture);
     load_image(WarpSourceName, &BuddhaWarpSource);
-    ok = require_any_size(ScrollerName, &BuddhaScroller, ImageBytes) && ok;
-    ok = require_picture(BoxTextureName, &BuddhaBoxTexture, ImageWords, TextureSide, TextureSide) && ok;
-    ok = require_picture(WarpSourceName, &BuddhaWarpSource, ImageWords, TextureSide, WarpSourceRows) && ok;
+    ok = require_asset(BuddhaScrollerAsset, &BuddhaScroller) && ok;
+    ok = require_asset(BuddhaBoxTextureAsset, &BuddhaBoxTexture) && ok;
+    ok = require_asset(BuddhaWarpSourceAsset, &BuddhaWarpSource) && ok;
 
     alloc_cleared(&BuddhaGlowTexture.pixels, GlowBytes);
     ok = ok && BuddhaGlowTexture.pixels != nullptr;
@@ -246,13 +231,13 @@ void load_buddha_scene()
     load_image(Glow2Name, &BuddhaGlow2);
     load_image(RingName, &BuddhaRing);
     load_image(RingName, &BuddhaRingInverted);
-    ok = require_picture(CrossfadeName, &BuddhaCrossfade, ImageBytes, CrossfadeWidth, CrossfadeRows) && ok;
-    ok = require_map(MapXName, &BuddhaMapX) && ok;
-    ok = require_map(MapYName, &BuddhaMapY) && ok;
-    ok = require_map(Glow1Name, &BuddhaGlow1) && ok;
-    ok = require_map(Glow2Name, &BuddhaGlow2) && ok;
-    ok = require_any_size(RingName, &BuddhaRing, ImageWords) && ok;
-    if (require_any_size(RingName, &BuddhaRingInverted, ImageWords))
+    ok = require_asset(BuddhaCrossfadeAsset, &BuddhaCrossfade) && ok;
+    ok = require_asset(BuddhaMapXAsset, &BuddhaMapX) && ok;
+    ok = require_asset(BuddhaMapYAsset, &BuddhaMapY) && ok;
+    ok = require_asset(BuddhaGlow1Asset, &BuddhaGlow1) && ok;
+    ok = require_asset(BuddhaGlow2Asset, &BuddhaGlow2) && ok;
+    ok = require_asset(BuddhaRingAsset, &BuddhaRing) && ok;
+    if (require_asset(BuddhaRingAsset, &BuddhaRingInverted))
         invert_image(&BuddhaRingInverted);
     else
         ok = false;
@@ -295,7 +280,7 @@ void buddha_face_pulse_wire(Face *face)
 void buddha_face_collapse(Face *face)
 {
     const double g = BuddhaCollapseScale;
-    const Rgb *outline = kind_flash(FlashInverts) ? &White : &Black;
+    const Rgb *outline = kind_flash(FadeFlash) ? &White : &Black;
     if (g == 0.0)
         return;
     if (g == 1.0) {
@@ -393,7 +378,7 @@ int buddha_glow_handler(int init, int ticks, int param)
     if (ColourTable != nullptr)
         light_glow_texture((param & GlowSecondMap) ? BuddhaGlow2.pixels : BuddhaGlow1.pixels);
 
-    const bool flash = kind_flash(FlashInverts);
+    const bool flash = kind_flash(FadeFlash);
     if (flash)
         invert_image(&BuddhaGlowTexture);
     draw_box(&BuddhaBoxMesh, BoxNear, buddha_face_collapse);
@@ -402,7 +387,7 @@ int buddha_glow_handler(int init, int ticks, int param)
         draw_sprite(BuddhaPictureX, picture_y(), -1, -1, &BuddhaPictureInverted, 0, 0, WhiteKey);
     else
         draw_sprite(BuddhaPictureX, picture_y(), -1, -1, &BuddhaPicture, 0, 0, BlackKey);
-    if (kind_flash(FlashBand))
+    if (kind_flash(FadeStrongFlash))
         invert_band();
     return 0;
 }

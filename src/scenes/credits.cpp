@@ -10,10 +10,10 @@
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/sequencer.h"
 
 float CreditsTextScroll = 0.0f;
 float CreditsWindowPhase = 0.0f;
@@ -30,16 +30,17 @@ bool CreditsSceneReady = false;
 
 namespace {
 
-const char *const BackgroundName = "credits\\credits_back.tga";
-const char *const TextName = "credits\\credits_text.tga";
-const char *const MaskName = "credits\\credits_mask.tga";
-const char *const TextureName = "credits\\credits_txt.tga";
-const char *const MeshName = "credits\\credits.3d";
-const char *const DissolveName = "credits\\credits_fade.tga";
+const char *const BackgroundName = CreditsBackgroundAsset.name;
+const char *const TextName = CreditsTextAsset.name;
+const char *const MaskName = CreditsMaskAsset.name;
+const char *const TextureName = CreditsTextureAsset.name;
+const char *const MeshName = CreditsMeshAsset.name;
+const char *const DissolveName = CreditsDissolveAsset.name;
 
-constexpr int TextureSide = 256;
 constexpr int WindowSwing = 256;  // the window's first row runs from 0 to 512
-constexpr int TextureMinRows = 2 * WindowSwing + TextureSide;
+static_assert(CreditsTextureAsset.min_rows == 2 * WindowSwing + TextureSide, "the window's whole swing");
+static_assert(CreditsTextAsset.width == CreditsTextWidth && CreditsTextAsset.min_rows == CreditsTextRows);
+static_assert(CreditsMaskAsset.width == CreditsTextWidth);
 constexpr size_t TextPixels = size_t{CreditsTextWidth} * CreditsTextRows;
 
 constexpr float ScrollStep = 0.25f;
@@ -51,14 +52,10 @@ constexpr int CreditsNear = 500;
 // The lettering stays between the near plane and a few hundred units past it.
 constexpr int CreditsFar = 3000;
 
-constexpr int FlashKind = 3, DissolveKind = 11;
 
 const Rgb White = {255, 255, 255};
 
-Object3D *credits_object()
-{
-    return CreditsMesh.object_count > 0 && CreditsMesh.objects != nullptr ? &CreditsMesh.objects[0] : nullptr;
-}
+Object3D *credits_object() { return first_object(&CreditsMesh); }
 
 ORVANTI_BAND_PASS void draw_text()
 {
@@ -104,12 +101,12 @@ void load_credits_scene()
     }
     load_image(DissolveName, &CreditsDissolve);
 
-    bool ok = require_picture(BackgroundName, &CreditsBackground, ImageWords, BandWidth, BandHeight);
-    ok = require_picture(TextName, &CreditsText, ImageWords, CreditsTextWidth, CreditsTextRows) && ok;
-    ok = require_picture(MaskName, &CreditsMask, ImageBytes, CreditsTextWidth, BandHeight) && ok;
-    ok = require_picture(TextureName, &CreditsTexture, ImageWords, TextureSide, TextureMinRows) && ok;
+    bool ok = require_asset(CreditsBackgroundAsset, &CreditsBackground);
+    ok = require_asset(CreditsTextAsset, &CreditsText) && ok;
+    ok = require_asset(CreditsMaskAsset, &CreditsMask) && ok;
+    ok = require_asset(CreditsTextureAsset, &CreditsTexture) && ok;
     ok = require_mesh(MeshName, &CreditsMesh) && ok;
-    ok = require_picture(DissolveName, &CreditsDissolve, ImageBytes, BandWidth, BandHeight) && ok;
+    ok = require_asset(CreditsDissolveAsset, &CreditsDissolve) && ok;
     CreditsSceneReady = ok;
 }
 
@@ -139,7 +136,6 @@ int credits_scene_handler(int init, int ticks, int)
         matrix_translate(CreditsCamera, CameraX, 0.0f, CameraZ);
         CreditsTextScroll = 0.0f;
         set_draw_callback(credits_face);
-        // The far distance stays as the scene before left it.
     }
     for (int t = 0; t < ticks; t++) {
         CreditsTextScroll += ScrollStep;
@@ -166,10 +162,10 @@ int credits_scene_handler(int init, int ticks, int)
     // The callback is global: set again in case anything drew since the init call.
     render_object(object, CreditsCamera, credits_face, CreditsNear, CreditsFar);
 
-    if (FadeKind == FlashKind) {
+    if (FadeKind == FadeFlash) {
         if (FadeValue != 0)
             invert_band();
-    } else if (FadeKind == DissolveKind) {
+    } else if (FadeKind == FadeCreditsDissolve) {
         dissolve_band(FadeValue);
     }
     return 0;

@@ -74,17 +74,13 @@ __attribute__((target("avx2"))) void warp_pixels_avx2(uint32_t *out, const uint8
     }
 }
 
-const bool WarpHasAvx2 = [] {
-    __builtin_cpu_init();  // may run before the runtime's own detection
-    return __builtin_cpu_supports("avx2") != 0;
-}();
 #endif
 
 void warp_pixels(uint32_t *out, const uint8_t *mx, const uint8_t *my, int count, const uint32_t *texture,
                  [[maybe_unused]] int ox, [[maybe_unused]] int oy, const WarpTables &t)
 {
 #if defined(ORVANTI_WARP_AVX2)
-    if (WarpHasAvx2 && WarpAllowWide && count % 8 == 0) {
+    if (CpuHasAvx2 && WarpAllowWide && count % 8 == 0) {
         warp_pixels_avx2(out, mx, my, count, texture, ox, oy);
         return;
     }

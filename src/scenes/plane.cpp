@@ -7,44 +7,38 @@
 
 #include "data/archive.h"
 #include "data/startup_error.h"
-#include "engine/random.h"
 #include "engine/view.h"
 #include "raster/raster.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "scenes/swing.h"
-#include "shell/sequencer.h"
 
 namespace {
 
-constexpr int TextureSide = 256;
 constexpr size_t TextureBytes = size_t{TextureSide} * TextureSide * 4;
 
 constexpr float CameraZ = -130.0f;
 constexpr float SheetScaleW = 0.6f;  // the sheet shows at 1/0.6 of its stored size
 
 // Roughening: x and y move by -16 to 15, z by -64 to 63.
-constexpr int RoughSpanXY = 32, RoughHalfXY = 16;
-constexpr int RoughSpanZ = 128, RoughHalfZ = 64;
+constexpr int RoughSpanXY = 32, RoughSpanZ = 128;
 
-constexpr int FlashKind = 3;
 
 const Rgb Black = {0, 0, 0};
 
-const char *const MapXName = "plane\\plane_vortex_x.tga";
-const char *const MapYName = "plane\\plane_vortex_y.tga";
-const char *const SourceName = "plane\\plane_vortex_txt.tga";
-const char *const MeshName = "plane\\plane.3d";
+const char *const MapXName = PlaneMapXAsset.name;
+const char *const MapYName = PlaneMapYAsset.name;
+const char *const SourceName = PlaneSourceAsset.name;
+const char *const MeshName = PlaneMeshAsset.name;
 
 bool load_sheet(Mesh *mesh)
 {
     load_mesh(MeshName, mesh);
-    if (mesh->object_count < 1 || !mesh->objects) {
-        report_bad_entry(MeshName, "the mesh holds no object");
+    if (!require_mesh(MeshName, mesh))
         return false;
-    }
     matrix_scale_w(mesh->objects[0].matrix, SheetScaleW);
     return true;
 }
@@ -53,19 +47,9 @@ Object3D *rest_sheet() { return &PlaneRestMesh.objects[0]; }
 Object3D *rough_sheet() { return &PlaneRoughMesh.objects[0]; }
 Object3D *drawn_sheet() { return &PlaneDrawnMesh.objects[0]; }
 
-void roughen(Object3D *sheet)
-{
-    for (int i = 0; i < sheet->vertex_count; i++) {
-        Vertex &v = sheet->vertices[i];
-        v.x += static_cast<float>(random_next() % RoughSpanXY - RoughHalfXY);
-        v.y += static_cast<float>(random_next() % RoughSpanXY - RoughHalfXY);
-        v.z += static_cast<float>(random_next() % RoughSpanZ - RoughHalfZ);
-    }
-}
-
 bool flash_on()
 {
-    return FadeKind == FlashKind && FadeValue != 0;
+    return FadeKind == FadeFlash && FadeValue != 0;
 }
 
 void step_blend()
@@ -100,8 +84,8 @@ bool PlaneSceneReady = false;
 void load_plane_scene()
 {
     bool ok = true;
-    ok = load_warp_pictures(MapXName, MapYName, SourceName, TextureSide, TextureSide, &PlaneMapX, &PlaneMapY, &PlaneSource,
-                            &PlaneSourceInverted) && ok;
+    ok = load_warp_pictures(MapXName, MapYName, SourceName, PlaneMapXAsset.width, PlaneMapXAsset.min_rows, &PlaneMapX,
+                            &PlaneMapY, &PlaneSource, &PlaneSourceInverted) && ok;
 
     alloc_cleared(&PlaneTexture.pixels, TextureBytes);
     ok = ok && PlaneTexture.pixels;
@@ -110,7 +94,7 @@ void load_plane_scene()
     bool rough = load_sheet(&PlaneRoughMesh);
     bool drawn = load_sheet(&PlaneDrawnMesh);
     if (rough)
-        roughen(rough_sheet());
+        roughen_object(rough_sheet(), RoughSpanXY, RoughSpanZ);
     if (rest && rough && drawn) {
         // The blend pairs records one to one; copies of one file always match.
         if (rest_sheet()->vertex_count != rough_sheet()->vertex_count ||

@@ -12,6 +12,8 @@ namespace {
 
 constexpr int WarpSourceWidth = 256;
 constexpr int WarpSourceMinRows = 255;  // the warp samples rows 0 to 254
+static_assert(BallSourceAsset.width == WarpSourceWidth && BallSourceAsset.min_rows == WarpSourceMinRows);
+static_assert(PlaneSourceAsset.width == WarpSourceWidth && PlaneSourceAsset.min_rows == WarpSourceMinRows);
 
 } // namespace
 
@@ -26,12 +28,19 @@ bool require_picture(const char *name, const Image *image, int kind, int width, 
     return false;
 }
 
+bool require_asset(const AssetEntry &entry, const Image *image)
+{
+    const int kind = entry.kind == AssetGrey ? ImageBytes : ImageWords;
+    const int width = entry.width > 0 ? entry.width : (image->width > 0 ? image->width : 1);
+    return require_picture(entry.name, image, kind, width, entry.min_rows);
+}
+
 bool require_mesh(const char *name, const Mesh *mesh)
 {
     if (mesh->object_count >= 1 && mesh->objects)
         return true;
     if (!StartupError)
-        report_startup_failure("%s: the mesh has no object", name);
+        report_bad_entry(name, "the mesh has no object");
     return false;
 }
 
@@ -86,7 +95,7 @@ uint8_t *ColourTable = nullptr;
 
 void load_colour_table()
 {
-    load_entry("coltab.dat", &ColourTable);
+    load_entry(ColourTableAsset.name, &ColourTable);
     if (!ColourTable)
         return;
     // Scenes index the whole table: a short entry would send them past its end.

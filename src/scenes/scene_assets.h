@@ -7,11 +7,16 @@
 
 #include "data/image.h"
 #include "engine/mesh.h"
+#include "scenes/asset_table.h"
 
 // True when `image` has pixels of `kind`, exactly `width` columns and at
 // least `min_rows` rows; otherwise raises StartupError with a line naming
 // `name` (unless its load already failed, which has said why).
 bool require_picture(const char *name, const Image *image, int kind, int width, int min_rows);
+
+// require_picture with the kind and shape of the entry's row in AssetTable
+// (a width of 0 there takes any width).
+bool require_asset(const AssetEntry &entry, const Image *image);
 
 // True when `mesh` has at least one object; otherwise raises StartupError.
 bool require_mesh(const char *name, const Mesh *mesh);
@@ -36,7 +41,7 @@ bool load_warp_pictures(const char *map_x_name, const char *map_y_name, const ch
 
 // "coltab.dat": byte [level * 256 + value] is the new value of a colour
 // component of that value at that level.
-constexpr size_t ColourTableBytes = 256 * 256;
+constexpr size_t ColourTableBytes = size_t{ColourTableAsset.width} * ColourTableAsset.min_rows;
 extern uint8_t *ColourTable;
 
 // Loads the colour table, which must hold the whole 256 by 256 bytes.

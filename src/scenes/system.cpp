@@ -12,10 +12,10 @@
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
-#include "shell/sequencer.h"
 
 int SystemTextureRow = 0;
 float SystemScale = 3.0f;
@@ -41,15 +41,16 @@ bool SystemSceneReady = false;
 
 namespace {
 
-const char *const CopyName = "system\\system.3d";
-const char *const TextureName = "system\\system_txt.tga";
-const char *const PlaneName = "system\\system_plane.3d";
-const char *const HeightName = "system\\system_high.tga";
-const char *const GulaName = "believe\\gula.3d";
+const char *const CopyName = SystemMeshAsset.name;
+const char *const TextureName = SystemTextureAsset.name;
+const char *const PlaneName = SystemPlaneAsset.name;
+const char *const HeightName = SystemHeightAsset.name;
+const char *const GulaName = GulaAsset.name;
 
-constexpr int TextureSide = 256;
 // The window starts at most 30 rows down and spans 256 rows.
 constexpr int TextureMinRows = 286;
+static_assert(SystemTextureAsset.min_rows == TextureMinRows);
+static_assert(SystemHeightAsset.width == SystemGridSide && SystemHeightAsset.min_rows == SystemGridSide);
 constexpr int TextureRowStep = 2, TextureRowWrap = 32;
 
 // Copy 0's w falls from 3.0 to 0.2 and jumps back; the others sit 0.5 apart.
@@ -80,7 +81,6 @@ constexpr int RayX = 320, RayY = 90;
 constexpr int StrokeSway = 10, StrokeHeight = 50;
 constexpr int OutlineShift = 5;  // the doubled outline's sideways push
 
-constexpr int FlashKind = 3, GrowKind = 9, ShrinkKind = 10;
 
 const Rgb Black = {0, 0, 0};
 const Rgb White = {255, 255, 255};
@@ -91,7 +91,7 @@ const Rgb Amber = {255, 196, 0};
 
 bool flash_on()
 {
-    return FadeKind == FlashKind && FadeValue != 0;
+    return FadeKind == FadeFlash && FadeValue != 0;
 }
 
 float fade_fraction()
@@ -233,8 +233,8 @@ void load_system_scene()
     bool ok = plane_ok;
     for (Mesh &mesh : SystemCopyMeshes)
         ok = require_mesh(CopyName, &mesh) && ok;
-    ok = require_picture(TextureName, &SystemTextureStore, ImageWords, TextureSide, TextureMinRows) && ok;
-    ok = require_picture(HeightName, &SystemHeight, ImageBytes, SystemGridSide, SystemGridSide) && ok;
+    ok = require_asset(SystemTextureAsset, &SystemTextureStore) && ok;
+    ok = require_asset(SystemHeightAsset, &SystemHeight) && ok;
     ok = require_mesh(GulaName, &SystemGulaMesh) && ok;
     SystemSceneReady = ok;
 }
@@ -295,7 +295,7 @@ void system_face_white(Face *face)
 void system_face_relief(Face *face)
 {
     bool flash = flash_on();
-    float grow = !flash && FadeKind == GrowKind ? fade_fraction() : 1.0f;
+    float grow = !flash && FadeKind == FadeSystemRelief ? fade_fraction() : 1.0f;
     scale_face(face, grow);
     int i = grid_index(face->v[1]);
     double cx = FaceCentroidX, cy = FaceCentroidY;
@@ -336,8 +336,8 @@ int system_scene_handler(int init, int ticks, int param)
     Object3D *plane = first_object(&SystemPlaneMesh);
     Object3D *gula = first_object(&SystemGulaMesh);
     matrix_rotate_z(plane->matrix, static_cast<float>(ticks) * PlaneTurnStep);
-    plane->matrix[12] = std::sin(SystemOrbit) * OrbitRadius;
-    plane->matrix[13] = std::cos(SystemOrbit) * OrbitRadius;
+    plane->matrix[MatrixTranslateX] = std::sin(SystemOrbit) * OrbitRadius;
+    plane->matrix[MatrixTranslateY] = std::cos(SystemOrbit) * OrbitRadius;
 
     SystemTexture.pixels = SystemTextureStore.pixels + static_cast<size_t>(SystemTextureRow) * TextureSide * 4;
     SystemTexture.height = SystemTextureStore.height - SystemTextureRow;  // rows left below the window
@@ -376,10 +376,10 @@ int system_scene_handler(int init, int ticks, int param)
     float f = fade_fraction();
     for (Mesh &mesh : SystemCopyMeshes) {
         Object3D *copy = first_object(&mesh);
-        SystemFaceScale = (std::sin(SystemPulse) + 1.0f) * 0.5f + copy->matrix[15] * 0.25f;
+        SystemFaceScale = (std::sin(SystemPulse) + 1.0f) * 0.5f + copy->matrix[MatrixWeight] * 0.25f;
         if (SystemFaceScale > 1.0f)
             SystemFaceScale = 1.0f;
-        if (FadeKind == ShrinkKind) {
+        if (FadeKind == FadeSystemShrink) {
             SystemFaceScale -= f;
             if (SystemFaceScale < 0.0f)
                 SystemFaceScale = 0.0f;

@@ -10,11 +10,11 @@
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "raster/render_target.h"
+#include "scenes/fade.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "scenes/swing.h"
-#include "shell/sequencer.h"
 
 Mesh TitleMesh;
 Image TitleTexture, TitleScrollTexture, TitleBackgrounds[3], TitleColours, TitleWipe, TitleFlash;
@@ -28,13 +28,8 @@ bool TitleWipeFalling;
 
 namespace {
 
-constexpr const char *MeshName = "orvanti\\orvanti.3d";
-constexpr const char *TextureName = "orvanti\\orvanti_txt.tga";
-constexpr const char *BackgroundNames[3] = {"orvanti\\orvanti_back1.tga", "orvanti\\orvanti_back2.tga",
-                                            "orvanti\\orvanti_back3.tga"};
-constexpr const char *ColourName = "orvanti\\orvanti_col.tga";
-constexpr const char *WipeName = "orvanti\\orvanti_fade.tga";
-constexpr const char *FlashName = "orvanti\\orvanti_flash.tga";
+constexpr const AssetEntry *BackgroundAssets[3] = {&TitleBackground1Asset, &TitleBackground2Asset,
+                                                   &TitleBackground3Asset};
 
 constexpr int BandPixels = BandWidth * BandHeight;
 constexpr int TextureWidth = 256;
@@ -43,6 +38,10 @@ constexpr int TextureMinRows = TexturePeriod - 1 + 256;  // 511
 constexpr int BackgroundPeriod = 320;
 constexpr int BackgroundMinRows = BackgroundPeriod - 1 + BandHeight;  // 639
 constexpr int BackgroundSpeed[3] = {3, 2, 1};  // rows per tick
+static_assert(TitleTextureAsset.width == TextureWidth && TitleTextureAsset.min_rows == TextureMinRows);
+static_assert(TitleBackground1Asset.min_rows == BackgroundMinRows &&
+              TitleBackground2Asset.min_rows == BackgroundMinRows &&
+              TitleBackground3Asset.min_rows == BackgroundMinRows);
 
 constexpr float CameraDistance = -100.0f;
 constexpr float TexturedCloser = 50.0f;  // the textured rendering's camera moves this much nearer
@@ -54,7 +53,7 @@ constexpr uint32_t RedByte = 0x00FF0000;
 
 const Rgb Yellow = {255, 255, 0};
 
-bool TitleLoaded = false;
+bool TitleSceneReady = false;
 
 Object3D *title_object()
 {
@@ -70,33 +69,32 @@ void render_title(DrawCallback callback)
 
 void load_title_scene()
 {
-    TitleLoaded = false;
-    load_mesh(MeshName, &TitleMesh);
-    load_image(TextureName, &TitleTexture);
+    TitleSceneReady = false;
+    load_mesh(TitleMeshAsset.name, &TitleMesh);
+    load_image(TitleTextureAsset.name, &TitleTexture);
     TitleScrollTexture = TitleTexture;
-    bool mesh = require_mesh(MeshName, &TitleMesh);
+    bool mesh = require_mesh(TitleMeshAsset.name, &TitleMesh);
     if (mesh)
         set_object_texture(title_object(), &TitleScrollTexture);
     for (int b = 0; b < 3; b++)
-        load_image(BackgroundNames[b], &TitleBackgrounds[b]);
+        load_image(BackgroundAssets[b]->name, &TitleBackgrounds[b]);
     alloc_cleared(&TitleComposite, static_cast<size_t>(BandPixels) * sizeof(uint32_t));
-    load_image(ColourName, &TitleColours);
-    load_image(WipeName, &TitleWipe);
-    load_image(FlashName, &TitleFlash);
+    load_image(TitleColourAsset.name, &TitleColours);
+    load_image(TitleWipeAsset.name, &TitleWipe);
+    load_image(TitleFlashAsset.name, &TitleFlash);
     alloc_cleared(&TitleFlashRing, static_cast<size_t>(BandPixels) * 2);
 
-    bool pictures = require_picture(TextureName, &TitleTexture, ImageWords, TextureWidth, TextureMinRows);
+    bool pictures = require_asset(TitleTextureAsset, &TitleTexture);
     for (int b = 0; b < 3; b++)
-        pictures = require_picture(BackgroundNames[b], &TitleBackgrounds[b], ImageWords, BandWidth,
-                                   BackgroundMinRows) && pictures;
-    pictures = require_picture(ColourName, &TitleColours, ImageWords, BandWidth, BandHeight) && pictures;
-    pictures = require_picture(WipeName, &TitleWipe, ImageBytes, BandWidth, BandHeight) && pictures;
-    pictures = require_picture(FlashName, &TitleFlash, ImageBytes, BandWidth, BandHeight) && pictures;
+        pictures = require_asset(*BackgroundAssets[b], &TitleBackgrounds[b]) && pictures;
+    pictures = require_asset(TitleColourAsset, &TitleColours) && pictures;
+    pictures = require_asset(TitleWipeAsset, &TitleWipe) && pictures;
+    pictures = require_asset(TitleFlashAsset, &TitleFlash) && pictures;
     if (pictures && TitleFlashRing) {
         memcpy(TitleFlashRing, TitleFlash.pixels, BandPixels);
         memcpy(TitleFlashRing + BandPixels, TitleFlash.pixels, BandPixels);
     }
-    TitleLoaded = mesh && pictures && TitleComposite && TitleFlashRing;
+    TitleSceneReady = mesh && pictures && TitleComposite && TitleFlashRing;
 }
 
 void title_advance(int ticks)
@@ -117,7 +115,7 @@ ORVANTI_BAND_PASS void title_sum_backgrounds(uint32_t *out, const uint32_t *a, c
 
 ORVANTI_BAND_PASS void title_flash(uint32_t *composite, const uint8_t *levels, int kind, int value)
 {
-    if (kind != 2 || value == 0)
+    if (kind != FadeTitleThreshold || value == 0)
         return;
     for (int i = 0; i < BandPixels; i++)
         if (levels[i] < value)
@@ -161,7 +159,7 @@ void title_face_textured(Face *face)
 
 int title_scene_handler(int init, int ticks, int)
 {
-    if (!TitleLoaded || !ScratchBandA || !ScratchBandB)
+    if (!TitleSceneReady || !ScratchBandA || !ScratchBandB)
         return 0;
     if (init) {
         matrix_identity(TitleCamera);

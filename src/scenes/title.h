@@ -38,7 +38,7 @@ void title_advance(int ticks);
 // the band: a channel above 255 carries into the next.
 void title_sum_backgrounds(uint32_t *out, const uint32_t *a, const uint32_t *b, const uint32_t *c);
 
-// Where kind is 2 and value non-zero, composite pixels whose level lies
+// Where kind is FadeTitleThreshold and value non-zero, composite pixels whose level lies
 // below value get a red byte of 255.
 void title_flash(uint32_t *composite, const uint8_t *levels, int kind, int value);
 

@@ -11,12 +11,12 @@
 #include "raster/raster.h"
 #include "raster/render_target.h"
 #include "scenes/believe.h"
+#include "scenes/fade.h"
 #include "scenes/image_ops.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "scenes/swing.h"
 #include "scenes/title.h"
-#include "shell/sequencer.h"
 
 float TunnelTravel = 0.0f;
 float TunnelSway = 0.0f;
@@ -36,54 +36,57 @@ Image TunnelPicture;
 Matrix TunnelCamera;
 Matrix TunnelBallCamera;
 
-bool TunnelLoaded = false;
+bool TunnelSceneReady = false;
 
-static const char *const TubeName = "tunel\\tunel.3d";
-static const char *const BallName = "ball\\ball.3d";
-static const char *const TextureName = "tunel\\tunel_txt.tga";
-static const char *const BallTextureName = "tunel\\tunel_ball_txt.tga";
-static const char *const PictureName = "tunel\\tunel_pic.tga";
-static constexpr float TunnelScale = 0.5f;
-static constexpr float TunnelBallScale = 1.0f;
-static constexpr float TravelStep = 7.1f;  // 355 units a second
-static constexpr float SwayStep = 0.05f;
-static constexpr float MorphStep = 0.03f;
-static constexpr float MorphTop = 1.0f, MorphBottom = -0.5f;
-static constexpr float PhaseStep = 0.01f;
-static constexpr int TextureWindowRows = 256;
-static constexpr int TextureRowWords = 256;
-static constexpr float TubeTurn = 0.005f;  // radians per tick about the tube's axis
-static constexpr float BallTurn = 0.05f;   // radians per tick about x and about y
-static constexpr float CameraDistance = 200.0f;
-static constexpr float SwayOffset = 60.0f;
-static constexpr float SwayShear = 0.25f;
-static constexpr float SwayTilt = 0.2f;
-static constexpr float BallCameraTilt = 0.1f;
-static constexpr float BallSpeedRatio = 0.015625f;  // the ball recedes at 1/64 of the flight
-static constexpr float BallLead = 32.0f;
-static constexpr float SmearWidth = 20.0f;
-static constexpr float CoreSize = 0.4f;
-static constexpr float CoreThreshold = 0.15f;
-static constexpr int WireNear = 120, WireFar = 2000;
-static constexpr int LatticeNear = 150, LatticeFar = 1500;
-static constexpr int PictureFlashKind = 3;
+namespace {
+
+const char *const TubeName = TunnelMeshAsset.name;
+const char *const BallName = BallMeshAsset.name;
+const char *const TextureName = TunnelTextureAsset.name;
+const char *const BallTextureName = TunnelBallTextureAsset.name;
+const char *const PictureName = TunnelPictureAsset.name;
+constexpr float TunnelScale = 0.5f;
+constexpr float TunnelBallScale = 1.0f;
+constexpr float TravelStep = 7.1f;  // 355 units a second
+constexpr float SwayStep = 0.05f;
+constexpr float MorphStep = 0.03f;
+constexpr float MorphTop = 1.0f, MorphBottom = -0.5f;
+constexpr float PhaseStep = 0.01f;
+constexpr int TextureWindowRows = 256;
+static_assert(TunnelTextureAsset.min_rows == 2 * TextureWindowRows &&
+              TunnelBallTextureAsset.min_rows == TextureWindowRows);
+constexpr float TubeTurn = 0.005f;  // radians per tick about the tube's axis
+constexpr float BallTurn = 0.05f;   // radians per tick about x and about y
+constexpr float CameraDistance = 200.0f;
+constexpr float SwayOffset = 60.0f;
+constexpr float SwayShear = 0.25f;
+constexpr float SwayTilt = 0.2f;
+constexpr float BallCameraTilt = 0.1f;
+constexpr float BallSpeedRatio = 0.015625f;  // the ball recedes at 1/64 of the flight
+constexpr float BallLead = 32.0f;
+constexpr float SmearWidth = 20.0f;
+constexpr float CoreSize = 0.4f;
+constexpr float CoreThreshold = 0.15f;
+constexpr int WireNear = 120, WireFar = 2000;
+constexpr int LatticeNear = 150, LatticeFar = 1500;
 // Matrix elements the camera's sway writes directly (row-major, 0 to 15).
-static constexpr int ShearY = 1, ShearZ = 2, TranslateX = 12, TranslateY = 13, TranslateZ = 14;
 
-static const Rgb DarkGreen = {0, 128, 0};
-static const Rgb Red = {255, 0, 0};
-static const Rgb White = {255, 255, 255};
-static const Rgb Black = {0, 0, 0};
+const Rgb DarkGreen = {0, 128, 0};
+const Rgb Red = {255, 0, 0};
+const Rgb White = {255, 255, 255};
+const Rgb Black = {0, 0, 0};
 
 // A widening factor from 1 to 2.9375 in sixteenths.
-static float widening_factor()
+float widening_factor()
 {
     return static_cast<float>(random_next() % 32 + 16) * 0.0625f;
 }
 
+} // namespace
+
 void load_tunnel_scene()
 {
-    TunnelLoaded = false;
+    TunnelSceneReady = false;
     Mesh *tubes[3] = {&TunnelWireMesh, &TunnelSwollenMesh, &TunnelTexturedMesh};
     for (Mesh *tube : tubes) {
         load_mesh(TubeName, tube);
@@ -123,11 +126,10 @@ void load_tunnel_scene()
     for (Mesh *tube : tubes)
         ok = require_mesh(TubeName, tube) && ok;
     ok = require_mesh(BallName, &TunnelBallMesh) && ok;
-    ok = require_picture(TextureName, &TunnelTexture, ImageWords, TextureRowWords, 2 * TextureWindowRows) && ok;
-    ok = require_picture(BallTextureName, &TunnelBallTexture, ImageWords, TextureRowWords, TextureWindowRows) &&
-         ok;
-    ok = require_picture(PictureName, &TunnelPicture, ImageWords, BandWidth, BandHeight) && ok;
-    TunnelLoaded = ok;
+    ok = require_asset(TunnelTextureAsset, &TunnelTexture) && ok;
+    ok = require_asset(TunnelBallTextureAsset, &TunnelBallTexture) && ok;
+    ok = require_asset(TunnelPictureAsset, &TunnelPicture) && ok;
+    TunnelSceneReady = ok;
 }
 
 void tunnel_face_shifted_wire(Face *face)
@@ -151,7 +153,9 @@ void tunnel_ball_face(Face *face)
     draw_face_textured(face, 1);
 }
 
-static void advance_tunnel(int ticks)
+namespace {
+
+void advance_tunnel(int ticks)
 {
     for (int i = 0; i < ticks; i++) {
         TunnelTravel += TravelStep;
@@ -162,14 +166,14 @@ static void advance_tunnel(int ticks)
     }
 }
 
-static void place_cameras()
+void place_cameras()
 {
     matrix_identity(TunnelCamera);
     matrix_translate(TunnelCamera, 0.0f, 0.0f, -CameraDistance);
-    TunnelCamera[TranslateX] = std::sin(TunnelSway) * SwayOffset;
-    TunnelCamera[TranslateY] = std::cos(TunnelSway) * SwayOffset;
-    TunnelCamera[ShearY] = std::sin(TunnelSway) * SwayShear;
-    TunnelCamera[ShearZ] = std::cos(TunnelSway / 2.0f) * SwayShear;
+    TunnelCamera[MatrixTranslateX] = std::sin(TunnelSway) * SwayOffset;
+    TunnelCamera[MatrixTranslateY] = std::cos(TunnelSway) * SwayOffset;
+    TunnelCamera[MatrixShearYByX] = std::sin(TunnelSway) * SwayShear;
+    TunnelCamera[MatrixShearZByX] = std::cos(TunnelSway / 2.0f) * SwayShear;
     matrix_rotate_x(TunnelCamera, SwayTilt * std::sin(TunnelSway / 2.0f));
     matrix_rotate_y(TunnelCamera, SwayTilt * std::cos(TunnelSway / 4.0f));
 
@@ -179,11 +183,11 @@ static void place_cameras()
     matrix_rotate_y(TunnelBallCamera, BallCameraTilt * std::sin(TunnelSway / 4.0f));
 }
 
-static void draw_tunnel_background()
+void draw_tunnel_background()
 {
     const uint32_t *picture = nullptr;
     if (FadeValue != 0)
-        picture = FadeKind == PictureFlashKind ? image_words(&TunnelPicture) : BelieveSnapshot;
+        picture = FadeKind == FadeFlash ? image_words(&TunnelPicture) : BelieveSnapshot;
     if (picture != nullptr) {
         copy_band(picture);
         return;
@@ -192,7 +196,7 @@ static void draw_tunnel_background()
     fill_band(0);
 }
 
-static void morph_tube(Object3D *wire, Object3D *swollen, Object3D *textured)
+void morph_tube(Object3D *wire, Object3D *swollen, Object3D *textured)
 {
     for (int j = 0; j < wire->vertex_count; j++) {
         const Vertex &rest = wire->vertices[j];
@@ -201,6 +205,8 @@ static void morph_tube(Object3D *wire, Object3D *swollen, Object3D *textured)
         textured->vertices[j].y = rest.y + (wide.y - rest.y) * TunnelMorph;
     }
 }
+
+} // namespace
 
 int tunnel_scene_handler(int init, int ticks, int)
 {
@@ -214,7 +220,7 @@ int tunnel_scene_handler(int init, int ticks, int)
     }
     advance_tunnel(ticks);
     // Drawing needs every asset in its shape; start-up never runs a failed load.
-    if (!TunnelLoaded)
+    if (!TunnelSceneReady)
         return 0;
 
     Object3D *wire = first_object(&TunnelWireMesh);
@@ -232,15 +238,15 @@ int tunnel_scene_handler(int init, int ticks, int)
 
     // Counter 0 shows rows 256..511, counter 255 rows 1..256: the window climbs.
     TunnelScrollTexture.pixels = reinterpret_cast<uint8_t *>(
-        image_words(&TunnelTexture) + (TextureWindowRows - TunnelTextureCounter) * TextureRowWords);
+        image_words(&TunnelTexture) + (TextureWindowRows - TunnelTextureCounter) * TextureSide);
 
     place_cameras();
     if (wire != nullptr)
-        wire->matrix[TranslateZ] = -TunnelTravel;
+        wire->matrix[MatrixTranslateZ] = -TunnelTravel;
     if (textured != nullptr)
-        textured->matrix[TranslateZ] = -TunnelTravel;
+        textured->matrix[MatrixTranslateZ] = -TunnelTravel;
     if (ball != nullptr)
-        ball->matrix[TranslateZ] = TunnelTravel * BallSpeedRatio + BallLead;
+        ball->matrix[MatrixTranslateZ] = TunnelTravel * BallSpeedRatio + BallLead;
 
     draw_tunnel_background();
 

@@ -16,7 +16,7 @@ extern int TunnelTextureCounter;  // 0..255, scroll of the tube's texture
 
 // Set by the loader when every asset has the shape the scene reads; the
 // handler only advances without it.
-extern bool TunnelLoaded;
+extern bool TunnelSceneReady;
 
 extern Mesh TunnelWireMesh;      // drawn twice as wireframe; the morph's rest shape
 extern Mesh TunnelSwollenMesh;   // widened at load; the morph's target shape

@@ -6,7 +6,7 @@
 #include "shell/music.h"
 
 // The depths tried in turn, indexed by the DisplayMode each gives.
-static const int ModeBits[] = {32, 24, 16};
+static const int ModeDepths[] = {32, 24, 16};
 
 // What the user is told when a step fails; a window that cannot be made has
 // nowhere to show a message.
@@ -26,7 +26,7 @@ int setup_display(const PlatformDisplay &display)
     int code = 1;
     int failed_step = StepMode;
     for (int mode = DisplayMode32; mode <= DisplayMode16; mode++) {
-        code = display.open(ModeBits[mode], &SurfacePitch, &failed_step);
+        code = display.open(ModeDepths[mode], &SurfacePitch, &failed_step);
         if (code == 0) {
             DisplayMode = mode;
             return 0;
@@ -48,7 +48,7 @@ int report_setup_error(const PlatformDisplay &display, int code, const char *mes
     return code;
 }
 
-static void end_show(const Platform &platform)
+static void request_close(const Platform &platform)
 {
     platform.display->post_event(EventClose, 0);
     free_music(platform);
@@ -66,11 +66,11 @@ void window_proc(const Platform &platform, const PlatformEvent &event)
         break;
     case EventKeyDown:
         if (event.param == KeyEscape)
-            end_show(platform);
+            request_close(platform);
         break;
     case EventSystemKeyDown:
     case EventCloseRequest:
-        end_show(platform);
+        request_close(platform);
         break;
     case EventClose:
         // Closing takes the window and the display with it and posts the

@@ -6,7 +6,6 @@
 #include "platform/platform.h"
 
 constexpr const char *MusicFile = "orvanti.xm";
-constexpr int MusicRate = 44100;  // frames per second of the rendered sound
 constexpr int FinalOrder = 46;    // the show ends when the music reaches it
 
 // The last polled position.

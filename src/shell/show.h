@@ -16,5 +16,6 @@ int begin_show(const Platform &platform);
 // One fetched event: false once the show is over (the event was not
 // dispatched); otherwise it is dispatched and the music polled.
 bool show_event(const Platform &platform, const PlatformEvent &event);
-// Stops the music, closes the display, frees the bands; the exit status.
+// Stops the music, closes the display and frees the two scratch bands (the
+// work band and every asset stay to the end); the exit status.
 int end_show(const Platform &platform);

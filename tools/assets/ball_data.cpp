@@ -8,9 +8,9 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "picture_entry.h"
 #include "raster/render_target.h"
 #include "show_draws.h"
-#include "tga_writer.h"
 #include "vortex_paint.h"
 
 namespace {
@@ -71,8 +71,7 @@ void make_ball_source(AssetList &entries)
         }
     }
     close_warp_source(pixels);
-    entries.push_back({"ball\\ball_vortex_txt.tga",
-                       encode_tga_true_colour(WarpSourceSide, WarpSourceSide, pixels.data())});
+    add_true_colour(entries, "ball\\ball_vortex_txt.tga", WarpSourceSide, WarpSourceSide, pixels);
 }
 
 // The scene roughens every record by up to 32 on each axis, three draws per

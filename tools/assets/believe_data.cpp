@@ -9,8 +9,8 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "picture_entry.h"
 #include "raster/render_target.h"
-#include "tga_writer.h"
 
 namespace {
 
@@ -185,9 +185,9 @@ MeshObjectSource make_gula()
 void make_believe_data(AssetList &entries)
 {
     std::vector<uint32_t> background = paint_background();
-    entries.push_back({"believe\\believe_back.tga", encode_tga_true_colour(BandWidth, BandHeight, background.data())});
+    add_true_colour(entries, "believe\\believe_back.tga", BandWidth, BandHeight, background);
     std::vector<uint32_t> texture = paint_texture();
-    entries.push_back({"believe\\believe_txt.tga", encode_tga_true_colour(TextureSize, TextureSize, texture.data())});
+    add_true_colour(entries, "believe\\believe_txt.tga", TextureSize, TextureSize, texture);
     entries.push_back({"believe\\osma.3d", encode_mesh({make_osma()})});
     entries.push_back({"believe\\gula.3d", encode_mesh({make_gula()})});
 }

@@ -11,7 +11,8 @@
 #include "glyphs.h"
 #include "mesh_writer.h"
 #include "paint.h"
-#include "tga_writer.h"
+#include "picture_entry.h"
+#include "raster/raster.h"
 #include "vortex_paint.h"
 
 namespace {
@@ -24,7 +25,6 @@ constexpr int FigureWidth = 116;
 constexpr int FigureRows = 150;
 // The ring sprite's corner is placed 13 left of the ring's centre line.
 constexpr int RingSide = 26;
-constexpr int TextureSide = 256;
 
 // The scroller column starts at band column 312. The band is never cleared
 // there: only the first box, textured in the frames that also draw the
@@ -208,7 +208,7 @@ std::vector<uint32_t> paint_figure()
                 continue;
             constexpr double Count = Samples * Samples;
             uint32_t word = pack_rgb(r / Count, g / Count, b / Count);
-            pixels[y * FigureWidth + x] = word != 0 ? word : 0x00010101u;
+            pixels[y * FigureWidth + x] = visible_texel(word);
         }
     }
     return pixels;
@@ -486,32 +486,31 @@ constexpr int BoxCells = 2, Box2Cells = 1;
 void make_buddha_data(AssetList &entries)
 {
     std::vector<uint32_t> figure = paint_figure();
-    entries.push_back({"buddha\\buddha_pic.tga", encode_tga_true_colour(FigureWidth, FigureRows, figure.data())});
+    add_true_colour(entries, "buddha\\buddha_pic.tga", FigureWidth, FigureRows, figure);
 
     int scroller_rows = 0;
     std::vector<uint8_t> scroller = paint_scroller(scroller_rows);
-    entries.push_back({"buddha\\buddha_01.tga", encode_tga_grey(ScrollerWidth, scroller_rows, scroller.data())});
+    add_grey(entries, "buddha\\buddha_01.tga", ScrollerWidth, scroller_rows, scroller);
 
     std::vector<uint32_t> box_texture = paint_box_texture();
-    entries.push_back({"buddha\\buddha_txt1.tga", encode_tga_true_colour(TextureSide, TextureSide, box_texture.data())});
+    add_true_colour(entries, "buddha\\buddha_txt1.tga", TextureSide, TextureSide, box_texture);
     std::vector<uint32_t> warp_source = paint_warp_source();
-    entries.push_back({"buddha\\buddha_txt2.tga",
-                       encode_tga_true_colour(WarpSourceSide, WarpSourceSide, warp_source.data())});
+    add_true_colour(entries, "buddha\\buddha_txt2.tga", WarpSourceSide, WarpSourceSide, warp_source);
 
     entries.push_back({"buddha\\buddha_box.3d", encode_mesh({make_box(BoxHalfSide, BoxCells)})});
     entries.push_back({"buddha\\buddha_box2.3d", encode_mesh({make_box(Box2HalfSide, Box2Cells)})});
 
     std::vector<uint8_t> crossfade = make_crossfade();
-    entries.push_back({"buddha\\buddha_xfade.tga", encode_tga_grey(CrossfadeWidth, CrossfadeRows, crossfade.data())});
+    add_grey(entries, "buddha\\buddha_xfade.tga", CrossfadeWidth, CrossfadeRows, crossfade);
 
     std::vector<uint8_t> map_x, map_y;
     make_warp_maps(map_x, map_y);
-    entries.push_back({"buddha\\buddha_offset_x.tga", encode_tga_grey(TextureSide, TextureSide, map_x.data())});
-    entries.push_back({"buddha\\buddha_offset_y.tga", encode_tga_grey(TextureSide, TextureSide, map_y.data())});
+    add_grey(entries, "buddha\\buddha_offset_x.tga", TextureSide, TextureSide, map_x);
+    add_grey(entries, "buddha\\buddha_offset_y.tga", TextureSide, TextureSide, map_y);
     std::vector<uint8_t> pool = make_pool_glow(), rays = make_ray_glow();
-    entries.push_back({"buddha\\buddha_glow1.tga", encode_tga_grey(TextureSide, TextureSide, pool.data())});
-    entries.push_back({"buddha\\buddha_glow2.tga", encode_tga_grey(TextureSide, TextureSide, rays.data())});
+    add_grey(entries, "buddha\\buddha_glow1.tga", TextureSide, TextureSide, pool);
+    add_grey(entries, "buddha\\buddha_glow2.tga", TextureSide, TextureSide, rays);
 
     std::vector<uint32_t> ring = paint_ring_sprite();
-    entries.push_back({"buddha\\buddha_null.tga", encode_tga_true_colour(RingSide, RingSide, ring.data())});
+    add_true_colour(entries, "buddha\\buddha_null.tga", RingSide, RingSide, ring);
 }

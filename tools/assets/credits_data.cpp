@@ -14,8 +14,8 @@
 #include "glyphs.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "picture_entry.h"
 #include "raster/render_target.h"
-#include "tga_writer.h"
 
 namespace {
 
@@ -342,14 +342,14 @@ std::vector<uint8_t> paint_dissolve()
 void make_credits_data(AssetList &entries)
 {
     std::vector<uint32_t> background = paint_background();
-    entries.push_back({"credits\\credits_back.tga", encode_tga_true_colour(BandWidth, BandHeight, background.data())});
+    add_true_colour(entries, "credits\\credits_back.tga", BandWidth, BandHeight, background);
     std::vector<uint32_t> page = paint_page();
-    entries.push_back({"credits\\credits_text.tga", encode_tga_true_colour(PageWidth, PageRows, page.data())});
+    add_true_colour(entries, "credits\\credits_text.tga", PageWidth, PageRows, page);
     std::vector<uint8_t> mask = paint_mask();
-    entries.push_back({"credits\\credits_mask.tga", encode_tga_grey(PageWidth, BandHeight, mask.data())});
+    add_grey(entries, "credits\\credits_mask.tga", PageWidth, BandHeight, mask);
     std::vector<uint32_t> texture = paint_gem_texture();
-    entries.push_back({"credits\\credits_txt.tga", encode_tga_true_colour(256, GemTextureRows, texture.data())});
+    add_true_colour(entries, "credits\\credits_txt.tga", 256, GemTextureRows, texture);
     entries.push_back({"credits\\credits.3d", encode_mesh({make_gem()})});
     std::vector<uint8_t> dissolve = paint_dissolve();
-    entries.push_back({"credits\\credits_fade.tga", encode_tga_grey(BandWidth, BandHeight, dissolve.data())});
+    add_grey(entries, "credits\\credits_fade.tga", BandWidth, BandHeight, dissolve);
 }

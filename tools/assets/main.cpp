@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "asset_check.h"
 #include "assets.h"
 #include "frame_dump.h"
 #include "music/render.h"
@@ -106,6 +107,12 @@ int main(int argc, char **argv)
     make_credits_data(entries);
     make_buddha_data(entries);
 
+    // A picture of the wrong shape would fail only when the show loads it.
+    std::string mismatch = check_against_asset_table(entries);
+    if (!mismatch.empty()) {
+        fprintf(stderr, "orvanti-assets: %s\n", mismatch.c_str());
+        return 1;
+    }
     std::string failure = write_archive((outdir / "orvanti.dat").string(), entries);
     if (!failure.empty()) {
         fprintf(stderr, "orvanti-assets: %s\n", failure.c_str());

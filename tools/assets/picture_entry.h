@@ -1,4 +1,5 @@
-// Archive entries of generated pictures, each encoded as a TGA file.
+// Archive entries of generated pictures, each encoded as a TGA file: the one
+// way the data files add a picture.
 #pragma once
 #include <cstdint>
 #include <vector>

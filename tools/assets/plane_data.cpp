@@ -8,8 +8,8 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "picture_entry.h"
 #include "show_draws.h"
-#include "tga_writer.h"
 #include "vortex_paint.h"
 
 namespace {
@@ -80,8 +80,7 @@ void make_plane_source(AssetList &entries)
         }
     }
     close_warp_source(pixels);
-    entries.push_back({"plane\\plane_vortex_txt.tga",
-                       encode_tga_true_colour(WarpSourceSide, WarpSourceSide, pixels.data())});
+    add_true_colour(entries, "plane\\plane_vortex_txt.tga", WarpSourceSide, WarpSourceSide, pixels);
 }
 
 // The sheet fills most of the band at the scene's camera (at -130, shown

@@ -9,7 +9,8 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
-#include "tga_writer.h"
+#include "picture_entry.h"
+#include "raster/raster.h"
 
 namespace {
 
@@ -20,7 +21,6 @@ namespace {
 // lane of tiles per period, nearly filling it: the copies are drawn over a
 // white band and must carry ink, with only thin clear gaps (0, not drawn)
 // between lanes and between tiles to let the landscape show through.
-constexpr int TextureSide = 256;
 constexpr int TexturePeriod = 32;
 constexpr int TextureRows = 288;  // the window starts at most 30 rows down
 constexpr int TileWidth = 32;
@@ -78,7 +78,7 @@ uint32_t circuit_texel(int x, int y)
     if (in_tile >= TileWidth / 2 - 2 && in_tile <= TileWidth / 2 + 1 && (row == LaneTop + 3 || row == LaneBottom - 3))
         colour = {255, 150, 40};  // a warm pin at both edges of every tile
     uint32_t word = pack_colour(colour);
-    return word != 0 ? word : 0x010101u;  // only the gaps may be clear
+    return visible_texel(word);  // only the gaps may be clear
 }
 
 std::vector<uint32_t> paint_circuit()
@@ -150,8 +150,8 @@ void make_system_data(AssetList &entries)
     MeshObjectSource disc = make_disc();
     entries.push_back({"system\\system.3d", encode_mesh({disc})});
     std::vector<uint32_t> texture = paint_circuit();
-    entries.push_back({"system\\system_txt.tga", encode_tga_true_colour(TextureSide, TextureRows, texture.data())});
+    add_true_colour(entries, "system\\system_txt.tga", TextureSide, TextureRows, texture);
     entries.push_back({"system\\system_plane.3d", encode_mesh({make_grid()})});
     std::vector<uint8_t> heights = paint_heights();
-    entries.push_back({"system\\system_high.tga", encode_tga_grey(GridSide, GridSide, heights.data())});
+    add_grey(entries, "system\\system_high.tga", GridSide, GridSide, heights);
 }

@@ -8,19 +8,18 @@
 #include "assets.h"
 #include "mesh_writer.h"
 #include "paint.h"
+#include "picture_entry.h"
+#include "raster/raster.h"
 #include "raster/render_target.h"
-#include "tga_writer.h"
 
 namespace {
 
 constexpr int TextureSize = 256;
 constexpr int TunnelTextureRows = 512;  // two copies of one 256-row tile, for the scrolling window
 
-// Texels that must show are never 0: 0 is the texture mapper's "leave the pixel".
 uint32_t pack_visible(double r, double g, double b)
 {
-    uint32_t word = pack_rgb(r, g, b);
-    return word == 0 ? 0x010101 : word;
+    return visible_texel(pack_rgb(r, g, b));
 }
 
 // The tube, lying along +z. Rings of Segments corners; record ring * Segments
@@ -154,9 +153,9 @@ void make_tunnel_data(AssetList &entries)
 {
     entries.push_back({"tunel\\tunel.3d", encode_mesh({make_tube()})});
     std::vector<uint32_t> texture = paint_tunnel_texture();
-    entries.push_back({"tunel\\tunel_txt.tga", encode_tga_true_colour(TextureSize, TunnelTextureRows, texture.data())});
+    add_true_colour(entries, "tunel\\tunel_txt.tga", TextureSize, TunnelTextureRows, texture);
     std::vector<uint32_t> ball = paint_ball_texture();
-    entries.push_back({"tunel\\tunel_ball_txt.tga", encode_tga_true_colour(TextureSize, TextureSize, ball.data())});
+    add_true_colour(entries, "tunel\\tunel_ball_txt.tga", TextureSize, TextureSize, ball);
     std::vector<uint32_t> picture = paint_tunnel_picture();
-    entries.push_back({"tunel\\tunel_pic.tga", encode_tga_true_colour(BandWidth, BandHeight, picture.data())});
+    add_true_colour(entries, "tunel\\tunel_pic.tga", BandWidth, BandHeight, picture);
 }

@@ -18,7 +18,7 @@ std::vector<uint32_t> Band(BandWords);
 // Loads the believe and buddha scenes and the colour table once, as start-up does.
 void load_once()
 {
-    if (!load_show_once("bench_scenes_fourth", Band, [] {
+    if (!load_show_once("bench_buddha_scene", Band, [] {
             load_believe_scene();
             load_buddha_scene();
             load_entry("coltab.dat", &ColourTable);

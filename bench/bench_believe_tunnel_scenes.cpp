@@ -19,7 +19,7 @@ std::vector<uint32_t> Still(BandWords);
 // Loads both scenes once from the generated archive, as start-up does.
 void load_once()
 {
-    if (!load_show_once("bench_scenes_third", Still, [] {
+    if (!load_show_once("bench_believe_tunnel_scenes", Still, [] {
             load_believe_scene();
             load_tunnel_scene();
         }))

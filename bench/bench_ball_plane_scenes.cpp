@@ -23,7 +23,7 @@ bool load_scenes()
         static std::vector<uint32_t> band(BandWords);
         RenderTarget.pixels = band.data();
         RenderTarget.pitch = Pitch;
-        return open_show_data("bench_scenes_second", [] {
+        return open_show_data("bench_ball_plane_scenes", [] {
                    load_ball_scene();
                    load_plane_scene();
                }) &&

@@ -23,7 +23,7 @@ bool load_scenes()
         RenderTarget.pitch = Pitch;
         ScratchBandA = scratch_a.data();
         ScratchBandB = scratch_b.data();
-        return open_show_data("bench_scenes_first", [] {
+        return open_show_data("bench_box_title_scenes", [] {
             load_title_scene();
             load_box_scene();
         });

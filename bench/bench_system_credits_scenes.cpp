@@ -20,7 +20,7 @@ std::vector<uint32_t> Band(BandWords);
 
 void load_once()
 {
-    load_show_once("bench_scenes_last", Band, [] {
+    load_show_once("bench_system_credits_scenes", Band, [] {
         load_credits_scene();
         load_system_scene();
     });
