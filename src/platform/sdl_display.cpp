@@ -1,16 +1,24 @@
-// The desktop display over SDL2: a borderless always-on-top fullscreen window,
-// the 640 by 480 picture scaled with sharp pixels and kept at 4:3, fed from
-// the memory flip chain; a 10 ms tick that never queues up.
+// The desktop display over SDL2: a borderless always-on-top fullscreen window
+// showing the 16:9 window of the 640 by 480 picture, enlarged as the output's
+// real size allows (window_fit.h), fed from the memory flip chain; a 10 ms
+// tick that never queues up.
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <SDL.h>
 
 #include "platform/flip_chain.h"
 #include "platform/platform.h"
+#include "platform/window_fit.h"
 #include "platform/x11_watch.h"
 
 static SDL_Window *Window = nullptr;
@@ -119,14 +127,6 @@ static int open_renderer()
     return 0;
 }
 
-static int scale_picture()
-{
-    // Nearest sampling keeps the pixels sharp; the logical size keeps 4:3
-    // with black outside the picture.
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    return SDL_RenderSetLogicalSize(Renderer, ScreenWidth, ScreenHeight) == 0 ? 0 : 1;
-}
-
 static Uint32 texture_format(int bits_per_pixel)
 {
     // Our 24-bit pixels are the bytes blue, green, red; 16-bit ones are 5-6-5 words.
@@ -148,7 +148,11 @@ static int open_texture(int bits_per_pixel)
     if (format == SDL_PIXELFORMAT_UNKNOWN)
         return 1;
     Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
-    return Texture ? 0 : 1;
+    if (!Texture)
+        return 1;
+    // Nearest sampling keeps the pixels sharp, also at the exact fit.
+    SDL_SetTextureScaleMode(Texture, SDL_ScaleModeNearest);
+    return 0;
 }
 
 static Uint32 post_tick(Uint32 interval, void *)
@@ -180,12 +184,8 @@ static int sdl_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
 {
     if (!Window && open_window() != 0)
         return failed_at(StepWindow, failed_step);
-    if (!Renderer) {
-        if (open_renderer() != 0)
-            return failed_at(StepDevice, failed_step);
-        if (scale_picture() != 0)
-            return failed_at(StepExclusive, failed_step);
-    }
+    if (!Renderer && open_renderer() != 0)
+        return failed_at(StepDevice, failed_step);
     if (open_texture(bits_per_pixel) != 0)
         return failed_at(StepMode, failed_step);
     ModeBits = bits_per_pixel;
@@ -215,8 +215,15 @@ static int sdl_flip()
         DeviceLost = true;
         return FlipSurfaceLost;
     }
+    // The output's size is asked every frame: a window manager may apply
+    // the full-screen request only after the first frames.
+    int output_width = 0, output_height = 0;
+    SDL_GetRendererOutputSize(Renderer, &output_width, &output_height);
+    WindowFit fit = fit_window(output_width, output_height);
+    SDL_Rect source = {0, WindowTop, WindowColumns, WindowRows};
+    SDL_Rect target = {fit.x, fit.y, fit.width, fit.height};
     SDL_RenderClear(Renderer);
-    SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
+    SDL_RenderCopy(Renderer, Texture, &source, &target);
     SDL_RenderPresent(Renderer);
     swap_flip_chain(&Chain);
     return FlipDone;
@@ -231,7 +238,7 @@ static int sdl_restore()
     if (RendererLost) {
         SDL_DestroyRenderer(Renderer);
         Renderer = nullptr;
-        if (open_renderer() != 0 || scale_picture() != 0)
+        if (open_renderer() != 0)
             return 1;
     }
     if (open_texture(ModeBits) != 0)
@@ -340,6 +347,57 @@ static void sdl_post_event(EventKind kind, int param)
     SDL_PushEvent(&event);
 }
 
+// The process group of the box being shown, for the signal handler.
+static volatile sig_atomic_t BoxGroup = 0;
+
+static void close_box(int)
+{
+    if (BoxGroup > 0)
+        kill(-BoxGroup, SIGTERM);
+}
+
+// SDL shows its box from a process of its own (a fork, or zenity's) and waits
+// for it; killed meanwhile, the program would leave that process on screen.
+// So the box is shown from a child in a process group of its own, which a
+// termination signal closes, letting the program end with its own status.
+static void show_box_in_child(const char *caption, const char *text)
+{
+    pid_t parent = getpid();
+    pid_t box = fork();
+    if (box < 0) {
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+        return;
+    }
+    if (box == 0) {
+        setpgid(0, 0);
+        for (int number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
+            signal(number, SIG_DFL);
+        // The box goes with the program even if the program is killed outright.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(0);
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+        _exit(0);
+    }
+    // Set on both sides, so the group exists before any signal can name it.
+    setpgid(box, box);
+    BoxGroup = box;
+    struct sigaction closing = {}, saved[4];
+    closing.sa_handler = close_box;
+    sigemptyset(&closing.sa_mask);
+    const int numbers[4] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+    for (int i = 0; i < 4; i++)
+        sigaction(numbers[i], &closing, &saved[i]);
+    int status = 0;
+    while (waitpid(box, &status, 0) < 0 && errno == EINTR) {
+    }
+    // Whatever the box started (SDL's own fork) goes with it.
+    kill(-box, SIGTERM);
+    BoxGroup = 0;
+    for (int i = 0; i < 4; i++)
+        sigaction(numbers[i], &saved[i], nullptr);
+}
+
 static void sdl_message_box(const char *caption, const char *text)
 {
     fprintf(stderr, "%s: %s\n", caption, text);
@@ -347,7 +405,8 @@ static void sdl_message_box(const char *caption, const char *text)
     const char *asked = getenv("SDL_VIDEODRIVER");
     if (asked && (strcmp(asked, "dummy") == 0 || strcmp(asked, "offscreen") == 0))
         return;
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, Window);
+    fflush(nullptr);
+    show_box_in_child(caption, text);
 }
 
 const PlatformDisplay SdlDisplay = {
