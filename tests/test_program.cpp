@@ -457,6 +457,66 @@ TEST_F(XScreen, SignalDuringTheMessageBoxClosesItKeepingTheStatus)
     }
 }
 
+// Wayland: a compositor without an input seat (weston's headless one, on
+// which SDL 2.26 crashes in SDL_Init) is refused with status 2, or left for X
+// when DISPLAY is set; a dead socket is named; a compositor lost during the
+// show ends it as a lost X server does (weston on X offers a seat).
+TEST_F(XScreen, WaylandWithoutASeatDeadOrLostEndsWithItsStatus)
+{
+    if (system("command -v weston >/dev/null") != 0)
+        GTEST_SKIP() << "weston is needed";
+    start_screen(640, 480, false);
+    folder = make_short_show_folder(47, 32);
+    ASSERT_FALSE(folder.empty());
+    std::string runtime = folder + "/runtime";
+    ASSERT_TRUE(std::filesystem::create_directory(runtime));
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    Child headless = start_child("env XDG_RUNTIME_DIR=" + runtime +
+                                     " weston --backend=headless-backend.so --socket=headless --idle-time=0",
+                                 "/dev/null");
+    ASSERT_TRUE(poll_until([&] { return std::filesystem::exists(runtime + "/headless"); }, Patience));
+    std::string on_wayland = "env -u DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR=" + runtime +
+                             " SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 ";
+    std::string errors;
+    int status = run_command(in_folder(folder, on_wayland + "WAYLAND_DISPLAY=headless timeout 60 " + Program), &errors);
+    EXPECT_EQ(status, ExitSetupFailed) << errors;
+    EXPECT_NE(errors.find(runtime + "/headless has no input seat"), std::string::npos) << errors;
+    status = run_command(in_folder(folder, on_wayland + "WAYLAND_DISPLAY=headless SDL_VIDEODRIVER=wayland timeout 60 " +
+                                               Program),
+                         &errors);
+    EXPECT_EQ(status, ExitSetupFailed) << errors;
+    status = run_command(in_folder(folder, on_wayland + "WAYLAND_DISPLAY=gone timeout 60 " + Program), &errors);
+    EXPECT_EQ(status, ExitSetupFailed) << errors;
+    EXPECT_NE(errors.find("the Wayland compositor at " + runtime + "/gone does not answer"), std::string::npos)
+        << errors;
+    // With DISPLAY set the show goes to X.
+    start_program("XDG_RUNTIME_DIR=" + runtime + " WAYLAND_DISPLAY=headless SDL_AUDIODRIVER=dummy");
+    Screenshot shot;
+    EXPECT_TRUE(grab_until(&shot, [](const Screenshot &s) { return s.count_lit(80, 399) > 200; }))
+        << program_errors();
+    stop_child(&program);
+    stop_child(&headless);
+
+    Child seated = start_child("env DISPLAY=" + display + " XDG_RUNTIME_DIR=" + runtime +
+                                   " weston --backend=x11-backend.so --socket=seated --idle-time=0",
+                               "/dev/null");
+    ASSERT_TRUE(poll_until([&] { return std::filesystem::exists(runtime + "/seated"); }, Patience));
+    program = start_child("env -C '" + folder + "' -u DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR=" + runtime +
+                              " WAYLAND_DISPLAY=seated SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 " + Program,
+                          folder + "/stderr.txt");
+    std::string threads = "/proc/" + std::to_string(program.pid) + "/task";
+    // Its audio thread exists once display, loading and music are set up.
+    bool playing = poll_until([&] {
+        return run_command("grep -qs SDLAudio " + threads + "/*/comm", nullptr) == 0;
+    }, Patience);
+    ASSERT_TRUE(playing) << program_errors();
+    kill(-seated.pid, SIGKILL);
+    wait_child(&seated, Patience);
+    ASSERT_TRUE(wait_child(&program, Patience)) << "still running after the compositor went";
+    EXPECT_EQ(program.status, ExitDisplayLost) << program_errors();
+    EXPECT_NE(program_errors().find("the connection to the display was lost"), std::string::npos) << program_errors();
+}
+
 // The same steps and event handling in-process, on the memory display.
 int DrawnFrames = 0;
 int counting_handler(int init, int, int)

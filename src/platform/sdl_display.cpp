@@ -18,6 +18,7 @@
 
 #include "platform/flip_chain.h"
 #include "platform/platform.h"
+#include "platform/sdl_wayland.h"
 #include "platform/window_fit.h"
 #include "platform/x11_watch.h"
 
@@ -60,6 +61,30 @@ static void forward_to_terminate(int)
     raise(SIGTERM);
 }
 
+// What was tried for a display, for the message that none answers.
+static void describe_displays_tried(char *out, size_t size)
+{
+    const char *display = getenv("DISPLAY");
+    int used = snprintf(out, size, "DISPLAY is %s%s%s", display ? "\"" : "not set", display ? display : "",
+                        display ? "\", which does not answer" : "");
+    const char *wayland = getenv("WAYLAND_DISPLAY");
+    if (used > 0 && static_cast<size_t>(used) < size && wayland && wayland[0]) {
+        WaylandProbe probe = probe_wayland();
+        if (probe.state == WaylandSilent || probe.state == WaylandUnknown)
+            snprintf(out + used, size - used, "; the Wayland compositor at %s does not answer (%s)", probe.socket,
+                     probe.reason);
+    }
+}
+
+static void report_no_display()
+{
+    char tried[512];
+    describe_displays_tried(tried, sizeof tried);
+    fprintf(stderr, "orvanti: no display to show the picture on (%s); "
+                    "orvanti-capture renders the show to a video instead\n",
+            tried);
+}
+
 // SDL falls back to drivers that show nothing when no display answers; the
 // show must not play unseen, unless such a driver was asked for by name.
 static bool has_screen()
@@ -69,18 +94,44 @@ static bool has_screen()
     bool invisible = driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
     if (!invisible || (asked && asked[0] != '\0'))
         return true;
+    report_no_display();
+    return false;
+}
+
+// SDL 2.26 crashes inside SDL_Init on a Wayland compositor without an input
+// seat (a headless one, say): such a compositor is asked first, and X is
+// used instead where there is one. False when nothing is left to start on.
+static bool avoid_seatless_wayland()
+{
+    const char *asked = getenv("SDL_VIDEODRIVER");
+    if (asked && asked[0] && !strstr(asked, "wayland"))
+        return true;
+    WaylandProbe probe = probe_wayland();
+    if (probe.state != WaylandNoSeat)
+        return true;
     const char *display = getenv("DISPLAY");
-    fprintf(stderr, "orvanti: no display to show the picture on (DISPLAY is %s%s%s); "
-                    "orvanti-capture renders the show to a video instead\n",
-            display ? "\"" : "not set", display ? display : "", display ? "\", which does not answer" : "");
+    bool wayland_asked = asked && strcmp(asked, "wayland") == 0;
+    if (!wayland_asked && display && display[0]) {
+        fprintf(stderr, "orvanti: the Wayland compositor at %s has no input seat: showing on X (DISPLAY \"%s\")\n",
+                probe.socket, display);
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        return true;
+    }
+    fprintf(stderr, "orvanti: the Wayland compositor at %s has no input seat (no keyboard to end the show), "
+                    "which SDL cannot start on, and %s\n",
+            probe.socket, wayland_asked ? "SDL_VIDEODRIVER asks for Wayland" : "DISPLAY is not set for X");
     return false;
 }
 
 static int open_window()
 {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    if (!avoid_seatless_wayland())
+        return 1;
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
-        fprintf(stderr, "orvanti: cannot start the display: %s\n", SDL_GetError());
+        char tried[512];
+        describe_displays_tried(tried, sizeof tried);
+        fprintf(stderr, "orvanti: cannot start the display: %s (%s)\n", SDL_GetError(), tried);
         return 1;
     }
     VideoStarted = true;
@@ -321,7 +372,14 @@ static int sdl_next_event(PlatformEvent *out)
         *out = {EventQuit, event.user.code};
         return 0;
     } else if (event.type == SDL_QUIT) {
-        // The window's close button, SIGINT and SIGTERM all arrive here.
+        // The window's close button, SIGINT and SIGTERM all arrive here, and
+        // so does a lost Wayland compositor, which ends the show as a lost X
+        // server does.
+        if (wayland_connection_lost(Window)) {
+            static const char Message[] = "orvanti: the connection to the display was lost\n";
+            fwrite(Message, 1, sizeof Message - 1, stderr);
+            _exit(ExitDisplayLost);
+        }
         *out = {EventCloseRequest, 0};
     } else if (event.type == SDL_KEYDOWN) {
         int key = 0;
