@@ -3,9 +3,8 @@
 // real size allows (window_fit.h), fed from the memory flip chain; a 10 ms
 // tick that never queues up.
 #include <atomic>
-#include <csignal>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 

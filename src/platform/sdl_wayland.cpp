@@ -43,7 +43,9 @@ WaylandProbe probe_wayland()
     WaylandProbe probe = {};
     name_socket(probe.socket, sizeof probe.socket);
 #if ORVANTI_HAVE_WAYLAND
-    if (!getenv("XDG_RUNTIME_DIR") && getenv("WAYLAND_DISPLAY") && getenv("WAYLAND_DISPLAY")[0] != '/') {
+    // libwayland would complain on standard error of a missing runtime folder.
+    const char *name = getenv("WAYLAND_DISPLAY");
+    if (!getenv("XDG_RUNTIME_DIR") && !(name && name[0] == '/')) {
         snprintf(probe.reason, sizeof probe.reason, "XDG_RUNTIME_DIR is not set");
         return probe;
     }
