@@ -253,13 +253,21 @@ protected:
             GTEST_SKIP() << "Xvfb, ffmpeg and xwininfo are needed";
         width = w;
         height = h;
+        // A number another server holds (other tests run in parallel) would
+        // answer as if it were ours: those with a lock file are passed over,
+        // and our server must still run once the display answers.
         static int screens = 0;
-        display = ":" + std::to_string(200 + (getpid() * 4 + screens++ % 4) % 2800);
+        int number = 0;
+        do
+            number = 200 + (getpid() * 4 + screens++) % 2800;
+        while (std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"));
+        display = ":" + std::to_string(number);
         server = start_child("Xvfb " + display + " -screen 0 " + std::to_string(w) + "x" + std::to_string(h) +
                                  "x24 -nolisten tcp",
                              "/dev/null");
         ASSERT_TRUE(poll_until([&] { return x_run("xwininfo -root >/dev/null 2>&1"); }, Patience))
             << "Xvfb did not start on " << display;
+        ASSERT_FALSE(wait_child(&server, Clock::duration::zero())) << "another server holds " << display;
         if (with_manager) {
             if (system("command -v openbox >/dev/null") != 0)
                 GTEST_SKIP() << "openbox is needed";
