@@ -404,11 +404,14 @@ static void sdl_post_event(EventKind kind, int param)
     SDL_PushEvent(&event);
 }
 
-// The process group of the box being shown, for the signal handler.
+// The process group of the box being shown, for the signal handler, and
+// whether a signal came before the box's process was there to close.
 static volatile sig_atomic_t BoxGroup = 0;
+static volatile sig_atomic_t BoxCloseAsked = 0;
 
 static void close_box(int)
 {
+    BoxCloseAsked = 1;
     if (BoxGroup > 0)
         kill(-BoxGroup, SIGTERM);
 }
@@ -419,16 +422,19 @@ static void close_box(int)
 // termination signal closes, letting the program end with its own status.
 static void show_box_in_child(const char *caption, const char *text)
 {
+    const int numbers[4] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+    struct sigaction closing = {}, saved[4];
+    closing.sa_handler = close_box;
+    sigemptyset(&closing.sa_mask);
+    BoxCloseAsked = 0;
+    for (int i = 0; i < 4; i++)
+        sigaction(numbers[i], &closing, &saved[i]);
     pid_t parent = getpid();
     pid_t box = fork();
-    if (box < 0) {
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
-        return;
-    }
     if (box == 0) {
+        for (int i = 0; i < 4; i++)
+            signal(numbers[i], SIG_DFL);
         setpgid(0, 0);
-        for (int number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
-            signal(number, SIG_DFL);
         // The box goes with the program even if the program is killed outright.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
@@ -436,23 +442,25 @@ static void show_box_in_child(const char *caption, const char *text)
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
         _exit(0);
     }
-    // Set on both sides, so the group exists before any signal can name it.
-    setpgid(box, box);
-    BoxGroup = box;
-    struct sigaction closing = {}, saved[4];
-    closing.sa_handler = close_box;
-    sigemptyset(&closing.sa_mask);
-    const int numbers[4] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
-    for (int i = 0; i < 4; i++)
-        sigaction(numbers[i], &closing, &saved[i]);
-    int status = 0;
-    while (waitpid(box, &status, 0) < 0 && errno == EINTR) {
+    if (box > 0) {
+        // Set on both sides, so the group exists before any signal names it.
+        setpgid(box, box);
+        BoxGroup = box;
+        if (BoxCloseAsked)
+            kill(-box, SIGTERM);
+        int status = 0;
+        while (waitpid(box, &status, 0) < 0 && errno == EINTR) {
+        }
+        // Whatever the box started (SDL's own fork) goes with it.
+        kill(-box, SIGTERM);
+        BoxGroup = 0;
     }
-    // Whatever the box started (SDL's own fork) goes with it.
-    kill(-box, SIGTERM);
-    BoxGroup = 0;
     for (int i = 0; i < 4; i++)
         sigaction(numbers[i], &saved[i], nullptr);
+    // Without a process to spare, the box is shown here, and a signal ends
+    // the program as it would without one.
+    if (box < 0 && !BoxCloseAsked)
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
 }
 
 static void sdl_message_box(const char *caption, const char *text)
