@@ -272,6 +272,12 @@ protected:
             if (system("command -v openbox >/dev/null") != 0)
                 GTEST_SKIP() << "openbox is needed";
             manager = start_child("env DISPLAY=" + display + " openbox", "/dev/null");
+            // A window mapped while the manager is still starting can be lost
+            // by it, and SDL waits for ever for the mapping: the manager is
+            // ready once it names itself on the root window.
+            ASSERT_TRUE(poll_until([&] { return x_run("xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"); },
+                                   Patience))
+                << "openbox did not start on " << display;
         }
     }
     void start_program(const std::string &environment = "SDL_AUDIODRIVER=dummy")
