@@ -1,4 +1,4 @@
-// The placement rule of the 16:9 window; the page applies the same one.
+// The placement rule of the 16:9 window, apart from any driver so that every one can apply it.
 #include "platform/window_fit.h"
 
 WindowFit fit_window(int output_width, int output_height)
