@@ -2,7 +2,8 @@
 # Checks the install of a build: into a scratch DESTDIR, the installed
 # `orvanti` must play a short show from an unrelated folder, finding its data
 # from its own place; as root in CI (or with ORVANTI_PACKAGE_TEST=1) the
-# Debian package is also built, installed with apt-get, played and purged.
+# Debian package is also built, checked by lintian (no error or warning
+# allowed), installed with apt-get, played and purged.
 # Usage: scripts/check-install.sh [BUILD_DIR]
 set -eu
 build=$(cd "${1:-build}" && pwd)
@@ -29,7 +30,8 @@ root="$scratch/root"
 DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
 for file in bin/orvanti bin/orvanti-capture bin/orvanti-pack bin/orvanti-assets libexec/orvanti/orvanti \
     share/orvanti/orvanti.dat share/orvanti/orvanti.xm share/applications/orvanti.desktop \
-    share/icons/hicolor/256x256/apps/orvanti.png share/man/man6/orvanti.6 share/man/man1/orvanti-pack.1; do
+    share/icons/hicolor/256x256/apps/orvanti.png share/man/man6/orvanti.6.gz share/man/man1/orvanti-pack.1.gz \
+    share/doc/orvanti/copyright share/doc/orvanti/changelog.gz; do
     [ -f "$root/usr/$file" ] || fail "the install has no /usr/$file"
 done
 file "$root/usr/share/icons/hicolor/256x256/apps/orvanti.png" | grep -q "PNG image data, 256 x 256" ||
@@ -58,6 +60,10 @@ fi
 (cd "$build" && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1) ||
     { cat "$scratch/cpack.log" >&2; fail "cpack -G DEB"; }
 deb=$(ls "$scratch"/package/orvanti_*.deb)
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps.sh installs it)"
+lintian --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1 ||
+    { cat "$scratch/lintian.log" >&2; fail "lintian reports errors or warnings on $(basename "$deb")"; }
+echo "check-install: lintian finds no error or warning in $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libsdl2 libopenmpt libjpeg libpng libfreetype fonts-dejavu-core; do
     echo "$depends" | grep -q "$library" || fail "package Depends lacks $library: $depends"

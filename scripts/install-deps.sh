@@ -8,12 +8,12 @@ cmake g++ make pkg-config
 libgtest-dev libgmock-dev libbenchmark-dev
 libsdl2-dev libopenmpt-dev libjpeg62-turbo-dev libpng-dev
 libfreetype-dev fonts-dejavu-core libglu1-mesa-dev
-libx11-dev libxmp-dev xvfb xauth ffmpeg
+libx11-dev libwayland-dev libxmp-dev xvfb xauth ffmpeg
 libosmesa6-dev
 valgrind xdotool openbox x11-utils
 clang-14 libclang-rt-14-dev
 emscripten chromium nodejs python3 python3-numpy python3-pil
-dpkg-dev file
+dpkg-dev file lintian weston
 "
 
 # The browser page's npm packages (its music player and the test's browser

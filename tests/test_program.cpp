@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "frame_check.h"
 #include "platform/memory_display.h"
 #include "platform/platform.h"
+#include "platform/window_fit.h"
 #include "raster/render_target.h"
 #include "shell/display.h"
 #include "shell/exit_status.h"
@@ -158,6 +160,14 @@ struct Screenshot {
                 lit += pixel(x, y) != 0;
         return lit;
     }
+    int count_lit_in(int first_column, int first_row, int last_column, int last_row) const
+    {
+        int lit = 0;
+        for (int y = first_row; y <= last_row; y++)
+            for (int x = first_column; x <= last_column; x++)
+                lit += pixel(x, y) != 0;
+        return lit;
+    }
 };
 
 using Clock = std::chrono::steady_clock;
@@ -243,17 +253,31 @@ protected:
             GTEST_SKIP() << "Xvfb, ffmpeg and xwininfo are needed";
         width = w;
         height = h;
+        // A number another server holds (other tests run in parallel) would
+        // answer as if it were ours: those with a lock file are passed over,
+        // and our server must still run once the display answers.
         static int screens = 0;
-        display = ":" + std::to_string(200 + (getpid() * 4 + screens++ % 4) % 2800);
+        int number = 0;
+        do
+            number = 200 + (getpid() * 4 + screens++) % 2800;
+        while (std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"));
+        display = ":" + std::to_string(number);
         server = start_child("Xvfb " + display + " -screen 0 " + std::to_string(w) + "x" + std::to_string(h) +
                                  "x24 -nolisten tcp",
                              "/dev/null");
         ASSERT_TRUE(poll_until([&] { return x_run("xwininfo -root >/dev/null 2>&1"); }, Patience))
             << "Xvfb did not start on " << display;
+        ASSERT_FALSE(wait_child(&server, Clock::duration::zero())) << "another server holds " << display;
         if (with_manager) {
             if (system("command -v openbox >/dev/null") != 0)
                 GTEST_SKIP() << "openbox is needed";
             manager = start_child("env DISPLAY=" + display + " openbox", "/dev/null");
+            // A window mapped while the manager is still starting can be lost
+            // by it, and SDL waits for ever for the mapping: the manager is
+            // ready once it names itself on the root window.
+            ASSERT_TRUE(poll_until([&] { return x_run("xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"); },
+                                   Patience))
+                << "openbox did not start on " << display;
         }
     }
     void start_program(const std::string &environment = "SDL_AUDIODRIVER=dummy")
@@ -329,30 +353,34 @@ TEST_F(XScreen, PictureFillsASmallScreenWithTheCursorHidden)
     keep_on_failure(during, "program-small-screen.png");
 }
 
-// On a 1280 by 1024 screen the picture is enlarged twice, 1280 by 960 with
-// 32 black rows above and below, whether or not a window manager applies
-// the full-screen request: nothing of it is cut off at 640 by 480.
-TEST_F(XScreen, PictureFillsALargeScreenWithAndWithoutAWindowManager)
+// On a 1920 by 1080 screen the 16:9 window (rows 60 to 419) is enlarged
+// three times and fills the whole width, whether or not a window manager
+// applies the full-screen request: the band lights pixels outside where the
+// whole screen fitted at 2.25x would put it (columns 240 to 1679, rows 180
+// to 899), and the 60 always-black rows above and below stay black.
+TEST_F(XScreen, WindowFillsAWideScreenWithAndWithoutAWindowManager)
 {
     for (bool with_manager : {false, true}) {
         SCOPED_TRACE(with_manager ? "with openbox" : "without a window manager");
-        start_screen(1280, 1024, with_manager);
+        start_screen(1920, 1080, with_manager);
         if (IsSkipped())
             return;
         folder = make_short_show_folder(47, 32);
         ASSERT_FALSE(folder.empty());
         start_program();
         Screenshot shot;
-        // The band runs from row 32 + 2 * 80 to row 32 + 2 * 400 - 1. A window
-        // manager may show its frame for a moment before the full screen.
-        bool filled = grab_until(&shot, [](const Screenshot &s) {
-            return s.count_lit(192, 831, 641) > 0 && s.count_lit(0, 191) == 0 && s.count_lit(832, 1023) == 0;
+        // A window manager may show its frame for a moment before the full screen.
+        auto beyond_fit = [](const Screenshot &s) {
+            return s.count_lit(60, 1019) - s.count_lit_in(240, 180, 1679, 899);
+        };
+        bool filled = grab_until(&shot, [&](const Screenshot &s) {
+            return beyond_fit(s) > 0 && s.count_lit(0, 59) == 0 && s.count_lit(1020, 1079) == 0;
         });
-        EXPECT_TRUE(filled) << "no frame filled the screen with black above and below the band ("
-                            << shot.count_lit(192, 831, 641) << " lit right of column 640, "
-                            << shot.count_lit(0, 191) << " above, " << shot.count_lit(832, 1023)
+        EXPECT_TRUE(filled) << "no frame filled the width with black above and below the band ("
+                            << beyond_fit(shot) << " lit beyond the 4:3 fit, "
+                            << shot.count_lit(0, 59) << " above, " << shot.count_lit(1020, 1079)
                             << " below): " << program_errors();
-        keep_on_failure(shot, with_manager ? "program-large-managed.png" : "program-large.png");
+        keep_on_failure(shot, with_manager ? "program-wide-managed.png" : "program-wide.png");
         // The orderly end is checked without a window manager; with one, the
         // window's teardown has been seen to wait on it once under load.
         if (!with_manager) {
@@ -388,6 +416,119 @@ TEST_F(XScreen, LostOrMissingDisplayEndsWithItsStatus)
                              &errors);
     EXPECT_EQ(status, ExitSetupFailed);
     EXPECT_NE(errors.find("no display"), std::string::npos) << errors;
+}
+
+// The window's placement on the outputs people have: a whole-number scale
+// where it comes near the exact fit, else the exact fit.
+TEST(WindowFit, WholeNumberScaleWhereItFillsEnoughElseTheExactFit)
+{
+    struct Case {
+        int output_width, output_height;
+        WindowFit fit;
+    };
+    const Case cases[] = {
+        {640, 480, {0, 60, 640, 360, 1}},
+        {1280, 720, {0, 0, 1280, 720, 2}},
+        {1920, 1080, {0, 0, 1920, 1080, 3}},  // the band 1920 by 960 in rows 60 to 1019
+        {2560, 1440, {0, 0, 2560, 1440, 4}},
+        {3840, 2160, {0, 0, 3840, 2160, 6}},
+        {1280, 1024, {0, 152, 1280, 720, 2}},
+        {1024, 768, {0, 96, 1024, 576, 0}},   // 1x would be 62% as wide: 1.6x
+        {1366, 768, {43, 24, 1280, 720, 2}},  // 2x is 94% of the exact 2.13x
+        {1080, 1920, {0, 656, 1080, 607, 0}}, // upright phone: 1x would be 59%
+        {320, 200, {0, 10, 320, 180, 0}},     // smaller than the window
+        {0, 0, {0, 0, 0, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        WindowFit fit = fit_window(c.output_width, c.output_height);
+        EXPECT_EQ(std::vector<int>({fit.x, fit.y, fit.width, fit.height, fit.scale}),
+                  std::vector<int>({c.fit.x, c.fit.y, c.fit.width, c.fit.height, c.fit.scale}))
+            << c.output_width << " by " << c.output_height;
+    }
+}
+
+// The box of a failure closes with the program when a signal ends it (SDL
+// shows it from a process of its own), and the status stays the failure's.
+TEST_F(XScreen, SignalDuringTheMessageBoxClosesItKeepingTheStatus)
+{
+    start_screen(640, 480, false);
+    folder = make_short_show_folder(47, 4);
+    ASSERT_FALSE(folder.empty());
+    // The box has the window's title: it is the box once the message is out,
+    // as the window is closed before.
+    auto window_shown = [&] { return x_run("xwininfo -root -tree | grep -q '\"ORVANTI / KAMBRI\"'"); };
+    auto box_shown = [&] {
+        return program_errors().find("Can't initialize device") != std::string::npos && window_shown();
+    };
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(number));
+        start_program("SDL_AUDIODRIVER=no-such-driver");
+        ASSERT_TRUE(poll_until(box_shown, Patience)) << "no box: " << program_errors();
+        kill(program.pid, number);
+        ASSERT_TRUE(wait_child(&program, Patience));
+        EXPECT_EQ(program.status, ExitSoundDevice) << program_errors();
+        EXPECT_TRUE(poll_until([&] { return !window_shown(); }, Patience)) << "the box outlived the program";
+    }
+}
+
+// Wayland: a compositor without an input seat (weston's headless one, on
+// which SDL 2.26 crashes in SDL_Init) is refused with status 2, or left for X
+// when DISPLAY is set; a dead socket is named; a compositor lost during the
+// show ends it as a lost X server does (weston on X offers a seat).
+TEST_F(XScreen, WaylandWithoutASeatDeadOrLostEndsWithItsStatus)
+{
+    if (system("command -v weston >/dev/null") != 0)
+        GTEST_SKIP() << "weston is needed";
+    start_screen(640, 480, false);
+    folder = make_short_show_folder(47, 32);
+    ASSERT_FALSE(folder.empty());
+    std::string runtime = folder + "/runtime";
+    ASSERT_TRUE(std::filesystem::create_directory(runtime));
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    Child headless = start_child("env XDG_RUNTIME_DIR=" + runtime +
+                                     " weston --backend=headless-backend.so --socket=headless --idle-time=0",
+                                 "/dev/null");
+    ASSERT_TRUE(poll_until([&] { return std::filesystem::exists(runtime + "/headless"); }, Patience));
+    std::string on_wayland = "env -u DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR=" + runtime +
+                             " SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 ";
+    std::string errors;
+    int status = run_command(in_folder(folder, on_wayland + "WAYLAND_DISPLAY=headless timeout 60 " + Program), &errors);
+    EXPECT_EQ(status, ExitSetupFailed) << errors;
+    EXPECT_NE(errors.find(runtime + "/headless has no input seat"), std::string::npos) << errors;
+    status = run_command(in_folder(folder, on_wayland + "WAYLAND_DISPLAY=headless SDL_VIDEODRIVER=wayland timeout 60 " +
+                                               Program),
+                         &errors);
+    EXPECT_EQ(status, ExitSetupFailed) << errors;
+    status = run_command(in_folder(folder, on_wayland + "WAYLAND_DISPLAY=gone timeout 60 " + Program), &errors);
+    EXPECT_EQ(status, ExitSetupFailed) << errors;
+    EXPECT_NE(errors.find("the Wayland compositor at " + runtime + "/gone does not answer"), std::string::npos)
+        << errors;
+    // With DISPLAY set the show goes to X.
+    start_program("XDG_RUNTIME_DIR=" + runtime + " WAYLAND_DISPLAY=headless SDL_AUDIODRIVER=dummy");
+    Screenshot shot;
+    EXPECT_TRUE(grab_until(&shot, [](const Screenshot &s) { return s.count_lit(80, 399) > 200; }))
+        << program_errors();
+    stop_child(&program);
+    stop_child(&headless);
+
+    Child seated = start_child("env DISPLAY=" + display + " XDG_RUNTIME_DIR=" + runtime +
+                                   " weston --backend=x11-backend.so --socket=seated --idle-time=0",
+                               "/dev/null");
+    ASSERT_TRUE(poll_until([&] { return std::filesystem::exists(runtime + "/seated"); }, Patience));
+    program = start_child("env -C '" + folder + "' -u DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR=" + runtime +
+                              " WAYLAND_DISPLAY=seated SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 " + Program,
+                          folder + "/stderr.txt");
+    std::string threads = "/proc/" + std::to_string(program.pid) + "/task";
+    // Its audio thread exists once display, loading and music are set up.
+    bool playing = poll_until([&] {
+        return run_command("grep -qs SDLAudio " + threads + "/*/comm", nullptr) == 0;
+    }, Patience);
+    ASSERT_TRUE(playing) << program_errors();
+    kill(-seated.pid, SIGKILL);
+    wait_child(&seated, Patience);
+    ASSERT_TRUE(wait_child(&program, Patience)) << "still running after the compositor went";
+    EXPECT_EQ(program.status, ExitDisplayLost) << program_errors();
+    EXPECT_NE(program_errors().find("the connection to the display was lost"), std::string::npos) << program_errors();
 }
 
 // The same steps and event handling in-process, on the memory display.
@@ -563,8 +704,9 @@ protected:
         RenderTarget.pitch = DisplayMode == DisplayMode32 ? SurfacePitch >> 2 : 640;
         ClearCounter = 0;
     }
-    // The presented picture sampled back at 640 by 480, whatever the size of
-    // the (fullscreen) output it was scaled to.
+    // The presented window sampled back into rows 60 to 419 of a 640 by 480
+    // picture, whatever the size of the (fullscreen) output it was scaled
+    // to; rows of the output outside the window must be black.
     std::vector<uint32_t> presented()
     {
         std::vector<uint32_t> picture(640 * 480);
@@ -577,24 +719,21 @@ protected:
             return picture;
         int width = 0, height = 0;
         SDL_GetRendererOutputSize(renderer, &width, &height);
-        float scale_x = 1, scale_y = 1;
-        SDL_RenderGetScale(renderer, &scale_x, &scale_y);
-        SDL_Rect viewport;
-        SDL_RenderGetViewport(renderer, &viewport);
         std::vector<uint32_t> output(static_cast<size_t>(width) * height);
-        // Reading covers the viewport: read with the scale taken off for a moment.
-        SDL_RenderSetLogicalSize(renderer, 0, 0);
-        SDL_RenderSetScale(renderer, 1, 1);
-        SDL_RenderSetViewport(renderer, nullptr);
         EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, output.data(), width * 4), 0)
             << SDL_GetError();
-        SDL_RenderSetLogicalSize(renderer, 640, 480);
-        for (int y = 0; y < 480; y++)
+        WindowFit fit = fit_window(width, height);
+        int lit_outside = 0;
+        for (int y = 0; y < height; y++)
+            for (int x = 0; x < width; x++)
+                if (y < fit.y || y >= fit.y + fit.height || x < fit.x || x >= fit.x + fit.width)
+                    lit_outside += (output[static_cast<size_t>(y) * width + x] & 0xFFFFFF) != 0;
+        EXPECT_EQ(lit_outside, 0) << "outside the window on " << width << " by " << height;
+        for (int y = WindowTop; y < WindowTop + WindowRows; y++)
             for (int x = 0; x < 640; x++) {
-                int out_x = static_cast<int>((viewport.x + x + 0.5f) * scale_x);
-                int out_y = static_cast<int>((viewport.y + y + 0.5f) * scale_y);
-                if (out_x < width && out_y < height)
-                    picture[y * 640 + x] = output[static_cast<size_t>(out_y) * width + out_x];
+                int out_x = fit.x + static_cast<int>((x + 0.5) * fit.width / WindowColumns);
+                int out_y = fit.y + static_cast<int>((y - WindowTop + 0.5) * fit.height / WindowRows);
+                picture[y * 640 + x] = output[static_cast<size_t>(out_y) * width + out_x];
             }
         return picture;
     }

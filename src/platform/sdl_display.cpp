@@ -1,16 +1,24 @@
-// The desktop display over SDL2: a borderless always-on-top fullscreen window,
-// the 640 by 480 picture scaled with sharp pixels and kept at 4:3, fed from
-// the memory flip chain; a 10 ms tick that never queues up.
+// The desktop display over SDL2: a borderless always-on-top fullscreen window
+// showing the 16:9 window of the 640 by 480 picture, enlarged as the output's
+// real size allows (window_fit.h), fed from the memory flip chain; a 10 ms
+// tick that never queues up.
 #include <atomic>
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <SDL.h>
 
 #include "platform/flip_chain.h"
 #include "platform/platform.h"
+#include "platform/sdl_wayland.h"
+#include "platform/window_fit.h"
 #include "platform/x11_watch.h"
 
 static SDL_Window *Window = nullptr;
@@ -52,6 +60,30 @@ static void forward_to_terminate(int)
     raise(SIGTERM);
 }
 
+// What was tried for a display, for the message that none answers.
+static void describe_displays_tried(char *out, size_t size)
+{
+    const char *display = getenv("DISPLAY");
+    int used = snprintf(out, size, "DISPLAY is %s%s%s", display ? "\"" : "not set", display ? display : "",
+                        display ? "\", which does not answer" : "");
+    const char *wayland = getenv("WAYLAND_DISPLAY");
+    if (used > 0 && static_cast<size_t>(used) < size && wayland && wayland[0]) {
+        WaylandProbe probe = probe_wayland();
+        if (probe.state == WaylandSilent || probe.state == WaylandUnknown)
+            snprintf(out + used, size - used, "; the Wayland compositor at %s does not answer (%s)", probe.socket,
+                     probe.reason);
+    }
+}
+
+static void report_no_display()
+{
+    char tried[512];
+    describe_displays_tried(tried, sizeof tried);
+    fprintf(stderr, "orvanti: no display to show the picture on (%s); "
+                    "orvanti-capture renders the show to a video instead\n",
+            tried);
+}
+
 // SDL falls back to drivers that show nothing when no display answers; the
 // show must not play unseen, unless such a driver was asked for by name.
 static bool has_screen()
@@ -61,18 +93,44 @@ static bool has_screen()
     bool invisible = driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
     if (!invisible || (asked && asked[0] != '\0'))
         return true;
+    report_no_display();
+    return false;
+}
+
+// SDL 2.26 crashes inside SDL_Init on a Wayland compositor without an input
+// seat (a headless one, say): such a compositor is asked first, and X is
+// used instead where there is one. False when nothing is left to start on.
+static bool avoid_seatless_wayland()
+{
+    const char *asked = getenv("SDL_VIDEODRIVER");
+    if (asked && asked[0] && !strstr(asked, "wayland"))
+        return true;
+    WaylandProbe probe = probe_wayland();
+    if (probe.state != WaylandNoSeat)
+        return true;
     const char *display = getenv("DISPLAY");
-    fprintf(stderr, "orvanti: no display to show the picture on (DISPLAY is %s%s%s); "
-                    "orvanti-capture renders the show to a video instead\n",
-            display ? "\"" : "not set", display ? display : "", display ? "\", which does not answer" : "");
+    bool wayland_asked = asked && strcmp(asked, "wayland") == 0;
+    if (!wayland_asked && display && display[0]) {
+        fprintf(stderr, "orvanti: the Wayland compositor at %s has no input seat: showing on X (DISPLAY \"%s\")\n",
+                probe.socket, display);
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        return true;
+    }
+    fprintf(stderr, "orvanti: the Wayland compositor at %s has no input seat (no keyboard to end the show), "
+                    "which SDL cannot start on, and %s\n",
+            probe.socket, wayland_asked ? "SDL_VIDEODRIVER asks for Wayland" : "DISPLAY is not set for X");
     return false;
 }
 
 static int open_window()
 {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    if (!avoid_seatless_wayland())
+        return 1;
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
-        fprintf(stderr, "orvanti: cannot start the display: %s\n", SDL_GetError());
+        char tried[512];
+        describe_displays_tried(tried, sizeof tried);
+        fprintf(stderr, "orvanti: cannot start the display: %s (%s)\n", SDL_GetError(), tried);
         return 1;
     }
     VideoStarted = true;
@@ -119,14 +177,6 @@ static int open_renderer()
     return 0;
 }
 
-static int scale_picture()
-{
-    // Nearest sampling keeps the pixels sharp; the logical size keeps 4:3
-    // with black outside the picture.
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    return SDL_RenderSetLogicalSize(Renderer, ScreenWidth, ScreenHeight) == 0 ? 0 : 1;
-}
-
 static Uint32 texture_format(int bits_per_pixel)
 {
     // Our 24-bit pixels are the bytes blue, green, red; 16-bit ones are 5-6-5 words.
@@ -148,7 +198,11 @@ static int open_texture(int bits_per_pixel)
     if (format == SDL_PIXELFORMAT_UNKNOWN)
         return 1;
     Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
-    return Texture ? 0 : 1;
+    if (!Texture)
+        return 1;
+    // Nearest sampling keeps the pixels sharp, also at the exact fit.
+    SDL_SetTextureScaleMode(Texture, SDL_ScaleModeNearest);
+    return 0;
 }
 
 static Uint32 post_tick(Uint32 interval, void *)
@@ -180,12 +234,8 @@ static int sdl_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
 {
     if (!Window && open_window() != 0)
         return failed_at(StepWindow, failed_step);
-    if (!Renderer) {
-        if (open_renderer() != 0)
-            return failed_at(StepDevice, failed_step);
-        if (scale_picture() != 0)
-            return failed_at(StepExclusive, failed_step);
-    }
+    if (!Renderer && open_renderer() != 0)
+        return failed_at(StepDevice, failed_step);
     if (open_texture(bits_per_pixel) != 0)
         return failed_at(StepMode, failed_step);
     ModeBits = bits_per_pixel;
@@ -215,8 +265,15 @@ static int sdl_flip()
         DeviceLost = true;
         return FlipSurfaceLost;
     }
+    // The output's size is asked every frame: a window manager may apply
+    // the full-screen request only after the first frames.
+    int output_width = 0, output_height = 0;
+    SDL_GetRendererOutputSize(Renderer, &output_width, &output_height);
+    WindowFit fit = fit_window(output_width, output_height);
+    SDL_Rect source = {0, WindowTop, WindowColumns, WindowRows};
+    SDL_Rect target = {fit.x, fit.y, fit.width, fit.height};
     SDL_RenderClear(Renderer);
-    SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
+    SDL_RenderCopy(Renderer, Texture, &source, &target);
     SDL_RenderPresent(Renderer);
     swap_flip_chain(&Chain);
     return FlipDone;
@@ -231,7 +288,7 @@ static int sdl_restore()
     if (RendererLost) {
         SDL_DestroyRenderer(Renderer);
         Renderer = nullptr;
-        if (open_renderer() != 0 || scale_picture() != 0)
+        if (open_renderer() != 0)
             return 1;
     }
     if (open_texture(ModeBits) != 0)
@@ -314,7 +371,14 @@ static int sdl_next_event(PlatformEvent *out)
         *out = {EventQuit, event.user.code};
         return 0;
     } else if (event.type == SDL_QUIT) {
-        // The window's close button, SIGINT and SIGTERM all arrive here.
+        // The window's close button, SIGINT and SIGTERM all arrive here, and
+        // so does a lost Wayland compositor, which ends the show as a lost X
+        // server does.
+        if (wayland_connection_lost(Window)) {
+            static const char Message[] = "orvanti: the connection to the display was lost\n";
+            fwrite(Message, 1, sizeof Message - 1, stderr);
+            _exit(ExitDisplayLost);
+        }
         *out = {EventCloseRequest, 0};
     } else if (event.type == SDL_KEYDOWN) {
         int key = 0;
@@ -340,6 +404,65 @@ static void sdl_post_event(EventKind kind, int param)
     SDL_PushEvent(&event);
 }
 
+// The process group of the box being shown, for the signal handler, and
+// whether a signal came before the box's process was there to close.
+static volatile sig_atomic_t BoxGroup = 0;
+static volatile sig_atomic_t BoxCloseAsked = 0;
+
+static void close_box(int)
+{
+    BoxCloseAsked = 1;
+    if (BoxGroup > 0)
+        kill(-BoxGroup, SIGTERM);
+}
+
+// SDL shows its box from a process of its own (a fork, or zenity's) and waits
+// for it; killed meanwhile, the program would leave that process on screen.
+// So the box is shown from a child in a process group of its own, which a
+// termination signal closes, letting the program end with its own status.
+static void show_box_in_child(const char *caption, const char *text)
+{
+    const int numbers[4] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+    struct sigaction closing = {}, saved[4];
+    closing.sa_handler = close_box;
+    sigemptyset(&closing.sa_mask);
+    BoxCloseAsked = 0;
+    for (int i = 0; i < 4; i++)
+        sigaction(numbers[i], &closing, &saved[i]);
+    pid_t parent = getpid();
+    pid_t box = fork();
+    if (box == 0) {
+        for (int i = 0; i < 4; i++)
+            signal(numbers[i], SIG_DFL);
+        setpgid(0, 0);
+        // The box goes with the program even if the program is killed outright.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(0);
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+        _exit(0);
+    }
+    if (box > 0) {
+        // Set on both sides, so the group exists before any signal names it.
+        setpgid(box, box);
+        BoxGroup = box;
+        if (BoxCloseAsked)
+            kill(-box, SIGTERM);
+        int status = 0;
+        while (waitpid(box, &status, 0) < 0 && errno == EINTR) {
+        }
+        // Whatever the box started (SDL's own fork) goes with it.
+        kill(-box, SIGTERM);
+        BoxGroup = 0;
+    }
+    for (int i = 0; i < 4; i++)
+        sigaction(numbers[i], &saved[i], nullptr);
+    // Without a process to spare, the box is shown here, and a signal ends
+    // the program as it would without one.
+    if (box < 0 && !BoxCloseAsked)
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+}
+
 static void sdl_message_box(const char *caption, const char *text)
 {
     fprintf(stderr, "%s: %s\n", caption, text);
@@ -347,7 +470,8 @@ static void sdl_message_box(const char *caption, const char *text)
     const char *asked = getenv("SDL_VIDEODRIVER");
     if (asked && (strcmp(asked, "dummy") == 0 || strcmp(asked, "offscreen") == 0))
         return;
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, Window);
+    fflush(nullptr);
+    show_box_in_child(caption, text);
 }
 
 const PlatformDisplay SdlDisplay = {
