@@ -203,6 +203,8 @@ static int open_outputs(CaptureRun *run)
             return CaptureExitWriteFailed;
         }
         run->trace = run->trace_out.file;
+        // A line at a time, so that a full disk shows at the line it cuts.
+        setvbuf(run->trace, nullptr, _IOLBF, 0);
         fprintf(run->trace, "frame,milliseconds,order,row,handler,param,fade_value,fade_kind\n");
     }
     return 0;
@@ -533,10 +535,12 @@ static int check_before_starting(CaptureRun *run)
             fprintf(stderr, "orvanti-capture: %s %s\n", outputs[i].first, error.c_str());
             return CaptureExitUsage;
         }
-        std::error_code ignored;
-        std::filesystem::path mine = std::filesystem::weakly_canonical(path, ignored);
+        auto resolved = [](const std::string &name) {
+            std::error_code ignored;
+            return std::filesystem::weakly_canonical(std::filesystem::absolute(name, ignored), ignored);
+        };
         for (size_t j = 0; j < i; j++)
-            if (!outputs[j].second->empty() && std::filesystem::weakly_canonical(*outputs[j].second, ignored) == mine) {
+            if (!outputs[j].second->empty() && resolved(*outputs[j].second) == resolved(path)) {
                 fprintf(stderr, "orvanti-capture: %s and %s both name %s\n", outputs[j].first, outputs[i].first,
                         path.c_str());
                 return CaptureExitUsage;

@@ -35,9 +35,9 @@ std::string write_archive_streamed(const std::string &path, const std::vector<Ar
     }
 
     OutputFile out;
-    std::string problem = open_output(&out, path);
-    if (!problem.empty())
-        return problem;
+    if (!open_output(&out, path).empty())
+        return path + ": cannot create the file: " + strerror(errno);
+    std::string problem;
     for (const ArchiveSource &source : sources) {
         long before = ftell(out.file);
         problem = source.copy(out.file);

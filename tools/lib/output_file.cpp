@@ -54,7 +54,7 @@ std::string open_output(OutputFile *out, const std::string &path)
         return path + ": names a folder, not a file";
     int fd = create_beside(path, &out->temp_path);
     if (fd < 0)
-        return path + ": cannot create a file in its folder: " + strerror(errno);
+        return path + ": " + strerror(errno);
     out->file = fdopen(fd, "wb");
     if (!out->file) {
         int error = errno;

@@ -249,7 +249,7 @@ int create_archive(const char *archive, const char *folder, bool skip_unpackable
 {
     struct stat info;
     if (stat(folder, &info) != 0)
-        return error(printable(folder) + ": " + strerror(errno));
+        return error(printable(folder) + ": not a directory: " + strerror(errno));
     if (!S_ISDIR(info.st_mode))
         return error(printable(folder) + ": not a directory");
     Walk walk = {};
