@@ -448,3 +448,30 @@ TEST_F(PackTest, FifoAsTheArchiveIsRefusedWithoutWaiting)
     ArchivePath = saved;
     reset_startup_error();
 }
+
+// The generator puts both files in place together or neither: a failed
+// write (the file size limit stands for a full disk) keeps the old pair.
+TEST_F(PackTest, GeneratorKeepsTheOldPairWhenAWriteFailsAndNamesWrongWords)
+{
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    put_file(folder / "orvanti.dat", old);
+    put_file(folder / "orvanti.xm", old);
+    const std::string assets = ORVANTI_BINARY_DIR "/orvanti-assets";
+    std::string output;
+    EXPECT_EQ(run_command("trap '' XFSZ && ulimit -f 4000 && " + assets + " " + folder.string(), &output), 1);
+    EXPECT_NE(output.find("orvanti.dat: not written: "), std::string::npos) << output;
+    EXPECT_NE(output.find(": File too large\n"), std::string::npos) << output;
+    EXPECT_EQ(read_file_bytes((folder / "orvanti.dat").string()), old);
+    EXPECT_EQ(read_file_bytes((folder / "orvanti.xm").string()), old);
+    EXPECT_EQ(names_below(folder), (std::vector<std::string>{"orvanti.dat", "orvanti.xm"}));
+
+    for (const auto &[arguments, said] : std::vector<std::pair<std::string, std::string>>{
+             {"--bogus", "--bogus: unknown option"},
+             {"--wav a.wav --wav b.wav", "--wav: given twice"},
+             {"out --icon", "--icon: needs a file name"},
+             {"one two", "two: a second OUTDIR (one was given first)"}}) {
+        EXPECT_EQ(run_command("cd " + folder.string() + " && " + assets + " " + arguments, &output), 2);
+        EXPECT_EQ(output.rfind("orvanti-assets: " + said + "\n", 0), 0u) << output;
+    }
+    EXPECT_EQ(names_below(folder), (std::vector<std::string>{"orvanti.dat", "orvanti.xm"}));
+}
