@@ -103,11 +103,17 @@ TEST_F(VideoTest, FirstSecondsGiveTheExpectedStreamsPictureAndSoundAndDecodeAlik
     const std::string brief = "--data " ORVANTI_DATA_DIR " --end 0.1 --video ";
     ASSERT_EQ(capture(brief + "c.mp4 --scale 3", &errors), 0) << errors;
     ASSERT_EQ(capture(brief + "d.mp4 --layout screen", &errors), 0) << errors;
-    auto c = probe_stream(folder + "/c.mp4", "v:0", "width,height"), d = probe_stream(folder + "/d.mp4", "v:0", "width,height");
-    EXPECT_EQ(c["width"] + "x" + c["height"], "1920x1080");
-    EXPECT_EQ(d["width"] + "x" + d["height"], "1280x960");
+    ASSERT_EQ(capture(brief + "e.mp4 --scale 6", &errors), 0) << errors;
+    auto size_of = [this](const char *name) {
+        auto found = probe_stream(folder + "/" + name, "v:0", "width,height");
+        return found["width"] + "x" + found["height"];
+    };
+    EXPECT_EQ(size_of("c.mp4"), "1920x1080");
+    EXPECT_EQ(size_of("d.mp4"), "1280x960");
+    EXPECT_EQ(size_of("e.mp4"), "3840x2160");
     // Only the outputs: the hidden work files are gone.
-    EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"a.mp4", "a.wav", "b.mp4", "c.mp4", "d.mp4", "png"}));
+    EXPECT_EQ(folder_entries(folder),
+              (std::vector<std::string>{"a.mp4", "a.wav", "b.mp4", "c.mp4", "d.mp4", "e.mp4", "png"}));
 
     const std::string a = folder + "/a.mp4";
     auto video = probe_stream(a, "v:0", "codec_name,width,height,r_frame_rate,pix_fmt,nb_read_frames,duration");

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -172,7 +172,7 @@ static bool save_frame(CaptureRun *run, int64_t frame)
     std::string error = input_named(run, path);
     if (error.empty())
         error = write_frame_png(path.c_str(), memory_display_front(), ScreenWidth, ScreenHeight,
-                                        memory_display_pitch(), memory_display_bits_per_pixel());
+                                memory_display_pitch(), memory_display_bits_per_pixel());
     if (!error.empty()) {
         clear_progress(&run->progress);
         fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
