@@ -17,6 +17,7 @@
 #include "archive_writer.h"
 #include "data/archive.h"
 #include "data/startup_error.h"
+#include "platform/module_player.h"
 
 namespace fs = std::filesystem;
 
@@ -426,7 +427,7 @@ TEST_F(PackTest, ControlBytesArePrintedEscapedAndNeverExtracted)
     EXPECT_EQ(names_below(folder / "out"), std::vector<std::string>{"OK"});
 }
 
-TEST_F(PackTest, FifoAsTheArchiveIsRefusedWithoutWaiting)
+TEST_F(PackTest, FifoAsTheArchiveOrModuleIsRefusedWithoutWaiting)
 {
     std::string fifo = (folder / "pipe.dat").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -447,6 +448,11 @@ TEST_F(PackTest, FifoAsTheArchiveIsRefusedWithoutWaiting)
     EXPECT_EQ(Directory.count, 0);
     ArchivePath = saved;
     reset_startup_error();
+    // And the module's loader, shared by the show and the capture.
+    ModulePlayer player = {};
+    char reason[256] = "";
+    EXPECT_NE(load_module_file(fifo.c_str(), &player, reason, sizeof reason), 0);
+    EXPECT_NE(std::string(reason).find("a FIFO, not a regular file"), std::string::npos) << reason;
 }
 
 // The generator puts both files in place together or neither: a failed
