@@ -2,6 +2,7 @@
 // 46, frames chosen by music position, the sound file against the module's
 // own render, start and end marks, progress output, and its option errors.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -39,6 +40,12 @@ protected:
     int capture(const std::string &arguments, std::string *errors)
     {
         return run_command("cd '" + folder + "' && " + Capture + " --quiet " + arguments, errors);
+    }
+    // With files limited to 1 KiB, past which a write fails as on a full disk.
+    int capture_limited(const std::string &arguments, std::string *errors)
+    {
+        return run_command("cd '" + folder + "' && trap '' XFSZ && ulimit -f 2 && " + Capture + " --quiet " + arguments,
+                           errors);
     }
 };
 
@@ -203,9 +210,12 @@ TEST_F(CaptureTest, PositionMarksCountOrderThenRowAndBoundTheSound)
     size_t samples = static_cast<size_t>(end * Rate / 50 - start * Rate / 50);
     EXPECT_EQ(read_file_bytes(folder + "/s.wav").size(), WavHeader + samples * 4);
 
-    // A start the show never reaches records nothing, and says so.
-    ASSERT_EQ(capture("--start 50:0 --wav never.wav", &errors), 7);
-    EXPECT_NE(errors.find("--start"), std::string::npos) << errors;
+    // A start the show never reaches is refused before the show plays; one
+    // reached too late to record anything is told after it.
+    ASSERT_EQ(capture("--start 50:0 --wav never.wav", &errors), 2);
+    EXPECT_NE(errors.find("--start 50:0 is never reached"), std::string::npos) << errors;
+    ASSERT_EQ(capture("--start 45:9 --wav never.wav", &errors), 7);
+    EXPECT_NE(errors.find("the show ended before the --start mark"), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(folder + "/never.wav"));
 }
 
@@ -254,6 +264,74 @@ TEST_F(CaptureTest, BadOptionsAndMissingDataAreReported)
     EXPECT_NE(errors.find("--start must come before --end"), std::string::npos) << errors;
     EXPECT_NE(capture("--data no-such-folder", &errors), 0);
     EXPECT_NE(errors.find("no-such-folder/orvanti.dat"), std::string::npos) << errors;
+    // The wrong word is the one named.
+    for (const auto &[arguments, said] : std::vector<std::pair<std::string, std::string>>{
+             {"--fps 50 --bogus", "--bogus: unknown option"},
+             {"--out ''", "--out: an empty name"},
+             {"--end 1 --end 2", "--end: given twice"},
+             {"--png --every 3", "--png and --every: give one of them"},
+             {"--layout wide", "--layout: wide: must be window or screen"},
+             {"--at 10:4", "--at 10:4 is never reached: the show plays orders 0 to 45, and no pattern"},
+             {"--at 46:0,1:0", "--at 46:0 is never reached"},
+             {"--start 99:0 --wav x.wav", "--start 99:0 is never reached"}}) {
+        EXPECT_EQ(capture(arguments, &errors), 2) << arguments;
+        EXPECT_EQ(errors.rfind("orvanti-capture: " + said, 0), 0u) << errors;
+    }
+    EXPECT_EQ(files_in(folder), (std::vector<std::string>{"orvanti.dat", "orvanti.xm"}));
+}
+
+// Outputs never destroy an input or an old file: each is written under a
+// hidden name and renamed only when complete.
+TEST_F(CaptureTest, OutputsNeverReplaceTheInputsOrAnOldFileOnFailure)
+{
+    ASSERT_FALSE(folder.empty());
+    const std::vector<uint8_t> archive = read_file_bytes(folder + "/orvanti.dat");
+    const std::vector<uint8_t> module = read_file_bytes(folder + "/orvanti.xm");
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    write_file_bytes(folder + "/keep.wav", old);
+    write_file_bytes(folder + "/keep.csv", old);
+    std::filesystem::create_hard_link(folder + "/orvanti.xm", folder + "/linked.xm");
+    std::string errors;
+    EXPECT_EQ(capture("--trace orvanti.dat", &errors), 2);
+    EXPECT_NE(errors.find("--trace orvanti.dat: is the show's archive"), std::string::npos) << errors;
+    EXPECT_EQ(capture("--wav linked.xm", &errors), 2);
+    EXPECT_NE(errors.find("--wav linked.xm: is the show's module"), std::string::npos) << errors;
+    EXPECT_EQ(capture("--trace same --wav ./same", &errors), 2);
+    EXPECT_NE(errors.find("--trace and --wav both name"), std::string::npos) << errors;
+
+    // A start past the end records nothing: the old sound file stays.
+    EXPECT_EQ(capture("--wav keep.wav --start 600", &errors), 7);
+    EXPECT_NE(errors.find("nothing recorded"), std::string::npos) << errors;
+    const size_t show_frames = std::stoul(errors.substr(errors.rfind("orvanti-capture: ") + 17));
+    // A trace that cannot grow (the file size limit stands for a full disk)
+    // is told with the reason as it happens, and the run stops there.
+    int status = capture_limited("--trace keep.csv", &errors);
+    EXPECT_EQ(status, 2) << errors;
+    EXPECT_NE(errors.find("orvanti-capture: keep.csv: File too large\n"), std::string::npos) << errors;
+    size_t frames = std::stoul(errors.substr(errors.rfind("orvanti-capture: ") + 17));
+    EXPECT_LT(frames, show_frames / 2) << "the run went on after the failure: " << errors;
+
+    // Frames never reached are warned for; a run that saved none fails and
+    // leaves no empty folder.
+    EXPECT_EQ(capture("--frames 100000-100002 --at 1:0", &errors), 0) << errors;
+    EXPECT_NE(errors.find("warning: --frames 100000-100002: none of them drawn (the show ended at 46:"),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(capture("--frames 100000-100002 --out never", &errors), 7) << errors;
+    EXPECT_NE(errors.find("no frame saved"), std::string::npos) << errors;
+    std::filesystem::remove_all(folder + "/capture");
+
+    EXPECT_EQ(read_file_bytes(folder + "/orvanti.dat"), archive);
+    EXPECT_EQ(read_file_bytes(folder + "/orvanti.xm"), module);
+    EXPECT_EQ(read_file_bytes(folder + "/keep.wav"), old);
+    EXPECT_EQ(read_file_bytes(folder + "/keep.csv"), old);
+    EXPECT_EQ(files_in(folder), (std::vector<std::string>{"keep.csv", "keep.wav", "linked.xm", "orvanti.dat", "orvanti.xm"}));
+
+    // A FIFO in the archive's place is refused, not waited on.
+    std::filesystem::remove(folder + "/orvanti.dat");
+    ASSERT_EQ(mkfifo((folder + "/orvanti.dat").c_str(), 0600), 0);
+    EXPECT_EQ(capture("", &errors), 3);
+    EXPECT_NE(errors.find("orvanti.dat: a FIFO, not a regular file"), std::string::npos) << errors;
 }
 
 }  // namespace

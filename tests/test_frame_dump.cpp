@@ -1,11 +1,14 @@
 // PNG frame dumps: every depth reads back as the colours it was given.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "archive_fixture.h"
 #include "frame_check.h"
 #include "frame_dump.h"
 
@@ -78,4 +81,34 @@ TEST(FrameDump, RefusesBadArgumentsAndLeavesNoFile)
     EXPECT_EQ(write_band_png("/nonexistent-dir/x/band.png", band.data(), 640),
               "/nonexistent-dir/x/band.png: No such file or directory");
     EXPECT_EQ(save_band_on_failure("FrameDump.passing", band.data(), 640), "");  // nothing has failed
+}
+
+// A write that fails half way (a file size limit stands for a full disk)
+// says why, leaves the old file as it was and no hidden work file.
+TEST(FrameDump, FailedWriteKeepsTheOldFile)
+{
+    const std::string path = temp_png("kept.png");
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    write_file_bytes(path, old);
+    std::vector<uint32_t> noise(640 * 480);
+    for (size_t i = 0; i < noise.size(); i++)
+        noise[i] = static_cast<uint32_t>(i * 2654435761u >> 7);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string failure = write_frame_png(path.c_str(), noise.data(), 640, 480, 640 * 4, 32);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(failure, path + ": File too large");
+    EXPECT_EQ(read_file_bytes(path), old);
+    size_t names = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
+        names += entry.path().filename().string().find("kept.png") != std::string::npos;
+    EXPECT_EQ(names, 1u);
+    ASSERT_EQ(write_frame_png(path.c_str(), noise.data(), 640, 480, 640 * 4, 32), "");
+    EXPECT_GT(read_file_bytes(path).size(), 4096u);
 }

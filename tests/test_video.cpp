@@ -20,7 +20,9 @@ const std::string Capture = std::string(ORVANTI_BINARY_DIR) + "/orvanti-capture"
 constexpr int Fps = 50;
 constexpr int Seconds = 4;
 constexpr int CheckedFrame = 175;
-constexpr int Width = 640, Height = 480, BandTop = 80, BandBottom = 400;
+// The video shows the 16:9 window, rows 60 to 419 of the 640x480 screen;
+// the band lies at rows 80 to 399 of the screen.
+constexpr int Width = 640, Height = 360, WindowTop = 60, BandTop = 80 - WindowTop, BandBottom = 400 - WindowTop;
 
 // Runs a command and returns what it writes on standard output.
 std::string output_of(const std::string &command)
@@ -97,14 +99,27 @@ TEST_F(VideoTest, FirstSecondsGiveTheExpectedStreamsPictureAndSoundAndDecodeAlik
               0)
         << errors;
     ASSERT_EQ(capture(common + " --video b.mp4", &errors), 0) << errors;
+    // Sizes for video sites at other scales, and the whole 4:3 screen on request.
+    const std::string brief = "--data " ORVANTI_DATA_DIR " --end 0.1 --video ";
+    ASSERT_EQ(capture(brief + "c.mp4 --scale 3", &errors), 0) << errors;
+    ASSERT_EQ(capture(brief + "d.mp4 --layout screen", &errors), 0) << errors;
+    ASSERT_EQ(capture(brief + "e.mp4 --scale 6", &errors), 0) << errors;
+    auto size_of = [this](const char *name) {
+        auto found = probe_stream(folder + "/" + name, "v:0", "width,height");
+        return found["width"] + "x" + found["height"];
+    };
+    EXPECT_EQ(size_of("c.mp4"), "1920x1080");
+    EXPECT_EQ(size_of("d.mp4"), "1280x960");
+    EXPECT_EQ(size_of("e.mp4"), "3840x2160");
     // Only the outputs: the hidden work files are gone.
-    EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"a.mp4", "a.wav", "b.mp4", "png"}));
+    EXPECT_EQ(folder_entries(folder),
+              (std::vector<std::string>{"a.mp4", "a.wav", "b.mp4", "c.mp4", "d.mp4", "e.mp4", "png"}));
 
     const std::string a = folder + "/a.mp4";
     auto video = probe_stream(a, "v:0", "codec_name,width,height,r_frame_rate,pix_fmt,nb_read_frames,duration");
     EXPECT_EQ(video["codec_name"], "h264");
     EXPECT_EQ(video["width"], "1280");
-    EXPECT_EQ(video["height"], "960");
+    EXPECT_EQ(video["height"], "720");
     EXPECT_EQ(video["r_frame_rate"], "50/1");
     EXPECT_EQ(video["pix_fmt"], "gbrp");
     EXPECT_EQ(video["nb_read_frames"], std::to_string(Fps * Seconds));
@@ -125,10 +140,10 @@ TEST_F(VideoTest, FirstSecondsGiveTheExpectedStreamsPictureAndSoundAndDecodeAlik
     EXPECT_EQ(video_lines, static_cast<size_t>(Fps * Seconds));
     EXPECT_EQ(sums_a, sums_b);
 
-    // The decoded frame, shrunk back to 640 by 480, is the saved PNG up to
-    // the encoder's small losses: black bars, and colours in their channels.
+    // The decoded frame, shrunk back to 640 by 360, is the saved PNG's window
+    // up to the encoder's small losses: black bars, and colours in their channels.
     std::string select = "'select=eq(n\\," + std::to_string(CheckedFrame) +
-                         "),scale=640:480:in_color_matrix=bt709:flags=neighbor+accurate_rnd+full_chroma_int'";
+                         "),scale=640:360:in_color_matrix=bt709:flags=neighbor+accurate_rnd+full_chroma_int'";
     ASSERT_EQ(run_command("ffmpeg -v error -i '" + a + "' -vf " + select + " -frames:v 1 -f rawvideo -pix_fmt rgb24 '" +
                               folder + "/decoded.rgb'",
                           &errors),
@@ -136,8 +151,8 @@ TEST_F(VideoTest, FirstSecondsGiveTheExpectedStreamsPictureAndSoundAndDecodeAlik
         << errors;
     char png[64];
     snprintf(png, sizeof png, "/png/frame_%06d.png", CheckedFrame);
-    ASSERT_EQ(run_command("ffmpeg -v error -i '" + folder + png + "' -f rawvideo -pix_fmt rgb24 '" + folder +
-                              "/source.rgb'",
+    ASSERT_EQ(run_command("ffmpeg -v error -i '" + folder + png + "' -vf crop=640:360:0:60 -f rawvideo -pix_fmt rgb24 '" +
+                              folder + "/source.rgb'",
                           &errors),
               0)
         << errors;
@@ -221,6 +236,14 @@ TEST_F(VideoTest, LosslessVideoDecodesToTheSavedFramesAndSound)
     std::vector<uint8_t> wav = read_file_bytes(folder + "/l.wav"), sound = read_file_bytes(folder + "/l.raw");
     ASSERT_GT(wav.size(), 44u);
     EXPECT_TRUE(sound == std::vector<uint8_t>(wav.begin() + 44, wav.end()));
+    // The window, bit-exact, is rows 60 to 419 of each frame's PNG.
+    ASSERT_EQ(capture("--data " ORVANTI_DATA_DIR " --start 1 --end 1.1 --lossless --layout window --video w.mkv", &errors), 0)
+        << errors;
+    std::vector<std::string> window = sums(output_of("ffmpeg -v error -i '" + folder + "/w.mkv' -map 0:v -f framemd5 -pix_fmt rgb24 -"));
+    std::vector<std::string> cropped = sums(output_of("ffmpeg -v error -framerate 50 -start_number 50 -i '" + folder +
+                                                      "/capture/frame_%06d.png' -frames:v 5 -vf crop=640:360:0:60 -f framemd5 -pix_fmt rgb24 -"));
+    EXPECT_EQ(window.size(), 5u);
+    EXPECT_EQ(window, cropped);
     EXPECT_EQ(capture("--lossless --video l.mp4", &errors), 2);
     EXPECT_NE(errors.find("l.mp4: a lossless video is Matroska"), std::string::npos) << errors;
 }

@@ -61,7 +61,9 @@ bool read_directory_from(int fd)
 {
     uint64_t length = 0;
     if (!file_length(fd, &length)) {
-        report_startup_failure("%s: not a readable file", ArchivePath);
+        struct stat info;
+        bool fifo = fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode);
+        report_startup_failure("%s: not a readable file%s", ArchivePath, fifo ? " (a FIFO, not a regular file)" : "");
         return false;
     }
     uint8_t masked_count = 0;
@@ -120,7 +122,7 @@ bool read_directory_from(int fd)
 // that the entry still lies inside the file. Returns the descriptor or -1.
 int open_checked(const char *copy, uint32_t *offset, uint32_t *size)
 {
-    int fd = open(ArchivePath, O_RDONLY | O_CLOEXEC);
+    int fd = open(ArchivePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         report_startup_failure("%s: cannot open %s: %s", copy, ArchivePath, strerror(errno));
         return -1;
@@ -157,10 +159,13 @@ bool upper_case_entry_name(const char *name, char copy[ArchiveNameSlot])
     return true;
 }
 
+// Opened without blocking: a FIFO in the archive's place would otherwise
+// wait in open() for a writer that never comes; it is then refused as no
+// regular file.
 void read_archive_directory()
 {
     memset(&Directory, 0, sizeof Directory);
-    int fd = open(ArchivePath, O_RDONLY | O_CLOEXEC);
+    int fd = open(ArchivePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         report_startup_failure("%s: cannot open: %s", ArchivePath, strerror(errno));
         return;

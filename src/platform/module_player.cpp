@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include <libopenmpt/libopenmpt.h>
@@ -14,15 +16,21 @@ constexpr long MaxModuleBytes = 64L * 1024 * 1024;
 
 static bool read_whole_file(const char *path, std::vector<uint8_t> *bytes, char *error, size_t error_size)
 {
-    FILE *file = fopen(path, "rb");
+    // Opened without blocking, so that a FIFO is refused below rather than
+    // waited on in open() for a writer.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    FILE *file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
     if (!file) {
         snprintf(error, error_size, "%s", strerror(errno));
+        if (fd >= 0)
+            close(fd);
         return false;
     }
     // A folder opens like a file here but has no length to read.
     struct stat info;
     if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-        snprintf(error, error_size, "%s", S_ISDIR(info.st_mode) ? strerror(EISDIR) : "not a regular file");
+        const char *kind = S_ISFIFO(info.st_mode) ? "a FIFO, not a regular file" : "not a regular file";
+        snprintf(error, error_size, "%s", S_ISDIR(info.st_mode) ? strerror(EISDIR) : kind);
         fclose(file);
         return false;
     }

@@ -8,6 +8,7 @@
 #include "asset_check.h"
 #include "assets.h"
 #include "frame_dump.h"
+#include "output_file.h"
 #include "music/render.h"
 
 constexpr int IconSize = 256;
@@ -21,38 +22,31 @@ static int usage()
     return 2;
 }
 
-static bool write_file(const std::filesystem::path &path, const std::vector<uint8_t> &bytes)
-{
-    FILE *out = fopen(path.c_str(), "wb");
-    if (!out) {
-        fprintf(stderr, "orvanti-assets: %s: cannot create the file\n", path.c_str());
-        return false;
-    }
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    ok = (fclose(out) == 0) && ok;
-    if (!ok) {
-        fprintf(stderr, "orvanti-assets: %s: write failed\n", path.c_str());
-        std::filesystem::remove(path);
-    }
-    return ok;
-}
-
-// At most one OUTDIR, one --wav FILE and one --icon FILE, at least one of them.
-static bool parse_arguments(int argc, char **argv, std::filesystem::path &outdir, std::string &wav_path,
-                            std::string &icon_path)
+// At most one OUTDIR, one --wav FILE and one --icon FILE, at least one of
+// them; "" or the line saying what is wrong.
+static std::string parse_arguments(int argc, char **argv, std::filesystem::path &outdir, std::string &wav_path,
+                                   std::string &icon_path)
 {
     for (int i = 1; i < argc; i++) {
         std::string argument = argv[i];
-        if (argument == "--wav" && i + 1 < argc && wav_path.empty() && argv[i + 1][0])
-            wav_path = argv[++i];
-        else if (argument == "--icon" && i + 1 < argc && icon_path.empty() && argv[i + 1][0])
-            icon_path = argv[++i];
-        else if (!argument.empty() && argument[0] != '-' && outdir.empty())
+        if (argument == "--wav" || argument == "--icon") {
+            std::string &value = argument == "--wav" ? wav_path : icon_path;
+            if (i + 1 >= argc || !argv[i + 1][0])
+                return argument + ": needs a file name";
+            if (!value.empty())
+                return argument + ": given twice";
+            value = argv[++i];
+        } else if (!argument.empty() && argument[0] == '-') {
+            return argument + ": unknown option";
+        } else if (argument.empty()) {
+            return "an empty OUTDIR";
+        } else if (!outdir.empty()) {
+            return argument + ": a second OUTDIR (" + outdir.string() + " was given first)";
+        } else {
             outdir = argument;
-        else
-            return false;
+        }
     }
-    return !outdir.empty() || !wav_path.empty() || !icon_path.empty();
+    return !outdir.empty() || !wav_path.empty() || !icon_path.empty() ? "" : "nothing to write";
 }
 
 static bool write_icon(const std::string &path)
@@ -78,12 +72,41 @@ static bool write_wav(const std::string &path, const std::vector<uint8_t> &music
     return true;
 }
 
+// Both files are finished under hidden names first and put in place together,
+// so that a failure leaves neither a new half nor a damaged old pair.
+static bool write_show_data(const std::filesystem::path &outdir, const AssetList &entries,
+                            const std::vector<uint8_t> &music)
+{
+    OutputFile archive, module;
+    std::string failure = write_archive((outdir / "orvanti.dat").string(), entries, &archive);
+    if (failure.empty()) {
+        failure = open_output(&module, (outdir / "orvanti.xm").string());
+        if (failure.empty() && fwrite(music.data(), 1, music.size(), module.file) != music.size())
+            note_output_error(&module);
+        if (failure.empty())
+            failure = close_output(&module);
+    }
+    if (failure.empty())
+        failure = place_output(&archive);
+    if (failure.empty())
+        failure = place_output(&module);
+    if (failure.empty())
+        return true;
+    discard_output(&archive);
+    discard_output(&module);
+    fprintf(stderr, "orvanti-assets: %s\n", failure.c_str());
+    return false;
+}
+
 int main(int argc, char **argv)
 {
     std::filesystem::path outdir;
     std::string wav_path, icon_path;
-    if (!parse_arguments(argc, argv, outdir, wav_path, icon_path))
+    std::string wrong = parse_arguments(argc, argv, outdir, wav_path, icon_path);
+    if (!wrong.empty()) {
+        fprintf(stderr, "orvanti-assets: %s\n", wrong.c_str());
         return usage();
+    }
     if (!icon_path.empty() && !write_icon(icon_path))
         return 1;
     if (outdir.empty())
@@ -113,15 +136,9 @@ int main(int argc, char **argv)
         fprintf(stderr, "orvanti-assets: %s\n", mismatch.c_str());
         return 1;
     }
-    std::string failure = write_archive((outdir / "orvanti.dat").string(), entries);
-    if (!failure.empty()) {
-        fprintf(stderr, "orvanti-assets: %s\n", failure.c_str());
-        return 1;
-    }
-
     std::vector<uint8_t> music = compose_music();
     // An empty result means the composition failed and has said why.
-    if (music.empty() || !write_file(outdir / "orvanti.xm", music))
+    if (music.empty() || !write_show_data(outdir, entries, music))
         return 1;
     if (!wav_path.empty() && !write_wav(wav_path, music))
         return 1;

@@ -6,9 +6,13 @@
 // n * 1000 / fps ms during frame n. The music rendered between frames is the
 // sound of the WAV file and the video, so the sound of frame n is exactly
 // the samples up to n / fps.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -18,6 +22,7 @@
 #include "data/archive.h"
 #include "frame_dump.h"
 #include "music_ahead.h"
+#include "output_file.h"
 #include "platform/memory_display.h"
 #include "platform/module_player.h"
 #include "platform/platform.h"
@@ -44,7 +49,12 @@ struct CaptureRun {
     uint64_t audio_frames;  // frames of music rendered so far
     std::vector<int16_t> silence;  // one block of zero samples for the padding
     std::vector<bool> position_saved;
-    FILE *trace;
+    int64_t range_saved;    // frames of --frames A-B saved
+    bool created_out_folder;
+    struct stat inputs[2];  // the archive and the module, when they exist
+    bool input_found[2];
+    OutputFile trace_out;
+    FILE *trace;            // trace_out.file while the trace is written
     int64_t saved;
     CaptureProgress progress;
     bool recording;         // the start has been reached: sound and frames are kept
@@ -141,19 +151,36 @@ static bool frame_wanted(CaptureRun *run, int64_t frame)
     return wanted;
 }
 
+// "" unless `path` is the show's archive or module itself (the same file by
+// device and inode, whatever the name), which an output must never replace.
+static std::string input_named(const CaptureRun *run, const std::string &path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return "";
+    for (int i = 0; i < 2; i++)
+        if (run->input_found[i] && info.st_dev == run->inputs[i].st_dev && info.st_ino == run->inputs[i].st_ino)
+            return path + ": is the show's " + (i == 0 ? "archive" : "module") + "; refusing to write over it";
+    return "";
+}
+
 static bool save_frame(CaptureRun *run, int64_t frame)
 {
     char name[64];
     snprintf(name, sizeof name, "frame_%06" PRId64 ".png", frame);
     std::string path = (std::filesystem::path(run->options->out_folder) / name).string();
-    std::string error = write_frame_png(path.c_str(), memory_display_front(), ScreenWidth, ScreenHeight,
-                                        memory_display_pitch(), memory_display_bits_per_pixel());
+    std::string error = input_named(run, path);
+    if (error.empty())
+        error = write_frame_png(path.c_str(), memory_display_front(), ScreenWidth, ScreenHeight,
+                                memory_display_pitch(), memory_display_bits_per_pixel());
     if (!error.empty()) {
         clear_progress(&run->progress);
         fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
         return false;
     }
     run->saved++;
+    if (frame >= run->options->first_frame && frame <= run->options->last_frame)
+        run->range_saved++;
     return true;
 }
 
@@ -163,18 +190,21 @@ static int open_outputs(CaptureRun *run)
     bool saves = options.first_frame >= 0 || options.every > 0 || !options.positions.empty();
     if (saves) {
         std::error_code error;
-        std::filesystem::create_directories(options.out_folder, error);
+        run->created_out_folder = std::filesystem::create_directories(options.out_folder, error);
         if (error) {
             fprintf(stderr, "orvanti-capture: %s: %s\n", options.out_folder.c_str(), error.message().c_str());
-            return ExitSetupFailed;
+            return CaptureExitWriteFailed;
         }
     }
     if (!options.trace_path.empty()) {
-        run->trace = fopen(options.trace_path.c_str(), "w");
-        if (!run->trace) {
-            perror(("orvanti-capture: " + options.trace_path).c_str());
-            return ExitSetupFailed;
+        std::string error = open_output(&run->trace_out, options.trace_path);
+        if (!error.empty()) {
+            fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
+            return CaptureExitWriteFailed;
         }
+        run->trace = run->trace_out.file;
+        // A line at a time, so that a full disk shows at the line it cuts.
+        setvbuf(run->trace, nullptr, _IOLBF, 0);
         fprintf(run->trace, "frame,milliseconds,order,row,handler,param,fade_value,fade_kind\n");
     }
     return 0;
@@ -219,11 +249,22 @@ static void abandon_recordings(CaptureRun *run)
     run->video_open = run->wav_open = false;
 }
 
-// Finishes the video, then the sound file; if either fails, neither is
-// kept. Returns the status to end with.
+// Finishes the sound file under its hidden name, then the video, and puts
+// the sound in place only once the video is: if either fails, neither new
+// file is kept and old files stay as they were. Returns the status to end
+// with.
 static int close_recordings(CaptureRun *run, std::string *written)
 {
     int status = ExitNormal;
+    if (run->wav_open) {
+        std::string error = finish_wav(&run->wav);
+        if (!error.empty()) {
+            clear_progress(&run->progress);
+            fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
+            abandon_recordings(run);
+            return CaptureExitOutputFailed;
+        }
+    }
     if (run->video_open) {
         note_progress(&run->progress, "orvanti-capture: ffmpeg is finishing the picture, then adds the sound...");
         if (finish_video(&run->video)) {
@@ -243,17 +284,12 @@ static int close_recordings(CaptureRun *run, std::string *written)
         std::string error;
         if (status != ExitNormal) {
             discard_wav(&run->wav);
-        } else if ((error = close_wav(&run->wav)).empty()) {
+        } else if ((error = place_wav(&run->wav)).empty()) {
             *written += "; sound " + run->options->wav_path;
         } else {
             clear_progress(&run->progress);
             fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
             status = CaptureExitOutputFailed;
-            if (!run->options->video_path.empty()) {
-                std::error_code ignored;
-                std::filesystem::remove(run->options->video_path, ignored);
-                written->clear();
-            }
         }
         run->wav_open = false;
     }
@@ -285,7 +321,8 @@ static void open_frame_outputs(CaptureRun *run)
         fail_capture(run, status, "");
         return;
     }
-    if (run->video_open && !start_video(&run->video, ScreenWidth, ScreenHeight, memory_display_bits_per_pixel())) {
+    int rows = options.whole_screen ? ScreenHeight : VideoWindowHeight;
+    if (run->video_open && !start_video(&run->video, ScreenWidth, rows, memory_display_bits_per_pixel())) {
         fail_capture(run, CaptureExitOutputFailed, run->video.error);
         return;
     }
@@ -317,15 +354,26 @@ static void keep_frame(CaptureRun *run)
     if (!run->recording &&
         (options.start.kind == CaptureMark::Unset || mark_reached(options.start, frame, options.fps, MusicOrder, MusicRow)))
         run->recording = true;
-    if (run->trace)
-        fprintf(run->trace, "%" PRId64 ",%" PRId64 ",%d,%d,%s,%d,%d,%d\n", frame, frame * 1000 / options.fps,
-                MusicOrder, MusicRow, CurrentHandlerName, CurrentParam, FadeValue, FadeKind);
+    // A failed write (a full disk) is told at once and ends the run: a
+    // write error is sticky, so the first one seen is the reason.
+    if (run->trace) {
+        errno = 0;
+        if (fprintf(run->trace, "%" PRId64 ",%" PRId64 ",%d,%d,%s,%d,%d,%d\n", frame, frame * 1000 / options.fps,
+                    MusicOrder, MusicRow, CurrentHandlerName, CurrentParam, FadeValue, FadeKind) < 0 ||
+            ferror(run->trace)) {
+            note_output_error(&run->trace_out);
+            fail_capture(run, CaptureExitWriteFailed, options.trace_path + ": " + run->trace_out.problem);
+            return;
+        }
+    }
     if (frame_wanted(run, frame) && !save_frame(run, frame)) {
-        fail_capture(run, ExitSetupFailed, "");
+        fail_capture(run, CaptureExitWriteFailed, "");
         return;
     }
-    if (run->recording && run->video_open &&
-        !send_video_frame(&run->video, memory_display_front(), memory_display_pitch())) {
+    const uint8_t *shown = memory_display_front();
+    if (!options.whole_screen)
+        shown += static_cast<size_t>(VideoWindowTop) * static_cast<size_t>(memory_display_pitch());
+    if (run->recording && run->video_open && !send_video_frame(&run->video, shown, memory_display_pitch())) {
         if (capture_interrupted())
             fail_capture(run, CaptureExitInterrupted, "");
         else
@@ -432,6 +480,104 @@ static int play_show(CaptureRun *run)
     return status;
 }
 
+// Frames asked for that the run never drew or reached, each told; a run
+// that saved none of the frames it was asked for fails and removes the
+// empty folder it made.
+static int report_unreached(CaptureRun *run)
+{
+    const CaptureOptions &options = *run->options;
+    if (options.first_frame < 0 && options.every == 0 && options.positions.empty())
+        return ExitNormal;
+    clear_progress(&run->progress);
+    char ended[96];
+    snprintf(ended, sizeof ended, "the show ended at %d:%d after %" PRId64 " frames", MusicOrder, MusicRow,
+             run->frames);
+    for (size_t i = 0; i < options.positions.size(); i++)
+        if (!run->position_saved[i])
+            fprintf(stderr, "orvanti-capture: warning: --at %d:%d was never reached (%s)\n", options.positions[i].order,
+                    options.positions[i].row, ended);
+    if (options.first_frame >= 0 && run->range_saved < options.last_frame - options.first_frame + 1)
+        fprintf(stderr, "orvanti-capture: warning: --frames %" PRId64 "-%" PRId64 ": %s of them drawn (%s)\n",
+                options.first_frame, options.last_frame, run->range_saved ? "only some" : "none", ended);
+    if (run->saved > 0)
+        return ExitNormal;
+    if (run->created_out_folder) {
+        std::error_code ignored;
+        std::filesystem::remove(options.out_folder, ignored);
+    }
+    fprintf(stderr, "orvanti-capture: no frame saved\n");
+    return CaptureExitOutputFailed;
+}
+
+// Inputs that are no regular file (a FIFO would block the loader in open),
+// outputs that name an input or each other, and --at or --start positions
+// the module can never reach: all refused before anything is written.
+static int check_before_starting(CaptureRun *run)
+{
+    const CaptureOptions &options = *run->options;
+    const std::string inputs[2] = {ArchivePath, run->module_path};
+    for (int i = 0; i < 2; i++) {
+        run->input_found[i] = stat(inputs[i].c_str(), &run->inputs[i]) == 0;
+        if (run->input_found[i] && !S_ISREG(run->inputs[i].st_mode)) {
+            fprintf(stderr, "orvanti-capture: %s: %s, not a regular file\n", inputs[i].c_str(),
+                    file_kind(run->inputs[i].st_mode));
+            return i == 0 ? ExitLoadFailed : ExitMusicFailed;
+        }
+    }
+    const std::pair<const char *, const std::string *> outputs[] = {
+        {"--trace", &options.trace_path}, {"--wav", &options.wav_path}, {"--video", &options.video_path}};
+    for (size_t i = 0; i < std::size(outputs); i++) {
+        const std::string &path = *outputs[i].second;
+        if (path.empty())
+            continue;
+        std::string error = input_named(run, path);
+        if (!error.empty()) {
+            fprintf(stderr, "orvanti-capture: %s %s\n", outputs[i].first, error.c_str());
+            return CaptureExitUsage;
+        }
+        auto resolved = [](const std::string &name) {
+            std::error_code ignored;
+            return std::filesystem::weakly_canonical(std::filesystem::absolute(name, ignored), ignored);
+        };
+        for (size_t j = 0; j < i; j++)
+            if (!outputs[j].second->empty() && resolved(*outputs[j].second) == resolved(path)) {
+                fprintf(stderr, "orvanti-capture: %s and %s both name %s\n", outputs[j].first, outputs[i].first,
+                        path.c_str());
+                return CaptureExitUsage;
+            }
+    }
+
+    ModulePlayer scout = {};
+    char reason[256];
+    if (!run->input_found[1] || load_module_file(run->module_path.c_str(), &scout, reason, sizeof reason) != 0)
+        return ExitNormal;  // the show's own start tells why it cannot play
+    openmpt_module *module = scout.module;
+    int orders = std::min(openmpt_module_get_num_orders(module), static_cast<int32_t>(FinalOrder));
+    auto rows_at = [module](int order) {
+        return openmpt_module_get_pattern_num_rows(module, openmpt_module_get_order_pattern(module, order));
+    };
+    int status = ExitNormal;
+    for (const CapturePosition &at : options.positions) {
+        // Reached when order and row are each at or past the given ones.
+        bool reachable = false;
+        for (int order = at.order; order < orders && !reachable; order++)
+            reachable = rows_at(order) > at.row;
+        if (!reachable) {
+            fprintf(stderr, "orvanti-capture: --at %d:%d is never reached: the show plays orders 0 to %d%s\n",
+                    at.order, at.row, orders - 1,
+                    at.order < orders ? ", and no pattern from that order on has that row" : "");
+            status = CaptureExitUsage;
+        }
+    }
+    if (options.start.kind == CaptureMark::Position && options.start.position.order >= orders) {
+        fprintf(stderr, "orvanti-capture: --start %d:%d is never reached: the show plays orders 0 to %d\n",
+                options.start.position.order, options.start.position.row, orders - 1);
+        status = CaptureExitUsage;
+    }
+    free_module(&scout);
+    return status;
+}
+
 int run_capture(const CaptureOptions &options)
 {
     CaptureRun run = {};
@@ -446,7 +592,9 @@ int run_capture(const CaptureOptions &options)
     ArchivePath = archive_path.c_str();
     run.module_path = (data / MusicFile).string();
 
-    int status = open_recordings(&run);
+    int status = check_before_starting(&run);
+    if (status == ExitNormal)
+        status = open_recordings(&run);
     if (status == ExitNormal)
         status = play_show(&run);
     if (status == ExitNormal)
@@ -460,11 +608,19 @@ int run_capture(const CaptureOptions &options)
     }
     int64_t frames = run.frames;
 
-    if (run.trace && fclose(run.trace) != 0) {
-        fprintf(stderr, "orvanti-capture: %s: write failed\n", options.trace_path.c_str());
-        if (status == ExitNormal)
-            status = ExitSetupFailed;
+    if (run.trace) {
+        // An unfinished trace never replaces an old one.
+        std::string error;
+        if (status == ExitNormal && !(error = commit_output(&run.trace_out)).empty()) {
+            clear_progress(&run.progress);
+            fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
+            status = CaptureExitWriteFailed;
+        }
+        discard_output(&run.trace_out);
+        run.trace = nullptr;
     }
+    if (status == ExitNormal)
+        status = report_unreached(&run);
     bool recordings = run.video_open || run.wav_open;
     if (status == ExitNormal && recordings && !run.recording) {
         clear_progress(&run.progress);

@@ -39,12 +39,14 @@ struct CaptureOptions {
     std::string video_path;            // "" for no video; ".mp4" or ".mkv"
     std::string wav_path;              // "" for no sound file
     int scale = 2;                     // whole-pixel enlargement of the video
+    bool whole_screen = false;         // video of the whole 4:3 screen, not the 16:9 window
     bool lossless = false;             // bit-exact picture and sound (.mkv, scale 1 unless given)
     CaptureMark start, end;            // the video and sound span this
 };
 
 // Exit statuses of the tool beyond the program's own (shell/exit_status.h).
 constexpr int CaptureExitUsage = 2;
+constexpr int CaptureExitWriteFailed = 2;    // a PNG frame, the trace or their folder could not be written
 constexpr int CaptureExitNoEncoder = 6;      // ffmpeg is not installed
 constexpr int CaptureExitOutputFailed = 7;   // ffmpeg failed or a file could not be written
 constexpr int CaptureExitInterrupted = 130;  // SIGINT or SIGTERM; partial files removed
@@ -52,6 +54,11 @@ constexpr int CaptureExitInterrupted = 130;  // SIGINT or SIGTERM; partial files
 // Fills options from the command line; returns "" or a one-line error.
 std::string parse_capture_options(int argc, char **argv, CaptureOptions *options);
 const char *capture_usage();
+
+// The 16:9 window of the 640x480 screen that the video shows by default:
+// the picture band with 20 rows of black above and below.
+constexpr int VideoWindowTop = 60;
+constexpr int VideoWindowHeight = 360;
 
 // Plays the whole show; returns the process exit status.
 int run_capture(const CaptureOptions &options);

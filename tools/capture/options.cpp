@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "capture.h"
 
@@ -21,7 +22,8 @@ const char *capture_usage()
            "  --video FILE      encode picture and sound with ffmpeg (.mp4 or .mkv)\n"
            "  --wav FILE        write the sound as 16-bit stereo WAV at 44,100 Hz\n"
            "  --lossless        bit-exact video (.mkv): RGB picture, FLAC sound, scale 1 unless given\n"
-           "  --scale N         enlarge the video N times, sharp pixels (default: 2)\n"
+           "  --scale N         enlarge the video N times, sharp pixels (default: 2, 1280x720)\n"
+           "  --layout window|screen  video of the 16:9 window (default) or the whole 4:3 screen\n"
            "  --start WHERE     video and sound start at ORDER:ROW or at SECONDS (default: 0)\n"
            "  --end WHERE       stop before ORDER:ROW or SECONDS (default: order 46, the show's end)\n"
            "  --quiet           no progress bar\n";
@@ -106,9 +108,19 @@ static bool ends_with(std::string text, const char *suffix)
 std::string parse_capture_options(int argc, char **argv, CaptureOptions *options)
 {
     constexpr int64_t MaxFrame = INT64_C(1) << 40;
-    bool scale_given = false;
+    bool scale_given = false, layout_given = false;
+    static const std::set<std::string> WithValue = {"--data", "--out",   "--trace", "--depth", "--fps",
+                                                    "--every", "--frames", "--video", "--wav",  "--scale",
+                                                    "--start", "--end",   "--at",    "--layout"};
+    static const std::set<std::string> Paths = {"--data", "--out", "--trace", "--video", "--wav"};
+    std::set<std::string> given;
     for (int i = 1; i < argc; i++) {
         std::string option = argv[i];
+        // --at adds positions; every other option said twice is a mistake.
+        if (option != "--at" && !given.insert(option).second && (WithValue.count(option) || option == "--png"))
+            return option + ": given twice";
+        if ((option == "--png" || option == "--every") && given.count("--png") && given.count("--every"))
+            return "--png and --every: give one of them";
         if (option == "--quiet") {
             options->progress = false;
             continue;
@@ -121,9 +133,13 @@ std::string parse_capture_options(int argc, char **argv, CaptureOptions *options
             options->every = 1;
             continue;
         }
+        if (!WithValue.count(option))
+            return option + ": unknown option";
         if (i + 1 >= argc)
             return option + ": missing value";
         const char *value = argv[++i];
+        if (Paths.count(option) && !*value)
+            return option + ": an empty name";
         int64_t number = 0;
         if (option == "--data") {
             options->data_folder = value;
@@ -158,9 +174,12 @@ std::string parse_capture_options(int argc, char **argv, CaptureOptions *options
                 return std::string("--video: ") + value + ": the name must end in .mp4 or .mkv";
             options->video_path = value;
         } else if (option == "--wav") {
-            if (!*value)
-                return "--wav: missing file name";
             options->wav_path = value;
+        } else if (option == "--layout") {
+            if (strcmp(value, "window") != 0 && strcmp(value, "screen") != 0)
+                return std::string("--layout: ") + value + ": must be window or screen";
+            options->whole_screen = strcmp(value, "screen") == 0;
+            layout_given = true;
         } else if (option == "--scale") {
             constexpr int MaxScale = 8;
             if (!parse_integer(value, 1, MaxScale, &number))
@@ -186,6 +205,8 @@ std::string parse_capture_options(int argc, char **argv, CaptureOptions *options
         // The frames as drawn, so that each decoded frame equals its PNG.
         if (!scale_given)
             options->scale = 1;
+        if (!layout_given)
+            options->whole_screen = true;
     }
     const CaptureMark &start = options->start, &end = options->end;
     bool both_times = start.kind == CaptureMark::Time && end.kind == CaptureMark::Time;

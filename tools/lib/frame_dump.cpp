@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "output_file.h"
 #include "raster/render_target.h"
 
 namespace {
@@ -95,16 +96,14 @@ std::string write_frame_png(const char *path, const void *pixels, int width, int
         return name + ": rows of " + std::to_string(pitch_bytes) + " bytes are shorter than the pixels";
 
     std::vector<uint8_t> row(static_cast<size_t>(width) * RgbBytes);
-    FILE *file = std::fopen(path, "wb");
-    if (!file)
-        return name + ": " + std::strerror(errno);
-    bool ok = encode(file, static_cast<const uint8_t *>(pixels), width, height, pitch_bytes, depth, row.data());
-    if (std::fclose(file) != 0) ok = false;
-    if (!ok) {
-        std::remove(path);
-        return name + ": the PNG could not be written";
-    }
-    return "";
+    OutputFile out;
+    std::string problem = open_output(&out, name);
+    if (!problem.empty())
+        return problem;
+    errno = 0;
+    if (!encode(out.file, static_cast<const uint8_t *>(pixels), width, height, pitch_bytes, depth, row.data()))
+        out.problem = errno ? std::string(std::strerror(errno)) : "the PNG could not be written";
+    return commit_output(&out);
 }
 
 std::string write_band_png(const char *path, const uint32_t *pixels, int pitch)

@@ -6,7 +6,8 @@
 //     write_band_png("band.png", RenderTarget.pixels, RenderTarget.pitch);
 //
 // write_frame_png(path, pixels, width, height, pitch_bytes, depth)
-//   path         file to create (overwritten if it exists)
+//   path         file to create; an existing one is replaced only once the
+//                new one is complete
 //   pixels       first byte of the top row; rows go top to bottom
 //   width        pixels per row, 1 or more
 //   height       rows, 1 or more
@@ -24,8 +25,9 @@
 //
 // Both write an 8-bit RGB PNG and return "" on success, otherwise one line
 // naming the file and the problem (bad arguments, the file cannot be
-// created, libpng reports an error); a failed write leaves no partial file
-// behind. Nothing is allocated that outlives the call.
+// created, libpng reports an error, with the system's reason where there is
+// one); a failed write leaves no partial file behind and an old file as
+// it was. Nothing is allocated that outlives the call.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "little_endian.h"
 
@@ -34,16 +33,15 @@ static void fill_header(uint8_t *header, uint32_t data_bytes)
 std::string open_wav(WavFile *wav, const std::string &path)
 {
     *wav = {};
-    FILE *file = fopen(path.c_str(), "wb");
-    if (!file)
-        return path + ": " + strerror(errno);
-    // From here on the file is ours to remove if it cannot be finished.
-    wav->file = file;
     wav->path = path;
+    std::string error = open_output(&wav->out, path);
+    if (!error.empty())
+        return error;
+    wav->file = wav->out.file;
     uint8_t header[WavHeaderBytes];
     fill_header(header, 0);
     if (fwrite(header, 1, sizeof header, wav->file) != sizeof header) {
-        std::string error = path + ": " + strerror(errno);
+        error = path + ": " + strerror(errno);
         discard_wav(wav);
         return error;
     }
@@ -74,7 +72,7 @@ void write_wav(WavFile *wav, const int16_t *stereo, size_t frames)
     wav->frames += frames;
 }
 
-std::string close_wav(WavFile *wav)
+std::string finish_wav(WavFile *wav)
 {
     if (!wav->file)
         return wav->path + ": not open";
@@ -85,24 +83,27 @@ std::string close_wav(WavFile *wav)
               fwrite(header, 1, sizeof header, wav->file) == sizeof header;
     if (!ok && wav->problem.empty())
         wav->problem = errno ? strerror(errno) : "write failed";
-    errno = 0;
-    if (fclose(wav->file) != 0 && wav->problem.empty())
-        wav->problem = errno ? strerror(errno) : "write failed";
     wav->file = nullptr;
-    if (wav->problem.empty())
-        return "";
-    std::error_code ignored;
-    std::filesystem::remove(wav->path, ignored);
-    return wav->path + ": " + wav->problem;
+    wav->out.problem = wav->problem;
+    std::string error = close_output(&wav->out);
+    if (!error.empty() && wav->problem.empty())
+        wav->problem = error.substr(wav->path.size() + 2);
+    return error;
+}
+
+std::string place_wav(WavFile *wav)
+{
+    return place_output(&wav->out);
+}
+
+std::string close_wav(WavFile *wav)
+{
+    std::string error = finish_wav(wav);
+    return error.empty() ? place_wav(wav) : error;
 }
 
 void discard_wav(WavFile *wav)
 {
-    if (wav->file)
-        fclose(wav->file);
     wav->file = nullptr;
-    if (!wav->path.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(wav->path, ignored);
-    }
+    discard_output(&wav->out);
 }
