@@ -25,7 +25,8 @@ export function launch_chromium(puppeteer, work_dir) {
     });
 }
 
-const Types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm", ".csv": "text/csv" };
+const Types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm", ".csv": "text/csv",
+    ".png": "image/png", ".gz": "application/gzip" };
 
 // Serves `folder`; `extra` maps a URL path ("/trace.csv") to a file elsewhere.
 export function serve(folder, extra) {
