@@ -46,8 +46,8 @@ const FixedTrace = new URLSearchParams(location.search).get("fixed");
 // "running", "ended" or "failed"; the bytes loaded of the total; every
 // failure reported in the panel.
 const Status = {
-    state: "loading", exit_status: null, message: "", loaded: 0, total: 0, start_requested: false,
-    failures: [], scale: 0,
+    state: "loading", exit_status: null, message: "", loaded: 0, total: 0, unknown_lengths: 0,
+    start_requested: false, failures: [], scale: 0,
 };
 window.orvantiStatus = Status;
 
@@ -80,16 +80,18 @@ function audio_ms() {
     return Music.context ? Music.context.currentTime * 1000 : 0;
 }
 
+// The clock's next reading at real and audio, without taking it.
+function clock_step(real, audio) {
+    if (Clock.last_real === null)
+        return { ms: Clock.ms, credit: Clock.credit };
+    const credit = Clock.credit + Math.max(0, audio - Clock.last_audio);
+    const step = Math.min(real - Clock.last_real, credit);
+    return { ms: Clock.ms + step, credit: Math.min(ClockAllowanceMs, credit - step) };
+}
+
 function show_clock_ms() {
     const real = performance.now(), audio = audio_ms();
-    if (Clock.last_real !== null) {
-        Clock.credit += Math.max(0, audio - Clock.last_audio);
-        const step = Math.min(real - Clock.last_real, Clock.credit);
-        Clock.ms += step;
-        Clock.credit = Math.min(ClockAllowanceMs, Clock.credit - step);
-    }
-    Clock.last_real = real;
-    Clock.last_audio = audio;
+    Object.assign(Clock, clock_step(real, audio), { last_real: real, last_audio: audio });
     return Math.floor(Clock.ms);
 }
 
@@ -274,7 +276,7 @@ window.orvantiMusic = () => {
         // The module time being heard and the show's clock, in milliseconds.
         heard_ms: (heard_time() - Music.lead) * 1000, clock_ms: Clock.ms,
         // The render clock, and the show's clock as it would read now.
-        render_ms: audio_ms(), clock_now_ms: Clock.last_real === null ? 0 : show_clock_ms() };
+        render_ms: audio_ms(), clock_now_ms: clock_step(performance.now(), audio_ms()).ms };
 };
 
 // Made inside the viewer's first click or tap, so the browser lets it sound.
@@ -448,9 +450,9 @@ function draw_title() {
 function show_progress() {
     const megabytes = (bytes) => (bytes / 1e6).toFixed(1);
     if (Status.state === "loading") {
-        const share = Status.total > 0 ? Math.min(1, Status.loaded / Status.total) : 0;
+        const share = Status.total > 0 && Status.unknown_lengths === 0 ? Math.min(1, Status.loaded / Status.total) : 0;
         ProgressBar.style.width = `${(share * 100).toFixed(1)}%`;
-        ProgressText.textContent = (Status.total > 0 ? `loading ${megabytes(Status.loaded)} of ` +
+        ProgressText.textContent = (Status.unknown_lengths === 0 ? `loading ${megabytes(Status.loaded)} of ` +
             `${megabytes(Status.total)} MB` : `loading ${megabytes(Status.loaded)} MB`) +
             (Status.start_requested ? ": the show starts once loaded" : "");
     } else if (Status.state === "title") {
@@ -470,8 +472,12 @@ async function fetch_file(name) {
     }
     if (!response.ok)
         throw Object.assign(new Error(`HTTP ${response.status} ${response.statusText}`.trim()), { subject: name });
-    const length = Number(response.headers.get("Content-Length")) || 0;
+    // A length counts only where it is that of the bytes read: not when the
+    // server compressed the transfer itself.
+    const length = response.headers.get("Content-Encoding") ? 0 : Number(response.headers.get("Content-Length")) || 0;
     Status.total += length;
+    if (length === 0)
+        Status.unknown_lengths++;
     show_progress();
     const chunks = [];
     const reader = response.body.getReader();
@@ -492,6 +498,7 @@ async function fetch_file(name) {
     }
     if (length === 0) {
         Status.total += got;
+        Status.unknown_lengths--;
         show_progress();
     }
     let blob = new Blob(chunks);
