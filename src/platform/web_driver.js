@@ -343,7 +343,7 @@ function timer_step() {
     TimerPending = null;
     if (Music.failure) {
         Runtime._web_stop_show();
-        fail("orvanti.xm", Music.failure, 5);
+        fail("music", Music.failure, 5);
         return;
     }
     if (call_show(() => Runtime._web_step_show()))
