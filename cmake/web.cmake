@@ -32,7 +32,7 @@ list(FILTER WEB_SOURCES EXCLUDE REGEX "src/data/jpeg\\.cpp$")
 
 # Every current browser runs WebAssembly SIMD: the span and warp loops have
 # their own SIMD paths, and the band passes are vectorised by the compiler.
-set(WEB_OPTIONS -O3 -msimd128)
+set(WEB_OPTIONS -O3 -msimd128 -flto)
 
 list(FILTER WEB_SOURCES EXCLUDE REGEX "src/platform/web_show\\.cpp$")
 add_library(orvanti_web_core STATIC ${WEB_SOURCES})

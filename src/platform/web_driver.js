@@ -103,14 +103,20 @@ function window_scale(width, height) {
     return whole >= 1 && whole >= IntegerScaleShare * exact ? whole : exact;
 }
 
+// Placed on whole device pixels, so that every screen pixel covers the same
+// number of them.
 function lay_out() {
     const ratio = window.devicePixelRatio || 1;
-    const scale = window_scale(Math.round(window.innerWidth * ratio), Math.round(window.innerHeight * ratio));
+    const output_width = Math.round(window.innerWidth * ratio), output_height = Math.round(window.innerHeight * ratio);
+    const scale = window_scale(output_width, output_height);
     Status.scale = scale;
-    const width = `${(ScreenWidth * scale) / ratio}px`, height = `${(WindowHeight * scale) / ratio}px`;
+    const width = Math.round(ScreenWidth * scale), height = Math.round(WindowHeight * scale);
+    const css = (pixels) => `${pixels / ratio}px`;
     for (const element of [Canvas, Overlay]) {
-        element.style.width = width;
-        element.style.height = height;
+        element.style.width = css(width);
+        element.style.height = css(height);
+        element.style.left = css(Math.floor((output_width - width) / 2));
+        element.style.top = css(Math.floor((output_height - height) / 2));
     }
     Overlay.style.fontSize = `${Math.max(11, Math.min(22, (WindowHeight * scale) / ratio / 24))}px`;
 }

@@ -273,6 +273,23 @@ try {
             write_rgba_png(path.join(workDir, `page_frame_${frame}.png`), ScreenWidth, BandHeight, band);
     }
     check(scenes.size === 9, `the compared frames cover ${scenes.size} scenes (${[...scenes].join(", ")}), not 9`);
+
+    // The 640 by 360 window at a whole-number scale where one fills 85% of
+    // the exact fit's width, else at the exact fit, centred.
+    for (const [width, height, scale, left, top] of [[1920, 1080, 3, 0, 0], [2560, 1440, 4, 0, 0],
+        [1280, 1024, 2, 0, 152], [1024, 768, 1.6, 0, 96], [390, 844, 390 / 640, 0, 312], [1000, 1000, 1.5625, 0, 218]]) {
+        await fixed.page.setViewport({ width, height });
+        const layout = () => fixed.page.evaluate(() => ({ scale: window.orvantiStatus.scale,
+            box: document.getElementById("screen").getBoundingClientRect().toJSON() }));
+        const fits = (shown) => Math.abs(shown.scale - scale) < 1e-9 && Math.abs(shown.box.width - 640 * scale) <= 0.5 &&
+            Math.abs(shown.box.height - 360 * scale) <= 0.5 && shown.box.left === left && shown.box.top === top;
+        // The page lays itself out again on the resize event that follows.
+        const shown = await poll(`the layout at ${width}x${height}`, async () => {
+            const now = await layout();
+            return fits(now) && now;
+        }, 5000).catch(async () => layout());
+        check(fits(shown), `at ${width}x${height} the window is ${JSON.stringify(shown)}, not ${scale}x at ${left},${top}`);
+    }
     await fixed.page.close();
 
     // Real mode over a slow line: progress, a click while loading that
