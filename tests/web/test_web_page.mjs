@@ -327,7 +327,7 @@ try {
     // Frozen for FreezeMs and woken: the show's clock keeps its distance to
     // the music's within a tick (and one step of the render clock, which the
     // readings have), and the picture is the capture's at the heard
-    // position, not the one FreezeMs later.
+    // position, nearer it than the capture's FreezeMs later.
     const FreezeMs = 2000, TickMs = 20, RenderStepMs = 12, NearFrames = 10;
     const before_freeze = await clock_offset(real.page);
     const render_before = (await real.page.evaluate(() => window.orvantiMusic())).render_ms;
@@ -369,8 +369,11 @@ try {
             `${at_heard} band pixels differ from the nearest capture frame there, ${ahead} from those ` +
             `${FreezeMs} ms later (which differ from it in ${apart})`);
         check(apart > (ScreenWidth * BandHeight) / 100, "the frozen time fell on a still picture: nothing to compare");
-        check(at_heard < ahead, "after waking the picture is nearer the capture after the freeze than at the heard position");
-        if (at_heard >= ahead)
+        // In step, a few hundred pixels differ (the page's frames fall
+        // between the capture's 20 ms ones); 2 s ahead, thousands.
+        const in_step = at_heard <= (ScreenWidth * BandHeight) / 64 && at_heard < ahead;
+        check(in_step, `after waking the picture is not the capture's at the heard position (${at_heard} pixels differ)`);
+        if (!in_step)
             write_rgba_png(path.join(workDir, "page_after_freeze.png"), ScreenWidth, BandHeight, band);
     }
 
