@@ -508,7 +508,11 @@ async function fetch_file(name) {
         show_progress();
     }
     let blob = new Blob(chunks);
-    if (name.endsWith(".gz")) {
+    // A host that labels .gz files as gzip-encoded has the browser inflate
+    // them already: only what still starts with gzip's magic is inflated.
+    const magic = new Uint8Array(await blob.slice(0, 2).arrayBuffer());
+    const gzipped = magic[0] === 0x1f && magic[1] === 0x8b;
+    if (name.endsWith(".gz") && gzipped) {
         try {
             blob = await new Response(blob.stream().pipeThrough(new DecompressionStream("gzip"))).blob();
         } catch (error) {
