@@ -11,9 +11,14 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 if [ "${1:-}" = "--web" ]; then
+    site=$(sed -n 's/^ORVANTI_WEB_DIR:PATH=//p' build/CMakeCache.txt)/site
+    if ! grep -q '^ORVANTI_WEB:BOOL=ON' build/CMakeCache.txt; then
+        echo "run.sh: the page cannot be built here: see 'The browser page is off' in the configure output above" >&2
+        exit 1
+    fi
     cmake --build build -j "$jobs" --target web_page
-    echo "run.sh: the page is in $(pwd)/build-web; open http://127.0.0.1:8000/ in a browser (Ctrl-C stops the server)"
-    exec python3 -m http.server 8000 --bind 127.0.0.1 --directory build-web
+    echo "run.sh: the site is in $site; open http://127.0.0.1:8000/ in a browser (Ctrl-C stops the server)"
+    exec python3 -m http.server 8000 --bind 127.0.0.1 --directory "$site"
 fi
 if [ $# -gt 0 ]; then
     echo "run.sh: unknown option $1 (the only one is --web)" >&2

@@ -2,12 +2,12 @@
 # The browser page against the native program on this machine: the whole
 # show's frame time in the page's fixed-clock mode (no sound) and in the
 # same replay natively (bench_trace_replay), as a ratio, and the page's weight.
-#   bench/bench_web_page.sh [BUILD_DIR] [PAGE_DIR]
+#   bench/bench_web_page.sh [BUILD_DIR] [SITE_DIR]   (default: build and build/web/site)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
-page=$(cd "${2:-$root/build-web}" && pwd)
-if [ ! -x "$build/orvanti-capture" ] || [ ! -x "$build/bench/bench_trace_replay" ] || [ ! -f "$page/orvanti.wasm" ]; then
+page=$(cd "${2:-$build/web/site}" && pwd)
+if [ ! -x "$build/orvanti-capture" ] || [ ! -x "$build/bench/bench_trace_replay" ] || [ ! -f "$page/index.html" ]; then
     echo "bench_web_page: build orvanti-capture, bench_trace_replay and the page (target web_page) first" >&2
     exit 1
 fi
@@ -17,17 +17,27 @@ trap 'rm -rf "$work"' EXIT INT TERM
 "$build/orvanti-capture" --quiet --data "$build/data" --trace "$work/trace.csv" 2>"$work/capture.log"
 echo "capture (drawing + music): $(grep -o '[0-9]* frames (.*real time' "$work/capture.log" | tail -n 1)"
 
-native_ms=$(ORVANTI_TRACE="$work/trace.csv" "$build/bench/bench_trace_replay" 2>/dev/null | awk '/BM_WholeShowFromTrace/ { for (i = 1; i <= NF; i++) if ($i ~ /^ms_per_frame=/) { sub(/ms_per_frame=/, "", $i); sub(/s$/, "", $i); print $i } }')
-echo "native replay: $native_ms ms a frame"
+# Real time and processor time a frame of the native replay (Google
+# Benchmark's Time and CPU columns of the whole show, over its frames).
+replay=$(ORVANTI_TRACE="$work/trace.csv" "$build/bench/bench_trace_replay" 2>/dev/null | grep BM_WholeShowFromTrace)
+frames=$(($(wc -l <"$work/trace.csv") - 1))
+to_ms() { awk -v v="$1" -v u="$2" -v n="$frames" 'BEGIN { f = u == "s" ? 1000 : u == "ms" ? 1 : u == "us" ? 0.001 : 0.000001; printf "%.6f", v * f / n }'; }
+native_ms=$(to_ms $(echo "$replay" | awk '{ print $2, $3 }'))
+native_cpu_ms=$(to_ms $(echo "$replay" | awk '{ print $4, $5 }'))
+echo "native replay: $native_ms ms a frame, $native_cpu_ms ms of processor time a frame"
 
 node "$root/bench/web_frame_time.mjs" "$page" "$work/trace.csv" "$work" | tee "$work/page.log"
 page_ms=$(grep -o '[0-9.]* ms a frame' "$work/page.log" | cut -d' ' -f1)
-awk -v p="$page_ms" -v n="$native_ms" 'BEGIN { printf "page / native frame time: %.2f (target 2.00 or less)\n", p / n }'
+page_cpu_ms=$(grep -o '[0-9.]* ms of processor time a frame' "$work/page.log" | cut -d' ' -f1)
+# Processor time is the measure on a shared machine; real time is shown too.
+awk -v p="$page_ms" -v n="$native_ms" -v pc="$page_cpu_ms" -v nc="$native_cpu_ms" 'BEGIN {
+    printf "page / native frame time: %.2f in processor time (target 1.50 or less), %.2f in real time\n", pc / nc, p / n }'
 
+# Every file of the site folder, as a static host would store it.
 weight=0
-for file in orvanti.wasm orvanti.js web_driver.js index.html orvanti.dat orvanti.xm chiptune3/chiptune3.js chiptune3/chiptune3.worklet.js chiptune3/libopenmpt.worklet.js; do
+for file in $(cd "$page" && find . -type f | sed 's|^\./||' | sort); do
     bytes=$(stat -c %s "$page/$file")
     weight=$((weight + bytes))
-    printf '  %-32s %10d bytes\n' "$file" "$bytes"
+    printf '  %-36s %10d bytes\n' "$file" "$bytes"
 done
-echo "page weight: $weight bytes ($(awk "BEGIN { printf \"%.1f\", $weight / 1e6 }") MB)"
+echo "site weight: $weight bytes ($(awk "BEGIN { printf \"%.1f\", $weight / 1e6 }") MB)"

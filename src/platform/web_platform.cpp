@@ -7,10 +7,8 @@
 uint32_t WebFixedNow = 0;
 uint32_t WebFixedPosition = 0;
 
-static uint32_t page_now_ms()
-{
-    return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now()));
-}
+// The page's show clock, which stands still while the music cannot play.
+EM_JS(uint32_t, page_now_ms, (), { return OrvantiPage.now_ms() >>> 0; });
 
 static uint32_t fixed_now_ms()
 {

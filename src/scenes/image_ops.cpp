@@ -7,6 +7,9 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
 #include "raster/render_target.h"
 
@@ -76,12 +79,54 @@ __attribute__((target("avx2"))) void warp_pixels_avx2(uint32_t *out, const uint8
 
 #endif
 
+#if defined(__wasm_simd128__)
+#define ORVANTI_WARP_WASM_SIMD 1
+
+// The AVX2 loop in WebAssembly SIMD, four lanes twice: the sums wrapped
+// modulo 255 by subtracting 255 while above 254, the texels loaded one by one.
+inline v128_t wasm_wrap_255(v128_t sum)
+{
+    const v128_t modulus = wasm_i32x4_splat(WarpModulus), highest = wasm_i32x4_splat(WarpModulus - 1);
+    sum = wasm_i32x4_sub(sum, wasm_v128_and(wasm_i32x4_gt(sum, highest), modulus));
+    return wasm_i32x4_sub(sum, wasm_v128_and(wasm_i32x4_gt(sum, highest), modulus));
+}
+
+void warp_pixels_wasm_simd(uint32_t *out, const uint8_t *mx, const uint8_t *my, int count, const uint32_t *texture,
+                           int ox, int oy)
+{
+    const v128_t offset_x = wasm_i32x4_splat(ox), offset_y = wasm_i32x4_splat(oy);
+    for (int i = 0; i < count; i += 8) {
+        const v128_t columns = wasm_u16x8_extend_low_u8x16(wasm_v128_load64_zero(mx + i));
+        const v128_t rows = wasm_u16x8_extend_low_u8x16(wasm_v128_load64_zero(my + i));
+        const v128_t halves[2][2] = {
+            {wasm_u32x4_extend_low_u16x8(columns), wasm_u32x4_extend_low_u16x8(rows)},
+            {wasm_u32x4_extend_high_u16x8(columns), wasm_u32x4_extend_high_u16x8(rows)}};
+        for (int half = 0; half < 2; half++) {
+            const v128_t column = wasm_wrap_255(wasm_i32x4_add(halves[half][0], offset_x));
+            const v128_t row = wasm_wrap_255(wasm_i32x4_add(halves[half][1], offset_y));
+            const v128_t index = wasm_i32x4_add(wasm_i32x4_shl(row, 8), column);
+            uint32_t *to = out + i + half * 4;
+            to[0] = texture[wasm_u32x4_extract_lane(index, 0)];
+            to[1] = texture[wasm_u32x4_extract_lane(index, 1)];
+            to[2] = texture[wasm_u32x4_extract_lane(index, 2)];
+            to[3] = texture[wasm_u32x4_extract_lane(index, 3)];
+        }
+    }
+}
+#endif
+
 void warp_pixels(uint32_t *out, const uint8_t *mx, const uint8_t *my, int count, const uint32_t *texture,
                  [[maybe_unused]] int ox, [[maybe_unused]] int oy, const WarpTables &t)
 {
 #if defined(ORVANTI_WARP_AVX2)
     if (CpuHasAvx2 && WarpAllowWide && count % 8 == 0) {
         warp_pixels_avx2(out, mx, my, count, texture, ox, oy);
+        return;
+    }
+#endif
+#if defined(ORVANTI_WARP_WASM_SIMD)
+    if (WarpAllowWide && count % 8 == 0) {
+        warp_pixels_wasm_simd(out, mx, my, count, texture, ox, oy);
         return;
     }
 #endif

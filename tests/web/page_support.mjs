@@ -25,7 +25,8 @@ export function launch_chromium(puppeteer, work_dir) {
     });
 }
 
-const Types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm", ".csv": "text/csv" };
+const Types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm", ".csv": "text/csv",
+    ".png": "image/png", ".gz": "application/gzip" };
 
 // Serves `folder`; `extra` maps a URL path ("/trace.csv") to a file elsewhere.
 export function serve(folder, extra) {
@@ -36,7 +37,8 @@ export function serve(folder, extra) {
             response.writeHead(404).end();
             return;
         }
-        response.writeHead(200, { "Content-Type": Types[path.extname(file)] || "application/octet-stream" });
+        response.writeHead(200, { "Content-Type": Types[path.extname(file)] || "application/octet-stream",
+            "Content-Length": fs.statSync(file).size });
         fs.createReadStream(file).pipe(response);
     });
     return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
