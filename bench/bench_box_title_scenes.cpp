@@ -49,7 +49,7 @@ void run_handler(benchmark::State &state, SceneHandler handler, int lead, int ki
     }
 }
 
-// Around order 3: the box in pieces, half-way through its first swell.
+// At the opening's end: the box in pieces as its first swell sinks.
 void BM_BoxMorphFrame(benchmark::State &state)
 {
     run_handler(state, box_morph_handler, 1150, 0, 0);

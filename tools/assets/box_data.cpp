@@ -27,6 +27,14 @@ constexpr int TextureRows = 1024;
 constexpr int OffsetWidth = 960;
 constexpr int OffsetRows = 480;
 constexpr double OffsetFloor = 120.0;
+constexpr double OffsetTop = 320.0;  // what the field's highest point would reach; bytes stop at 255
+// What the morph's first two seconds sample: the box's faces (x 130..509 of
+// the band, any row) seen through the first quarter of the sampling circle.
+// There the field climbs to OffsetEarlyTop, fading out over OffsetEarlyEdge.
+constexpr double OffsetEarlyTop = 600.0;
+constexpr double OffsetEarlyLeft = 290.0, OffsetEarlyRight = 830.0;
+constexpr double OffsetEarlyUpper = 60.0;
+constexpr double OffsetEarlyEdge = 60.0;
 
 // The camera sits 512 in front; matrix_scale_w 0.2 puts the box at view
 // depth 102.4 for drawing, while culling tests it at 512 against the near
@@ -106,9 +114,22 @@ std::vector<uint8_t> make_offset_map()
     // Biased high: a shrink factor of 1 or more (byte 150 and up at the
     // swell's peak) draws a face whole, so most of the box stays lit while
     // the darker blobs sweep across it as islands of shrunken triangles.
+    // The morph starts with every face shrunk to nothing and grows them as
+    // the swell rises, while the sampling point turns through the first
+    // quarter of its circle (the box's faces seen from right of and below
+    // the middle): there the field climbs faster, so the box fills out
+    // within two seconds, and only its darkest blobs, still at the floor,
+    // break it up at the swell's peak.
     std::vector<uint8_t> map(field.size());
-    for (size_t i = 0; i < field.size(); i++)
-        map[i] = clamp_byte(OffsetFloor + (320.0 - OffsetFloor) * smoothstep(lo, hi, field[i]));
+    for (int y = 0; y < OffsetRows; y++)
+        for (int x = 0; x < OffsetWidth; x++) {
+            double early = smoothstep(OffsetEarlyLeft - OffsetEarlyEdge, OffsetEarlyLeft, x) *
+                           (1.0 - smoothstep(OffsetEarlyRight, OffsetEarlyRight + OffsetEarlyEdge, x)) *
+                           smoothstep(OffsetEarlyUpper - OffsetEarlyEdge, OffsetEarlyUpper, y);
+            double top = OffsetTop + (OffsetEarlyTop - OffsetTop) * early;
+            size_t i = static_cast<size_t>(y) * OffsetWidth + x;
+            map[i] = clamp_byte(OffsetFloor + (top - OffsetFloor) * smoothstep(lo, hi, field[i]));
+        }
     return map;
 }
 

@@ -20,8 +20,8 @@ namespace {
 
 constexpr int Channels = 16;
 constexpr int RowsPerBar = 16;
-constexpr int BarsPerOrder = MusicRowsPerOrder / RowsPerBar;
-constexpr int SongBars = MusicOrders * BarsPerOrder;
+constexpr int SongEnd = music_order_start(MusicOrders);
+constexpr int SongBars = SongEnd / RowsPerBar;
 constexpr int LastTick = MusicSpeed - 1;
 
 enum Channel {
@@ -45,7 +45,27 @@ enum Channel {
 
 constexpr int at(int order, int row)
 {
-    return order * MusicRowsPerOrder + row;
+    return music_order_start(order) + row;
+}
+
+// The order a song row falls in.
+constexpr int order_of(int row)
+{
+    int order = 0;
+    while (order + 1 < MusicOrders && music_order_start(order + 1) <= row)
+        order++;
+    return order;
+}
+
+// Where the order after the one holding `row` begins: phrases start there.
+constexpr int next_order_start(int row)
+{
+    return music_order_start(order_of(row) + 1);
+}
+
+constexpr int bar_at(int order, int row = 0)
+{
+    return at(order, row) / RowsPerBar;
 }
 
 // The first timeline row at or after `from` with this handler name and
@@ -88,8 +108,7 @@ constexpr int SystemPeak = mark("", 16, SystemStart);
 constexpr int SystemHits = mark("", 48, SystemStart);
 constexpr int CreditsStart = mark("credits_scene_handler");
 constexpr int FadeOutStart = last_fade_start();
-constexpr int SongEnd = MusicOrders * MusicRowsPerOrder;
-constexpr int FadeOutEnd = SongEnd - MusicRowsPerOrder - 4;  // silent a beat before the last order
+constexpr int FadeOutEnd = SongEnd - music_order_rows(MusicOrders - 1) - 4;  // silent a beat before the last order
 
 // The arrangement needs its turns in this order, each with room after it.
 constexpr bool sections_in_order()
@@ -216,27 +235,27 @@ void set_key(Score &score, int start, int end, int semitones)
 void write_progressions(Score &score)
 {
     // Intro: two bars a chord, rising to the dominant before the beat.
-    set_progression(score, 0, {&Am, &Am, &F, &F, &C, &C, &G, &G}, 3);
-    set_progression(score, 24, {&F, &F, &G, &G});
+    set_progression(score, 0, {&Am, &Am, &F, &F, &C, &C, &G, &G, &F, &F, &G, &G});
     // Beat, title and main groove: a chord a bar.
-    set_progression(score, 28, {&Am, &F, &C, &G}, 6);
+    set_progression(score, bar_at(7), {&Am, &F, &C, &G}, 6);
     // The plane floats over the minor's relatives, the ball comes back to the groove.
-    set_progression(score, 52, {&F, &G, &Em, &Am, &F, &G, &C, &C});
-    set_progression(score, 60, {&Am, &F, &C, &G}, 2);
+    set_progression(score, bar_at(13), {&F, &G, &Em, &Am, &F, &G, &C, &C});
+    set_progression(score, bar_at(15), {&Am, &F, &C, &G}, 2);
     // Tunnel: the falling minor cadence.
-    set_progression(score, 68, {&Am, &G, &F, &E}, 5);
+    set_progression(score, bar_at(17), {&Am, &G, &F, &E}, 5);
     // Breakdown.
-    set_progression(score, 88, {&F, &F, &G, &G, &Am, &Am});
+    set_progression(score, bar_at(22), {&F, &F, &G, &G, &Am, &Am});
     // The slow build, ending on the dominant.
-    set_progression(score, 94, {&F, &F, &C, &C, &G, &G, &Am, &Am, &F, &F, &C, &C, &G, &G, &Dm, &Dm, &E, &E});
+    set_progression(score, bar_at(23, 32),
+                    {&F, &F, &C, &C, &G, &G, &Am, &Am, &F, &F, &C, &C, &G, &G, &Dm, &Dm, &E, &E});
     // Glow: a chord a bar under the hits.
-    set_progression(score, 112, {&Am, &F, &C, &G}, 4);
+    set_progression(score, bar_at(28), {&Am, &F, &C, &G}, 4);
     // System: calm, then the peak with the harmonic minor's dominant.
-    set_progression(score, 128, {&Am, &Am, &F, &F, &C, &C, &G, &G});
-    set_progression(score, 136, {&Am, &F, &C, &G}, 4);
-    set_progression(score, 152, {&Am, &F, &Dm, &E}, 4);
-    set_progression(score, 168, {&Am, &F, &C, &G}, 4);
-    set_progression(score, 184, {&Am, &Am, &Am, &Am});
+    set_progression(score, bar_at(32), {&Am, &Am, &F, &F, &C, &C, &G, &G});
+    set_progression(score, bar_at(34), {&Am, &F, &C, &G}, 4);
+    set_progression(score, bar_at(38), {&Am, &F, &Dm, &E}, 4);
+    set_progression(score, bar_at(42), {&Am, &F, &C, &G}, 4);
+    set_progression(score, bar_at(46), {&Am, &Am, &Am, &Am});
     set_key(score, PlaneStart, BallAgainStart, KeyDm);
     set_key(score, BallAgainStart, BallParamRow, KeyBm);
     set_key(score, BallParamRow, BreakStart, KeyCm);
@@ -461,8 +480,8 @@ bool accent_between(int first, int last)
 void turnarounds(Score &score, int start, int end)
 {
     constexpr int RunRows = 4;
-    for (int order = start / MusicRowsPerOrder; order <= end / MusicRowsPerOrder; order++) {
-        int first = at(order, MusicRowsPerOrder - RunRows);
+    for (int order = order_of(start); order <= order_of(end); order++) {
+        int first = at(order, music_order_rows(order) - RunRows);
         if (order % 2 == 0 || first < start || first + RunRows > end || accent_between(first, first + RunRows + 1))
             continue;
         for (int i = 0; i < RunRows; i++)
@@ -602,14 +621,19 @@ const std::vector<MelodyNote> PlaneBells = {
     {32, n(XmG, 5), 12}, {44, n(XmB, 5), 4}, {48, n(XmE, 5), 8}, {56, n(XmC, 6), 8},
 };
 
+// Twelve bars: the pad alone, a shaker, a kick on the half bar under the
+// bass, then four on the floor with the arpeggio, and the last two bars the
+// riser and a snare roll over the shaker into the beat.
+static_assert(at(4, 0) + RowsPerBar <= BeatStart - 2 * RowsPerBar, "the opening's floor needs room before its roll");
+
 void write_intro(Score &score)
 {
-    int drop = BeatStart - 2 * RowsPerBar;  // the last two bars: the roll alone over the pad
+    int drop = BeatStart - 2 * RowsPerBar;
     pads(score, 0, BeatStart, 64, 58);
-    melody(score, at(0, 32), at(5, 0), at(0, 0), IntroBells, ChannelEffects, InstrumentBell, BellLevel);
+    melody(score, RowsPerBar, at(6, 0), 0, IntroBells, ChannelEffects, InstrumentBell, BellLevel);
     bassline(score, at(2, 0), BeatStart, BassHeld, 24, BassLevel);
-    arpeggio(score, at(3, 0), drop, ArpRise, 1, 18, 47);
-    groove(score, RowsPerBar, at(2, 0), OpeningShaker, 30, 70);
+    arpeggio(score, at(4, 0), drop, ArpRise, 1, 18, 47);
+    groove(score, at(1, 0), at(2, 0), OpeningShaker, 30, 60);
     groove(score, at(2, 0), at(4, 0), OpeningPulse, 60, 80);
     groove(score, at(4, 0), drop, OpeningFloor, 70, 90);
     groove(score, drop, BeatStart, OpeningShaker, 70, 100);
@@ -636,7 +660,7 @@ void write_beat(Score &score)
 void write_title(Score &score)
 {
     // The theme's first statement over half-time drums; the arpeggio rests.
-    int phrase = (TitleStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    int phrase = next_order_start(TitleStart);
     accent(score, TitleStart, AccentBig);
     groove(score, phrase, GrooveStart, TitleGroove, 100, 100);
     bassline(score, TitleStart, GrooveStart, BassPulse, BassLevel, BassLevel);
@@ -663,11 +687,11 @@ void write_groove(Score &score)
     bassline(score, PlaneStart, BallAgainStart, BassHeld, BassLevel - 6, BassLevel - 6);
     pads(score, PlaneStart, BallAgainStart, 55, 55);
     arpeggio(score, PlaneStart, BallAgainStart, ArpHigh, 2, 40, 44);
-    int bells = (PlaneStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    int bells = next_order_start(PlaneStart);
     melody(score, bells, BallAgainStart, bells, PlaneBells, ChannelEffects, InstrumentBell, BellLevel);
 
     // The ball again, a tone up: a broken beat under the lead's answer.
-    int answer = (BallAgainStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    int answer = next_order_start(BallAgainStart);
     groove(score, BallAgainStart + 2, BallParamRow, BrokenGroove, 100, 100);
     bassline(score, BallAgainStart, BallParamRow, BassRolling, BassLevel, BassLevel);
     pads(score, BallAgainStart, BallParamRow, 43, 43);
@@ -691,7 +715,7 @@ void write_tunnel(Score &score)
 {
     // Pumping pads, a driving bass and ride, and the riff; the arpeggio rests.
     int end = BreakStart - RowsPerBar - 2;  // the last bar before the breakdown: only the hits
-    int riff = (TunnelStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    int riff = next_order_start(TunnelStart);
     groove(score, TunnelStart, end, TunnelGroove, 100, 100);
     bassline(score, TunnelStart, end, BassDriving, BassLevel + 2, BassLevel + 2);
     pads(score, TunnelStart, BreakStart, 47, 47);
@@ -706,7 +730,7 @@ void write_breakdown(Score &score)
     // The bass steps back: a soft held root only from the second chord on.
     int second_chord = BreakStart + 2 + 2 * RowsPerBar;
     bassline(score, second_chord, BuildStart, BassHeld, 22, 28);
-    int bells = (BreakStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    int bells = next_order_start(BreakStart);
     melody(score, bells, BuildStart, bells, BreakBells, ChannelEffects, InstrumentBell, BellLevel);
     arpeggio(score, second_chord, BuildStart, ArpRise, 2, 18, 32);
 }
@@ -738,8 +762,8 @@ void write_system(Score &score)
 {
     // Calm arpeggio and pads, then one layer more at each parameter row; the
     // arpeggio makes way for the lead.
-    int bells = (SystemStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
-    int call = (SystemLead / MusicRowsPerOrder) * MusicRowsPerOrder;
+    int bells = next_order_start(SystemStart);
+    int call = music_order_start(order_of(SystemLead));
     pads(score, SystemStart, SystemPeak, 43, 51);
     arpeggio(score, SystemStart, SystemLead, ArpBroken, 1, 32, 51);
     melody(score, bells, SystemKick, bells, IntroBells, ChannelEffects, InstrumentBell, BellLevel - 4);
@@ -753,7 +777,7 @@ void write_system(Score &score)
     hit(score, SystemPeak - 32, ChannelEffects, InstrumentRiser, 44);
 
     // The peak: pumping pads, the driving bass and the peak theme.
-    int theme = (SystemPeak / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    int theme = next_order_start(SystemPeak);
     pads(score, SystemPeak, CreditsStart, 47, 47);
     pump_pads(score, SystemPeak, SystemHits, 58);
     bassline(score, SystemPeak, SystemHits, BassDriving, BassLevel + 2, BassLevel + 2);
@@ -763,7 +787,7 @@ void write_system(Score &score)
 
 void write_outro(Score &score, int master)
 {
-    int calm = (CreditsStart / MusicRowsPerOrder + 1) * MusicRowsPerOrder;
+    int calm = next_order_start(CreditsStart);
     accent(score, CreditsStart, AccentBig);
     pads(score, CreditsStart, FadeOutEnd, 55, 55);
     bassline(score, calm, FadeOutEnd, BassHeld, BassLevel, BassLevel - 6);
@@ -877,8 +901,8 @@ XmModule arrange(int master)
     module.instruments = make_music_instruments();
     // Identical orders share one pattern.
     for (int order = 0; order < MusicOrders; order++) {
-        XmPattern pattern = make_xm_pattern(MusicRowsPerOrder, Channels);
-        std::copy_n(score.cells.begin() + std::ptrdiff_t(order) * MusicRowsPerOrder * Channels, pattern.cells.size(),
+        XmPattern pattern = make_xm_pattern(music_order_rows(order), Channels);
+        std::copy_n(score.cells.begin() + std::ptrdiff_t(at(order, 0)) * Channels, pattern.cells.size(),
                     pattern.cells.begin());
         size_t index = 0;
         while (index < module.patterns.size() && module.patterns[index].cells != pattern.cells)
