@@ -81,7 +81,7 @@ def read_fade_positions(root):
     if start < 0:
         fail(f"{path}: no FadeTrack table")
     body = text[start:text.find("};", start)]
-    keys = re.findall(r'\{\s*(-?\d+)\s*,\s*(-?\d+)\s*,\s*(-?\d+)\s*,\s*(\d+)\s*,\s*(\w+)\s*,\s*(\d+)\s*\}', body)
+    keys = re.findall(r'\{\s*(-?\d+)\s*,\s*(-?\d+)\s*,\s*(-?\d+)\s*,\s*(\w+)\s*,\s*(\w+)\s*,\s*(\d+)\s*\}', body)
     positions = [(int(k[4]), int(k[5])) for k in keys if k[4].isdigit()]
     if not positions:
         fail(f"{path}: no fade track rows found")
