@@ -131,7 +131,8 @@ static int sdl_music_start(void *context, const char *path, char *reason, size_t
     sound->playing.store(false, std::memory_order_release);
     // Nothing of an earlier module is heard from here on, played or not.
     SDL_AtomicLock(&sound->clock_lock);
-    reset_heard_clock(&sound->clock, 0, MusicRate, QueuedBuffers * sound->device_buffer_frames, SDL_GetPerformanceFrequency());
+    reset_heard_clock(&sound->clock, 0, MusicRate, QueuedBuffers * sound->device_buffer_frames,
+                      SDL_GetPerformanceFrequency());
     SDL_AtomicUnlock(&sound->clock_lock);
     sound->last_heard = 0;
     int failed = load_module_file(path, &sound->player, reason, reason_size);

@@ -210,7 +210,8 @@ static int open_texture(SdlScreen *screen, int bits_per_pixel)
     Uint32 format = texture_format(bits_per_pixel);
     if (format == SDL_PIXELFORMAT_UNKNOWN)
         return 1;
-    screen->texture = SDL_CreateTexture(screen->renderer, format, SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
+    screen->texture =
+        SDL_CreateTexture(screen->renderer, format, SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
     if (!screen->texture)
         return 1;
     // Nearest sampling keeps the pixels sharp, also at the exact fit.

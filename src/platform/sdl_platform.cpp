@@ -8,4 +8,5 @@ static uint32_t sdl_now_ms(void *)
     return SDL_GetTicks();
 }
 
-const Platform SdlPlatform = {"orvanti", &SdlDisplay, &SdlMusic, sdl_now_ms, &SdlDisplayDevice, &SdlMusicDevice, nullptr};
+const Platform SdlPlatform = {"orvanti", &SdlDisplay, &SdlMusic, sdl_now_ms, &SdlDisplayDevice, &SdlMusicDevice,
+                              nullptr};
