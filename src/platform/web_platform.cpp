@@ -7,32 +7,32 @@
 uint32_t WebFixedNow = 0;
 uint32_t WebFixedPosition = 0;
 
-static uint32_t page_now_ms()
+static uint32_t page_now_ms(void *)
 {
     return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now()));
 }
 
-static uint32_t fixed_now_ms()
+static uint32_t fixed_now_ms(void *)
 {
     return WebFixedNow;
 }
 
-static int fixed_music_start(const char *, char *, size_t)
+static int fixed_music_start(void *, const char *, char *, size_t)
 {
     return MusicStarted;
 }
 
-static uint32_t fixed_music_position()
+static uint32_t fixed_music_position(void *)
 {
     return WebFixedPosition;
 }
 
-static bool fixed_music_finished()
+static bool fixed_music_finished(void *)
 {
     return false;
 }
 
-static void fixed_music_stop() {}
+static void fixed_music_stop(void *) {}
 
 static const PlatformMusic FixedMusic = {fixed_music_start, fixed_music_position, fixed_music_finished,
                                          fixed_music_stop};
