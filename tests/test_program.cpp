@@ -647,6 +647,37 @@ TEST_F(EventHandling, SystemKeyAndCloseRequestEndTheLoop)
     }
 }
 
+// All of a display's state is behind its context: a second memory display
+// beside the fixture's shares nothing with it.
+TEST_F(EventHandling, TwoMemoryDisplaysShareNoState)
+{
+    MemoryDisplayState other = {};
+    MemoryDisplaySettings settings;
+    settings.depths = MemoryAccepts16;
+    reset_memory_display(&other, settings);
+    ASSERT_EQ(open_display(), 0);
+    EXPECT_EQ(DisplayMode, DisplayMode32);
+    int pitch = 0, step = -1;
+    EXPECT_NE(MemoryDisplay.open(&other, 32, &pitch, &step), 0);
+    EXPECT_EQ(step, StepMode);
+    ASSERT_EQ(MemoryDisplay.open(&other, 16, &pitch, &step), 0);
+    EXPECT_EQ(pitch, 1280);
+    push_memory_display_event(&other, EventKeyDown, KeyEscape);
+    EXPECT_EQ(run_events(2), 2);
+    EXPECT_EQ(MusicStops, 0) << "the other display's Escape reached the fixture's";
+    EXPECT_EQ(memory_display_counts(&screen).flips, 2);
+    EXPECT_EQ(memory_display_counts(&other).flips, 0);
+    MemoryDisplay.close(&other);
+    EXPECT_EQ(memory_display_front(&other), nullptr);
+    ASSERT_NE(memory_display_front(&screen), nullptr);
+    EXPECT_EQ(memory_display_bits_per_pixel(&screen), 32);
+    PlatformEvent event = {};
+    EXPECT_NE(MemoryDisplay.next_event(&other, &event), 0);
+    EXPECT_EQ(event.kind, EventKeyDown);
+    EXPECT_EQ(MemoryDisplay.next_event(&other, &event), 0) << "closed and empty: the quit";
+    reset_memory_display(&other);
+}
+
 TEST_F(EventHandling, TicksDrawAndFlipAndALostSurfaceIsRestoredOnce)
 {
     MemoryDisplaySettings settings;
