@@ -7,8 +7,8 @@
 //
 // Every entry of a table gets first the context its Platform holds for that
 // table (display_context, music_context, clock_context): the driver's own
-// record of state, so that drivers keep no file globals and two platforms
-// can mix one driver's display with another's music.
+// record of state, so that drivers keep no file globals and a platform can
+// pair one driver's display with another's music.
 //
 // Results: routines returning int give 0 on success and a non-zero code on
 // failure, except flip (a FlipOutcome) and next_event (0 once it fetched the
