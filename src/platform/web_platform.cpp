@@ -37,5 +37,5 @@ static void fixed_music_stop(void *) {}
 static const PlatformMusic FixedMusic = {fixed_music_start, fixed_music_position, fixed_music_finished,
                                          fixed_music_stop};
 
-const Platform WebPlatform = {"orvanti", &WebDisplay, &WebMusic, page_now_ms};
-const Platform WebFixedPlatform = {"orvanti", &WebDisplay, &FixedMusic, fixed_now_ms};
+const Platform WebPlatform = {"orvanti", &WebDisplay, &WebMusic, page_now_ms, nullptr, nullptr, nullptr};
+const Platform WebFixedPlatform = {"orvanti", &WebDisplay, &FixedMusic, fixed_now_ms, nullptr, nullptr, nullptr};
