@@ -32,31 +32,33 @@ struct TraceFrame {
 uint32_t ReplayNow = 0;
 uint32_t ReplayPosition = 0;
 
-uint32_t replay_clock()
+uint32_t replay_clock(void *)
 {
     return ReplayNow;
 }
 
-int replay_music_start(const char *, char *, size_t)
+int replay_music_start(void *, const char *, char *, size_t)
 {
     return MusicStarted;
 }
 
-uint32_t replay_music_position()
+uint32_t replay_music_position(void *)
 {
     return ReplayPosition;
 }
 
-bool replay_music_finished()
+bool replay_music_finished(void *)
 {
     return false;
 }
 
-void replay_music_stop() {}
+void replay_music_stop(void *) {}
 
 const PlatformMusic ReplayMusic = {replay_music_start, replay_music_position, replay_music_finished,
                                    replay_music_stop};
-const Platform ReplayPlatform = {"bench_trace_replay", &MemoryDisplay, &ReplayMusic, replay_clock};
+MemoryDisplayState ReplayScreen = {};
+const Platform ReplayPlatform = {"bench_trace_replay", &MemoryDisplay, &ReplayMusic, replay_clock, &ReplayScreen,
+                                 nullptr, nullptr};
 
 std::vector<TraceFrame> read_frames(const char *path)
 {
@@ -114,7 +116,7 @@ void BM_WholeShowFromTrace(benchmark::State &state)
         state.SkipWithError("set ORVANTI_TRACE to a trace written by orvanti-capture --trace");
         return;
     }
-    reset_memory_display();
+    reset_memory_display(&ReplayScreen);
     if (chdir(ORVANTI_DATA_DIR) != 0 || begin_show(ReplayPlatform) != 0) {
         state.SkipWithError("the show did not start in " ORVANTI_DATA_DIR);
         return;

@@ -84,7 +84,7 @@ TEST(BelieveSnapshot, HoldsTheInitFrameWithoutTheTargetsExtraStride)
     constexpr int WidePitch = 768;
     reset_startup_error();
     ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
-    ASSERT_EQ(startup_load(WidePitch * 4, 0, [] { return 0u; }), 1) << StartupFailure;
+    ASSERT_EQ(startup_load(WidePitch * 4, 0, [](void *) { return 0u; }, nullptr), 1) << StartupFailure;
     ASSERT_EQ(RenderTarget.pitch, WidePitch);
     ASSERT_NE(BelieveSnapshot, nullptr);
 

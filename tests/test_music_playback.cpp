@@ -150,8 +150,10 @@ TEST_F(ModuleFile, LoadErrorsNameTheReason)
 
 // SDL's audio on its dummy driver; messages go to standard error only,
 // never to a window.
-uint32_t no_clock() { return 0; }
-const Platform DeviceOnly = {"test", &MemoryDisplay, &SdlMusic, no_clock};
+uint32_t no_clock(void *) { return 0; }
+MemoryDisplayState DeviceOnlyScreen = {};
+const Platform DeviceOnly = {"test", &MemoryDisplay, &SdlMusic, no_clock, &DeviceOnlyScreen, &SdlMusicDevice,
+                             nullptr};
 
 class MusicDevice : public ModuleFile {
 protected:
@@ -217,7 +219,7 @@ TEST_F(MusicDevice, FailuresSayWhyAndGiveTheirStatus)
         std::string errors = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(status, c.status) << c.what;
         EXPECT_NE(errors.find(std::string(WindowTitle) + ": " + c.message), std::string::npos) << c.what << ": " << errors;
-        EXPECT_FALSE(SdlMusic.finished()) << c.what;
+        EXPECT_FALSE(SdlMusic.finished(&SdlMusicDevice)) << c.what;
     }
 }
 

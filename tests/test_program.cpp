@@ -546,20 +546,21 @@ const TimelineEntry CountingTimeline[] = {
 
 // A platform of the memory display, a music that stays at 0:0 and a still clock.
 int MusicStops = 0;
-int quiet_start(const char *, char *, size_t) { return MusicStarted; }
-uint32_t quiet_position() { return 0; }
-bool quiet_finished() { return false; }
-void quiet_stop() { MusicStops++; }
+int quiet_start(void *, const char *, char *, size_t) { return MusicStarted; }
+uint32_t quiet_position(void *) { return 0; }
+bool quiet_finished(void *) { return false; }
+void quiet_stop(void *) { MusicStops++; }
 const PlatformMusic QuietMusic = {quiet_start, quiet_position, quiet_finished, quiet_stop};
-uint32_t still_clock() { return 0; }
+uint32_t still_clock(void *) { return 0; }
 
 class EventHandling : public ::testing::Test {
 protected:
-    Platform platform = {"test", &MemoryDisplay, &QuietMusic, still_clock};
+    MemoryDisplayState screen = {};
+    Platform platform = {"test", &MemoryDisplay, &QuietMusic, still_clock, &screen, nullptr, nullptr};
     std::vector<uint32_t> work = std::vector<uint32_t>(640 * 320);
     void SetUp() override
     {
-        reset_memory_display();
+        reset_memory_display(&screen);
         reset_sequencer(CountingTimeline, FadeTrack);
         DrawnFrames = 0;
         MusicStops = 0;
@@ -568,14 +569,14 @@ protected:
     }
     void TearDown() override
     {
-        platform.display->close();
-        reset_memory_display();
+        platform.display->close(platform.display_context);
+        reset_memory_display(&screen);
         reset_sequencer();
         WorkBuffer = nullptr;
     }
     int open_display()
     {
-        int code = setup_display(*platform.display);
+        int code = setup_display(platform);
         RenderTarget.pitch = DisplayMode == DisplayMode32 ? SurfacePitch >> 2 : 640;
         return code;
     }
@@ -584,7 +585,7 @@ protected:
     {
         PlatformEvent event;
         int handled = 0;
-        while (handled < limit && platform.display->next_event(&event)) {
+        while (handled < limit && platform.display->next_event(platform.display_context, &event)) {
             window_proc(platform, event);
             handled++;
         }
@@ -596,12 +597,12 @@ TEST_F(EventHandling, DepthFallsBackFrom32To24To16)
 {
     MemoryDisplaySettings settings;
     settings.depths = MemoryAccepts24 | MemoryAccepts16;
-    reset_memory_display(settings);
+    reset_memory_display(&screen, settings);
     ASSERT_EQ(open_display(), 0);
     EXPECT_EQ(DisplayMode, DisplayMode24);
     EXPECT_EQ(SurfacePitch, 1920);
     settings.depths = MemoryAccepts16;
-    reset_memory_display(settings);
+    reset_memory_display(&screen, settings);
     ASSERT_EQ(open_display(), 0);
     EXPECT_EQ(DisplayMode, DisplayMode16);
     EXPECT_EQ(SurfacePitch, 1280);
@@ -611,63 +612,94 @@ TEST_F(EventHandling, NoDepthAcceptedIsReportedAndFails)
 {
     MemoryDisplaySettings settings;
     settings.depths = 0;
-    reset_memory_display(settings);
+    reset_memory_display(&screen, settings);
     ::testing::internal::CaptureStderr();
     int code = open_display();
     std::string errors = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(code, 0);
     EXPECT_NE(errors.find("SetDisplayMode FAILED"), std::string::npos) << errors;
     uint8_t *surface = nullptr;
-    EXPECT_NE(platform.display->lock(&surface), 0) << "the display was released";
+    EXPECT_NE(platform.display->lock(platform.display_context, &surface), 0) << "the display was released";
 }
 
 TEST_F(EventHandling, OrdinaryKeysDoNothingEscapeEndsTheLoop)
 {
     ASSERT_EQ(open_display(), 0);
-    push_memory_display_event(EventKeyDown, ' ');
-    push_memory_display_event(EventKeyDown, -1);
+    push_memory_display_event(&screen, EventKeyDown, ' ');
+    push_memory_display_event(&screen, EventKeyDown, -1);
     EXPECT_EQ(run_events(7), 7);  // both keys, then five ticks: nothing ended
     EXPECT_EQ(DrawnFrames, 5);
-    push_memory_display_event(EventKeyDown, KeyEscape);
+    push_memory_display_event(&screen, EventKeyDown, KeyEscape);
     // Escape posts the close; ticks may run until it is fetched, then the
     // window goes, the display is released and the quit ends the loop.
     EXPECT_LT(run_events(100), 100);
-    EXPECT_EQ(memory_display_front(), nullptr);
+    EXPECT_EQ(memory_display_front(&screen), nullptr);
     EXPECT_EQ(MusicStops, 1) << "the music stops at the key, not at the loop's end";
 }
 
 TEST_F(EventHandling, SystemKeyAndCloseRequestEndTheLoop)
 {
     for (EventKind kind : {EventSystemKeyDown, EventCloseRequest}) {
-        reset_memory_display();
+        reset_memory_display(&screen);
         ASSERT_EQ(open_display(), 0);
-        push_memory_display_event(kind, KeyF10);
+        push_memory_display_event(&screen, kind, KeyF10);
         EXPECT_LT(run_events(100), 100) << kind;
     }
+}
+
+// All of a display's state is behind its context: a second memory display
+// beside the fixture's shares nothing with it.
+TEST_F(EventHandling, TwoMemoryDisplaysShareNoState)
+{
+    MemoryDisplayState other = {};
+    MemoryDisplaySettings settings;
+    settings.depths = MemoryAccepts16;
+    reset_memory_display(&other, settings);
+    ASSERT_EQ(open_display(), 0);
+    EXPECT_EQ(DisplayMode, DisplayMode32);
+    int pitch = 0, step = -1;
+    EXPECT_NE(MemoryDisplay.open(&other, 32, &pitch, &step), 0);
+    EXPECT_EQ(step, StepMode);
+    ASSERT_EQ(MemoryDisplay.open(&other, 16, &pitch, &step), 0);
+    EXPECT_EQ(pitch, 1280);
+    push_memory_display_event(&other, EventKeyDown, KeyEscape);
+    EXPECT_EQ(run_events(2), 2);
+    EXPECT_EQ(MusicStops, 0) << "the other display's Escape reached the fixture's";
+    EXPECT_EQ(memory_display_counts(&screen).flips, 2);
+    EXPECT_EQ(memory_display_counts(&other).flips, 0);
+    MemoryDisplay.close(&other);
+    EXPECT_EQ(memory_display_front(&other), nullptr);
+    ASSERT_NE(memory_display_front(&screen), nullptr);
+    EXPECT_EQ(memory_display_bits_per_pixel(&screen), 32);
+    PlatformEvent event = {};
+    EXPECT_NE(MemoryDisplay.next_event(&other, &event), 0);
+    EXPECT_EQ(event.kind, EventKeyDown);
+    EXPECT_EQ(MemoryDisplay.next_event(&other, &event), 0) << "closed and empty: the quit";
+    reset_memory_display(&other);
 }
 
 TEST_F(EventHandling, TicksDrawAndFlipAndALostSurfaceIsRestoredOnce)
 {
     MemoryDisplaySettings settings;
     settings.depths = MemoryAccepts32;
-    reset_memory_display(settings);
+    reset_memory_display(&screen, settings);
     ASSERT_EQ(open_display(), 0);
     EXPECT_EQ(run_events(3), 3);
     EXPECT_EQ(DrawnFrames, 3);
-    EXPECT_EQ(memory_display_counts().flips, 3);
-    const uint32_t *front = reinterpret_cast<const uint32_t *>(memory_display_front());
+    EXPECT_EQ(memory_display_counts(&screen).flips, 3);
+    const uint32_t *front = reinterpret_cast<const uint32_t *>(memory_display_front(&screen));
     EXPECT_EQ(front[80 * 640], 0x00FFFFFFu);  // band pixel (0, 0) at row 80
     EXPECT_EQ(front[79 * 640], 0u);
 
-    lose_memory_display_flips(1);
+    lose_memory_display_flips(&screen, 1);
     EXPECT_EQ(run_events(1), 1);
-    EXPECT_EQ(memory_display_counts().restores, 1);
-    EXPECT_EQ(memory_display_counts().flips, 3);  // no second flip in the lost tick
+    EXPECT_EQ(memory_display_counts(&screen).restores, 1);
+    EXPECT_EQ(memory_display_counts(&screen).flips, 3);  // no second flip in the lost tick
     EXPECT_EQ(run_events(1), 1);
-    EXPECT_EQ(memory_display_counts().flips, 4);
+    EXPECT_EQ(memory_display_counts(&screen).flips, 4);
     EXPECT_EQ(DrawnFrames, 5);
 
-    push_memory_display_event(EventTick, FrameTimerId + 1);  // not our timer
+    push_memory_display_event(&screen, EventTick, FrameTimerId + 1);  // not our timer
     EXPECT_EQ(run_events(1), 1);
     EXPECT_EQ(DrawnFrames, 5);
 }
@@ -693,13 +725,15 @@ protected:
         EventHandling::SetUp();
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         platform.display = &SdlDisplay;
+        platform.display_context = &SdlDisplayDevice;
         reset_sequencer(StripesTimeline, FadeTrack);
     }
     // Forces one depth through the driver's table, as the fallback would.
     void use_depth(int bits)
     {
         int failed_step = -1;
-        ASSERT_EQ(platform.display->open(bits, &SurfacePitch, &failed_step), 0) << failed_step;
+        ASSERT_EQ(platform.display->open(platform.display_context, bits, &SurfacePitch, &failed_step), 0)
+            << failed_step;
         DisplayMode = bits == 32 ? DisplayMode32 : bits == 24 ? DisplayMode24 : DisplayMode16;
         RenderTarget.pitch = DisplayMode == DisplayMode32 ? SurfacePitch >> 2 : 640;
         ClearCounter = 0;
@@ -747,7 +781,7 @@ TEST_F(SdlDisplayTest, EveryDepthShowsTheBandInItsColoursBetweenBlackBars)
         use_depth(bits);
         for (int frame = 0; frame < 3; frame++) {
             timer_frame(platform);
-            flip_frame(*platform.display);
+            flip_frame(platform);
         }
         std::vector<uint32_t> picture = presented();
         EXPECT_EQ(picture[79 * 640 + 100] & 0xFFFFFF, 0u) << bits;
@@ -763,20 +797,20 @@ TEST_F(SdlDisplayTest, RendererResetIsRestoredAtTheNextFlip)
 {
     ASSERT_EQ(open_display(), 0);
     timer_frame(platform);
-    flip_frame(*platform.display);
+    flip_frame(platform);
     SDL_Event reset = {};
     reset.type = SDL_RENDER_DEVICE_RESET;
     SDL_PushEvent(&reset);
     PlatformEvent event;
     SDL_PumpEvents();
     while (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0)
-        ASSERT_NE(platform.display->next_event(&event), 0);
-    EXPECT_EQ(platform.display->flip(), FlipSurfaceLost);
-    EXPECT_EQ(platform.display->restore(), 0);
+        ASSERT_NE(platform.display->next_event(platform.display_context, &event), 0);
+    EXPECT_EQ(platform.display->flip(platform.display_context), FlipSurfaceLost);
+    EXPECT_EQ(platform.display->restore(platform.display_context), 0);
     reset_sequencer(StripesTimeline, FadeTrack);
     ClearCounter = 0;
     timer_frame(platform);
-    EXPECT_EQ(platform.display->flip(), FlipDone);
+    EXPECT_EQ(platform.display->flip(platform.display_context), FlipDone);
     EXPECT_EQ(presented()[200 * 640 + 10] & 0xFFFFFF, 0xFF0000u);
 }
 

@@ -31,7 +31,7 @@ TEST(RandomRecords, ShowStartUpKeepsTheBoxOutlineDarkTheBallRoundAndThePlaneShee
     reset_startup_error();
     ArchivePath = ORVANTI_DATA_DIR "/orvanti.dat";
     RandomState = 1;  // as the show starts
-    ASSERT_EQ(startup_load(640 * 4, 0, [] { return 0u; }), 1) << StartupFailure;
+    ASSERT_EQ(startup_load(640 * 4, 0, [](void *) { return 0u; }, nullptr), 1) << StartupFailure;
 
     const Object3D &box = BoxReferenceMesh.objects[0], &random_box = BoxRandomMesh.objects[0];
     std::set<const Vertex *> border;

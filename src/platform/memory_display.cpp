@@ -1,22 +1,13 @@
 // The memory-only display: a flip chain, a queue of events and counters,
-// all in one record.
+// all in one record, the context of every entry.
 #include "platform/memory_display.h"
 
 #include <cstdio>
-#include <deque>
 
-#include "platform/flip_chain.h"
-
-struct MemoryDisplayState {
-    MemoryDisplaySettings settings;
-    FlipChain chain;
-    bool open;        // the tick runs
-    int lost_flips;
-    MemoryDisplayCounts counts;
-    std::deque<PlatformEvent> queue;
-};
-
-static MemoryDisplayState Memory = {};
+static MemoryDisplayState *memory_of(void *context)
+{
+    return static_cast<MemoryDisplayState *>(context);
+}
 
 static unsigned depth_bit(int bits_per_pixel)
 {
@@ -24,69 +15,74 @@ static unsigned depth_bit(int bits_per_pixel)
          : bits_per_pixel == 16 ? MemoryAccepts16 : 0;
 }
 
-static int memory_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
+static int memory_open(void *context, int bits_per_pixel, int *pitch_bytes, int *failed_step)
 {
-    const MemoryDisplaySettings &settings = Memory.settings;
+    MemoryDisplayState *memory = memory_of(context);
+    const MemoryDisplaySettings &settings = memory->settings;
     for (int step = StepWindow; step < DisplayStepCount; step++) {
         bool failed = step == settings.failing_step;
         if (step == StepMode)
             failed = failed || (settings.depths & depth_bit(bits_per_pixel)) == 0;
         if (step == StepSurfaces && !failed) {
             int pitch = settings.pitch > 0 ? settings.pitch : ScreenWidth * (bits_per_pixel / 8);
-            failed = create_flip_chain(&Memory.chain, bits_per_pixel, pitch) != 0;
-            *pitch_bytes = Memory.chain.pitch;
+            failed = create_flip_chain(&memory->chain, bits_per_pixel, pitch) != 0;
+            *pitch_bytes = memory->chain.pitch;
         }
         if (failed) {
             *failed_step = step;
             return 1;
         }
     }
-    Memory.open = true;
+    memory->open = true;
     return 0;
 }
 
-static void memory_close()
+static void memory_close(void *context)
 {
-    release_flip_chain(&Memory.chain);
-    Memory.chain.bits_per_pixel = 0;
-    Memory.open = false;
+    MemoryDisplayState *memory = memory_of(context);
+    release_flip_chain(&memory->chain);
+    memory->chain.bits_per_pixel = 0;
+    memory->open = false;
 }
 
-static int memory_lock(uint8_t **pixels)
+static int memory_lock(void *context, uint8_t **pixels)
 {
-    *pixels = Memory.chain.surfaces[0] ? back_surface(&Memory.chain) : nullptr;
+    MemoryDisplayState *memory = memory_of(context);
+    *pixels = memory->chain.surfaces[0] ? back_surface(&memory->chain) : nullptr;
     return *pixels ? 0 : 1;
 }
 
-static void memory_unlock() {}
+static void memory_unlock(void *) {}
 
-static int memory_flip()
+static int memory_flip(void *context)
 {
-    if (!Memory.chain.surfaces[0])
+    MemoryDisplayState *memory = memory_of(context);
+    if (!memory->chain.surfaces[0])
         return FlipSurfaceLost;
-    if (Memory.lost_flips > 0) {
-        Memory.lost_flips--;
+    if (memory->lost_flips > 0) {
+        memory->lost_flips--;
         return FlipSurfaceLost;
     }
-    swap_flip_chain(&Memory.chain);
-    Memory.counts.flips++;
+    swap_flip_chain(&memory->chain);
+    memory->counts.flips++;
     return FlipDone;
 }
 
-static int memory_restore()
+static int memory_restore(void *context)
 {
-    Memory.counts.restores++;
+    memory_of(context)->counts.restores++;
     return 0;
 }
 
-static int memory_next_event(PlatformEvent *event)
+static int memory_next_event(void *context, PlatformEvent *event)
 {
-    if (!Memory.queue.empty()) {
-        *event = Memory.queue.front();
-        Memory.queue.pop_front();
-    } else if (Memory.open) {
+    MemoryDisplayState *memory = memory_of(context);
+    if (!memory->queue.empty()) {
+        *event = memory->queue.front();
+        memory->queue.pop_front();
+    } else if (memory->open) {
         *event = {EventTick, FrameTimerId};
-        Memory.counts.ticks++;
+        memory->counts.ticks++;
     } else {
         // Nothing could ever arrive: end rather than wait forever.
         *event = {EventQuit, 0};
@@ -94,12 +90,12 @@ static int memory_next_event(PlatformEvent *event)
     return event->kind != EventQuit;
 }
 
-static void memory_post_event(EventKind kind, int param)
+static void memory_post_event(void *context, EventKind kind, int param)
 {
-    Memory.queue.push_back({kind, param});
+    memory_of(context)->queue.push_back({kind, param});
 }
 
-static void memory_message_box(const char *caption, const char *text)
+static void memory_message_box(void *, const char *caption, const char *text)
 {
     fprintf(stderr, "%s: %s\n", caption, text);
 }
@@ -109,41 +105,41 @@ const PlatformDisplay MemoryDisplay = {
     memory_restore,  memory_next_event, memory_post_event, memory_message_box,
 };
 
-void reset_memory_display(const MemoryDisplaySettings &settings)
+void reset_memory_display(MemoryDisplayState *memory, const MemoryDisplaySettings &settings)
 {
-    memory_close();
-    Memory.settings = settings;
-    Memory.lost_flips = 0;
-    Memory.counts = {};
-    Memory.queue.clear();
+    memory_close(memory);
+    memory->settings = settings;
+    memory->lost_flips = 0;
+    memory->counts = {};
+    memory->queue.clear();
 }
 
-void lose_memory_display_flips(int count)
+void lose_memory_display_flips(MemoryDisplayState *memory, int count)
 {
-    Memory.lost_flips = count;
+    memory->lost_flips = count;
 }
 
-void push_memory_display_event(EventKind kind, int param)
+void push_memory_display_event(MemoryDisplayState *memory, EventKind kind, int param)
 {
-    memory_post_event(kind, param);
+    memory_post_event(memory, kind, param);
 }
 
-MemoryDisplayCounts memory_display_counts()
+MemoryDisplayCounts memory_display_counts(const MemoryDisplayState *memory)
 {
-    return Memory.counts;
+    return memory->counts;
 }
 
-const uint8_t *memory_display_front()
+const uint8_t *memory_display_front(const MemoryDisplayState *memory)
 {
-    return Memory.chain.surfaces[0] ? front_surface(&Memory.chain) : nullptr;
+    return memory->chain.surfaces[0] ? front_surface(&memory->chain) : nullptr;
 }
 
-int memory_display_bits_per_pixel()
+int memory_display_bits_per_pixel(const MemoryDisplayState *memory)
 {
-    return Memory.chain.bits_per_pixel;
+    return memory->chain.bits_per_pixel;
 }
 
-int memory_display_pitch()
+int memory_display_pitch(const MemoryDisplayState *memory)
 {
-    return Memory.chain.pitch;
+    return memory->chain.pitch;
 }

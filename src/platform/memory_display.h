@@ -2,9 +2,12 @@
 // on screen, no window, and an event queue that yields a tick whenever it is
 // empty and the display is open. Its behaviour is set by a settings record
 // given when it is reset; what it did is read back through the accessors.
+// Each display is one MemoryDisplayState, the context of its entries.
 #pragma once
 #include <cstdint>
+#include <deque>
 
+#include "platform/flip_chain.h"
 #include "platform/platform.h"
 
 // Bit per accepted depth.
@@ -22,15 +25,24 @@ struct MemoryDisplayCounts {
     int ticks;     // tick events handed out
 };
 
+struct MemoryDisplayState {
+    MemoryDisplaySettings settings;
+    FlipChain chain;
+    bool open;        // the tick runs
+    int lost_flips;
+    MemoryDisplayCounts counts;
+    std::deque<PlatformEvent> queue;
+};
+
 extern const PlatformDisplay MemoryDisplay;
 
 // Closes the display, empties the queue and takes the settings.
-void reset_memory_display(const MemoryDisplaySettings &settings = {});
+void reset_memory_display(MemoryDisplayState *memory, const MemoryDisplaySettings &settings = {});
 // Fails the next `count` flips with FlipSurfaceLost.
-void lose_memory_display_flips(int count);
-void push_memory_display_event(EventKind kind, int param);
-MemoryDisplayCounts memory_display_counts();
+void lose_memory_display_flips(MemoryDisplayState *memory, int count);
+void push_memory_display_event(MemoryDisplayState *memory, EventKind kind, int param);
+MemoryDisplayCounts memory_display_counts(const MemoryDisplayState *memory);
 // The picture last flipped to the front; null while the display is closed.
-const uint8_t *memory_display_front();
-int memory_display_bits_per_pixel();
-int memory_display_pitch();
+const uint8_t *memory_display_front(const MemoryDisplayState *memory);
+int memory_display_bits_per_pixel(const MemoryDisplayState *memory);
+int memory_display_pitch(const MemoryDisplayState *memory);

@@ -21,24 +21,37 @@
 #include "platform/window_fit.h"
 #include "platform/x11_watch.h"
 
-static SDL_Window *Window = nullptr;
-static SDL_Renderer *Renderer = nullptr;
-static SDL_Texture *Texture = nullptr;
-static FlipChain Chain = {};
-static int ModeBits = 0;
-static SDL_TimerID Timer = 0;
-static bool DeviceLost = false;
-static bool RendererLost = false;
-// One tick at most waits in the queue: a slow frame lowers the rate instead
-// of piling up ticks.
-static std::atomic<bool> TickPending{false};
-static Uint32 TickEvent = 0;   // first of our three registered event types
-static Uint32 CloseEvent = 0;
-static Uint32 QuitEvent = 0;
-static bool VideoStarted = false;
+// The desktop's one window, behind every entry's context.
+struct SdlScreen {
+    SDL_Window *window;
+    SDL_Renderer *renderer;
+    SDL_Texture *texture;
+    FlipChain chain;
+    int mode_bits;
+    SDL_TimerID timer;
+    bool device_lost;
+    bool renderer_lost;
+    // One tick at most waits in the queue: a slow frame lowers the rate
+    // instead of piling up ticks.
+    std::atomic<bool> tick_pending;
+    Uint32 tick_event;  // first of our three registered event types
+    Uint32 close_event;
+    Uint32 quit_event;
+    bool video_started;
+};
+
+SdlScreen SdlDisplayDevice = {};
+
 // After an X error the window may be gone already: tearing it down would
 // wait for ever for its unmapping, so it is left to the end of the process.
+// Xlib's error handler is one per process and takes no context, and what it
+// reports is the process's connection: so this flag is the process's too.
 static bool DisplayBroken = false;
+
+static SdlScreen *screen_of(void *context)
+{
+    return static_cast<SdlScreen *>(context);
+}
 
 // Any X error (our window destroyed by another program, say) ends the show
 // as a close request would, instead of Xlib's exit in the middle of a frame.
@@ -122,7 +135,7 @@ static bool avoid_seatless_wayland()
     return false;
 }
 
-static int open_window()
+static int open_window(SdlScreen *screen)
 {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     if (!avoid_seatless_wayland())
@@ -133,18 +146,18 @@ static int open_window()
         fprintf(stderr, "orvanti: cannot start the display: %s (%s)\n", SDL_GetError(), tried);
         return 1;
     }
-    VideoStarted = true;
+    screen->video_started = true;
     if (!has_screen())
         return 1;
     signal(SIGHUP, forward_to_terminate);
     signal(SIGQUIT, forward_to_terminate);
-    TickEvent = SDL_RegisterEvents(3);
-    if (TickEvent == static_cast<Uint32>(-1)) {
+    screen->tick_event = SDL_RegisterEvents(3);
+    if (screen->tick_event == static_cast<Uint32>(-1)) {
         fprintf(stderr, "orvanti: cannot register events: %s\n", SDL_GetError());
         return 1;
     }
-    CloseEvent = TickEvent + 1;
-    QuitEvent = TickEvent + 2;
+    screen->close_event = screen->tick_event + 1;
+    screen->quit_event = screen->tick_event + 2;
     // The window is made as large as the screen: without a window manager
     // to apply the full-screen request it would otherwise stay 640 by 480.
     SDL_DisplayMode desktop = {};
@@ -154,8 +167,8 @@ static int open_window()
         height = desktop.h;
     }
     Uint32 flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN;
-    Window = SDL_CreateWindow(WindowTitle, 0, 0, width, height, flags);
-    if (!Window) {
+    screen->window = SDL_CreateWindow(WindowTitle, 0, 0, width, height, flags);
+    if (!screen->window) {
         fprintf(stderr, "orvanti: cannot create the window: %s\n", SDL_GetError());
         return 1;
     }
@@ -163,17 +176,17 @@ static int open_window()
     if (driver && strcmp(driver, "x11") == 0) {
         watch_x11_display(display_error);
     }
-    SDL_ShowWindow(Window);
-    SDL_RaiseWindow(Window);
+    SDL_ShowWindow(screen->window);
+    SDL_RaiseWindow(screen->window);
     return 0;
 }
 
-static int open_renderer()
+static int open_renderer(SdlScreen *screen)
 {
-    Renderer = SDL_CreateRenderer(Window, -1, 0);
-    if (!Renderer)
+    screen->renderer = SDL_CreateRenderer(screen->window, -1, 0);
+    if (!screen->renderer)
         return 1;
-    SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
+    SDL_SetRenderDrawColor(screen->renderer, 0, 0, 0, 255);
     return 0;
 }
 
@@ -188,40 +201,42 @@ static Uint32 texture_format(int bits_per_pixel)
     }
 }
 
-static int open_texture(int bits_per_pixel)
+static int open_texture(SdlScreen *screen, int bits_per_pixel)
 {
-    if (Texture) {
-        SDL_DestroyTexture(Texture);
-        Texture = nullptr;
+    if (screen->texture) {
+        SDL_DestroyTexture(screen->texture);
+        screen->texture = nullptr;
     }
     Uint32 format = texture_format(bits_per_pixel);
     if (format == SDL_PIXELFORMAT_UNKNOWN)
         return 1;
-    Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
-    if (!Texture)
+    screen->texture =
+        SDL_CreateTexture(screen->renderer, format, SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
+    if (!screen->texture)
         return 1;
     // Nearest sampling keeps the pixels sharp, also at the exact fit.
-    SDL_SetTextureScaleMode(Texture, SDL_ScaleModeNearest);
+    SDL_SetTextureScaleMode(screen->texture, SDL_ScaleModeNearest);
     return 0;
 }
 
-static Uint32 post_tick(Uint32 interval, void *)
+static Uint32 post_tick(Uint32 interval, void *context)
 {
-    if (!TickPending.exchange(true)) {
+    SdlScreen *screen = screen_of(context);
+    if (!screen->tick_pending.exchange(true)) {
         SDL_Event event = {};
-        event.type = TickEvent;
+        event.type = screen->tick_event;
         event.user.code = FrameTimerId;
         if (SDL_PushEvent(&event) != 1)
-            TickPending.store(false);
+            screen->tick_pending.store(false);
     }
     return interval;
 }
 
-static int start_tick()
+static int start_tick(SdlScreen *screen)
 {
-    if (!Timer)
-        Timer = SDL_AddTimer(static_cast<Uint32>(FramePeriodMs), post_tick, nullptr);
-    return Timer != 0 ? 0 : 1;
+    if (!screen->timer)
+        screen->timer = SDL_AddTimer(static_cast<Uint32>(FramePeriodMs), post_tick, screen);
+    return screen->timer != 0 ? 0 : 1;
 }
 
 static int failed_at(int step, int *failed_step)
@@ -230,105 +245,110 @@ static int failed_at(int step, int *failed_step)
     return 1;
 }
 
-static int sdl_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
+static int sdl_open(void *context, int bits_per_pixel, int *pitch_bytes, int *failed_step)
 {
-    if (!Window && open_window() != 0)
+    SdlScreen *screen = screen_of(context);
+    if (!screen->window && open_window(screen) != 0)
         return failed_at(StepWindow, failed_step);
-    if (!Renderer && open_renderer() != 0)
+    if (!screen->renderer && open_renderer(screen) != 0)
         return failed_at(StepDevice, failed_step);
-    if (open_texture(bits_per_pixel) != 0)
+    if (open_texture(screen, bits_per_pixel) != 0)
         return failed_at(StepMode, failed_step);
-    ModeBits = bits_per_pixel;
-    if (create_flip_chain(&Chain, ModeBits, ScreenWidth * (ModeBits / 8)) != 0)
+    screen->mode_bits = bits_per_pixel;
+    if (create_flip_chain(&screen->chain, screen->mode_bits, ScreenWidth * (screen->mode_bits / 8)) != 0)
         return failed_at(StepSurfaces, failed_step);
-    *pitch_bytes = Chain.pitch;
-    if (start_tick() != 0)
+    *pitch_bytes = screen->chain.pitch;
+    if (start_tick(screen) != 0)
         return failed_at(StepTimer, failed_step);
     SDL_ShowCursor(SDL_DISABLE);
     SDL_DisableScreenSaver();
     return 0;
 }
 
-static int sdl_lock(uint8_t **pixels)
+static int sdl_lock(void *context, uint8_t **pixels)
 {
-    *pixels = Chain.surfaces[0] ? back_surface(&Chain) : nullptr;
+    SdlScreen *screen = screen_of(context);
+    *pixels = screen->chain.surfaces[0] ? back_surface(&screen->chain) : nullptr;
     return *pixels ? 0 : 1;
 }
 
-static void sdl_unlock() {}
+static void sdl_unlock(void *) {}
 
-static int sdl_flip()
+static int sdl_flip(void *context)
 {
-    if (DeviceLost || !Texture || !Chain.surfaces[0])
+    SdlScreen *screen = screen_of(context);
+    if (screen->device_lost || !screen->texture || !screen->chain.surfaces[0])
         return FlipSurfaceLost;
-    if (SDL_UpdateTexture(Texture, nullptr, back_surface(&Chain), Chain.pitch) != 0) {
-        DeviceLost = true;
+    if (SDL_UpdateTexture(screen->texture, nullptr, back_surface(&screen->chain), screen->chain.pitch) != 0) {
+        screen->device_lost = true;
         return FlipSurfaceLost;
     }
     // The output's size is asked every frame: a window manager may apply
     // the full-screen request only after the first frames.
     int output_width = 0, output_height = 0;
-    SDL_GetRendererOutputSize(Renderer, &output_width, &output_height);
+    SDL_GetRendererOutputSize(screen->renderer, &output_width, &output_height);
     WindowFit fit = fit_window(output_width, output_height);
     SDL_Rect source = {0, WindowTop, WindowColumns, WindowRows};
     SDL_Rect target = {fit.x, fit.y, fit.width, fit.height};
-    SDL_RenderClear(Renderer);
-    SDL_RenderCopy(Renderer, Texture, &source, &target);
-    SDL_RenderPresent(Renderer);
-    swap_flip_chain(&Chain);
+    SDL_RenderClear(screen->renderer);
+    SDL_RenderCopy(screen->renderer, screen->texture, &source, &target);
+    SDL_RenderPresent(screen->renderer);
+    swap_flip_chain(&screen->chain);
     return FlipDone;
 }
 
-static int sdl_restore()
+static int sdl_restore(void *context)
 {
-    if (!Window || !Renderer || !Chain.surfaces[0])
+    SdlScreen *screen = screen_of(context);
+    if (!screen->window || !screen->renderer || !screen->chain.surfaces[0])
         return 1;
-    SDL_DestroyTexture(Texture);
-    Texture = nullptr;
-    if (RendererLost) {
-        SDL_DestroyRenderer(Renderer);
-        Renderer = nullptr;
-        if (open_renderer() != 0)
+    SDL_DestroyTexture(screen->texture);
+    screen->texture = nullptr;
+    if (screen->renderer_lost) {
+        SDL_DestroyRenderer(screen->renderer);
+        screen->renderer = nullptr;
+        if (open_renderer(screen) != 0)
             return 1;
     }
-    if (open_texture(ModeBits) != 0)
+    if (open_texture(screen, screen->mode_bits) != 0)
         return 1;
-    DeviceLost = false;
-    RendererLost = false;
+    screen->device_lost = false;
+    screen->renderer_lost = false;
     return 0;
 }
 
-static void sdl_close()
+static void sdl_close(void *context)
 {
-    if (Timer) {
-        SDL_RemoveTimer(Timer);
-        Timer = 0;
+    SdlScreen *screen = screen_of(context);
+    if (screen->timer) {
+        SDL_RemoveTimer(screen->timer);
+        screen->timer = 0;
     }
-    release_flip_chain(&Chain);
+    release_flip_chain(&screen->chain);
     if (DisplayBroken) {
-        Texture = nullptr;
-        Renderer = nullptr;
-        Window = nullptr;
-        VideoStarted = false;
+        screen->texture = nullptr;
+        screen->renderer = nullptr;
+        screen->window = nullptr;
+        screen->video_started = false;
         return;
     }
     // The texture and the renderer belong to the window: they go first.
-    if (Texture)
-        SDL_DestroyTexture(Texture);
-    Texture = nullptr;
-    if (Renderer)
-        SDL_DestroyRenderer(Renderer);
-    Renderer = nullptr;
-    if (Window)
-        SDL_DestroyWindow(Window);
-    Window = nullptr;
-    ModeBits = 0;
-    if (VideoStarted) {
+    if (screen->texture)
+        SDL_DestroyTexture(screen->texture);
+    screen->texture = nullptr;
+    if (screen->renderer)
+        SDL_DestroyRenderer(screen->renderer);
+    screen->renderer = nullptr;
+    if (screen->window)
+        SDL_DestroyWindow(screen->window);
+    screen->window = nullptr;
+    screen->mode_bits = 0;
+    if (screen->video_started) {
         // Also gives SIGINT and SIGTERM back their usual meaning, so that a
         // message box shown after the show cannot hold the way out.
         SDL_Quit();
-        VideoStarted = false;
-        TickEvent = 0;
+        screen->video_started = false;
+        screen->tick_event = 0;
         signal(SIGHUP, SIG_DFL);
         signal(SIGQUIT, SIG_DFL);
     }
@@ -348,11 +368,12 @@ static EventKind key_event_kind(const SDL_KeyboardEvent &key, int *param)
     return EventKeyDown;
 }
 
-static int sdl_next_event(PlatformEvent *out)
+static int sdl_next_event(void *context, PlatformEvent *out)
 {
+    SdlScreen *screen = screen_of(context);
     // Once the display is closed nothing can arrive: that is the quit.
     SDL_Event event;
-    if (!VideoStarted) {
+    if (!screen->video_started) {
         *out = {EventQuit, 0};
         return 0;
     }
@@ -362,19 +383,19 @@ static int sdl_next_event(PlatformEvent *out)
         return 0;
     }
     *out = {EventOther, 0};
-    if (event.type == TickEvent) {
-        TickPending.store(false);
+    if (event.type == screen->tick_event) {
+        screen->tick_pending.store(false);
         *out = {EventTick, event.user.code};
-    } else if (event.type == CloseEvent) {
+    } else if (event.type == screen->close_event) {
         *out = {EventClose, 0};
-    } else if (event.type == QuitEvent) {
+    } else if (event.type == screen->quit_event) {
         *out = {EventQuit, event.user.code};
         return 0;
     } else if (event.type == SDL_QUIT) {
         // The window's close button, SIGINT and SIGTERM all arrive here, and
         // so does a lost Wayland compositor, which ends the show as a lost X
         // server does.
-        if (wayland_connection_lost(Window)) {
+        if (wayland_connection_lost(screen->window)) {
             static const char Message[] = "orvanti: the connection to the display was lost\n";
             fwrite(Message, 1, sizeof Message - 1, stderr);
             _exit(ExitDisplayLost);
@@ -385,18 +406,19 @@ static int sdl_next_event(PlatformEvent *out)
         EventKind kind = key_event_kind(event.key, &key);
         *out = {kind, key};
     } else if (event.type == SDL_RENDER_TARGETS_RESET) {
-        DeviceLost = true;
+        screen->device_lost = true;
     } else if (event.type == SDL_RENDER_DEVICE_RESET) {
-        DeviceLost = true;
-        RendererLost = true;
+        screen->device_lost = true;
+        screen->renderer_lost = true;
     }
     return 1;
 }
 
-static void sdl_post_event(EventKind kind, int param)
+static void sdl_post_event(void *context, EventKind kind, int param)
 {
-    Uint32 type = kind == EventClose ? CloseEvent : kind == EventQuit ? QuitEvent : 0;
-    if (type == 0 || TickEvent == 0)
+    SdlScreen *screen = screen_of(context);
+    Uint32 type = kind == EventClose ? screen->close_event : kind == EventQuit ? screen->quit_event : 0;
+    if (type == 0 || screen->tick_event == 0)
         return;
     SDL_Event event = {};
     event.type = type;
@@ -405,7 +427,8 @@ static void sdl_post_event(EventKind kind, int param)
 }
 
 // The process group of the box being shown, for the signal handler, and
-// whether a signal came before the box's process was there to close.
+// whether a signal came before the box's process was there to close: a
+// signal handler has no context, so these are the process's.
 static volatile sig_atomic_t BoxGroup = 0;
 static volatile sig_atomic_t BoxCloseAsked = 0;
 
@@ -463,7 +486,7 @@ static void show_box_in_child(const char *caption, const char *text)
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
 }
 
-static void sdl_message_box(const char *caption, const char *text)
+static void sdl_message_box(void *, const char *caption, const char *text)
 {
     fprintf(stderr, "%s: %s\n", caption, text);
     // The dummy and offscreen drivers have no screen to show a box on.

@@ -3,9 +3,10 @@
 
 #include "platform/platform.h"
 
-static uint32_t sdl_now_ms()
+static uint32_t sdl_now_ms(void *)
 {
     return SDL_GetTicks();
 }
 
-const Platform SdlPlatform = {"orvanti", &SdlDisplay, &SdlMusic, sdl_now_ms};
+const Platform SdlPlatform = {"orvanti", &SdlDisplay, &SdlMusic, sdl_now_ms, &SdlDisplayDevice, &SdlMusicDevice,
+                              nullptr};

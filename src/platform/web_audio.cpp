@@ -20,7 +20,7 @@ EM_JS(uint32_t, page_music_position, (), { return OrvantiPage.music_position() >
 EM_JS(int, page_music_finished, (), { return OrvantiPage.music_finished() ? 1 : 0; });
 EM_JS(void, page_music_stop, (), { OrvantiPage.music_stop(); });
 
-static int web_music_start(const char *path, char *reason, size_t reason_size)
+static int web_music_start(void *, const char *path, char *reason, size_t reason_size)
 {
     if (!page_music_ready())
         return MusicNoDevice;
@@ -29,17 +29,17 @@ static int web_music_start(const char *path, char *reason, size_t reason_size)
     return page_music_play() ? MusicStarted : MusicNoDevice;
 }
 
-static uint32_t web_music_position()
+static uint32_t web_music_position(void *)
 {
     return page_music_position();
 }
 
-static bool web_music_finished()
+static bool web_music_finished(void *)
 {
     return page_music_finished() != 0;
 }
 
-static void web_music_stop()
+static void web_music_stop(void *)
 {
     page_music_stop();
 }

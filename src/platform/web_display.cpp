@@ -25,7 +25,7 @@ EM_JS(void, page_hide_cursor, (), { OrvantiPage.hide_cursor(); });
 EM_JS(void, page_message_box, (const char *caption, const char *text),
       { OrvantiPage.message_box(UTF8ToString(caption), UTF8ToString(text)); });
 
-static int web_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
+static int web_open(void *, int bits_per_pixel, int *pitch_bytes, int *failed_step)
 {
     for (int step = StepWindow; step < DisplayStepCount; step++) {
         bool failed = false;
@@ -46,19 +46,19 @@ static int web_open(int bits_per_pixel, int *pitch_bytes, int *failed_step)
     return 0;
 }
 
-static void web_close()
+static void web_close(void *)
 {
     release_flip_chain(&Chain);
     Open = false;
 }
 
-static int web_lock(uint8_t **pixels)
+static int web_lock(void *, uint8_t **pixels)
 {
     *pixels = Chain.surfaces[0] ? back_surface(&Chain) : nullptr;
     return *pixels ? 0 : 1;
 }
 
-static void web_unlock() {}
+static void web_unlock(void *) {}
 
 // Surface pixels are 0x00RRGGBB words, so bytes blue, green, red, unused.
 void web_present_front()
@@ -81,7 +81,7 @@ void web_present_front()
     page_present(ScreenRgba, static_cast<int>(sizeof ScreenRgba));
 }
 
-static int web_flip()
+static int web_flip(void *)
 {
     if (!Chain.surfaces[0])
         return FlipSurfaceLost;
@@ -92,14 +92,14 @@ static int web_flip()
 }
 
 // Memory surfaces are never lost.
-static int web_restore()
+static int web_restore(void *)
 {
     return 0;
 }
 
 // The page cannot block: it hands events over as they come, and an empty
 // queue gives the timer's tick while the timer runs.
-static int web_next_event(PlatformEvent *event)
+static int web_next_event(void *, PlatformEvent *event)
 {
     if (!Queue.empty()) {
         *event = Queue.front();
@@ -112,12 +112,12 @@ static int web_next_event(PlatformEvent *event)
     return event->kind != EventQuit;
 }
 
-static void web_post_event(EventKind kind, int param)
+static void web_post_event(void *, EventKind kind, int param)
 {
     Queue.push_back({kind, param});
 }
 
-static void web_message_box(const char *caption, const char *text)
+static void web_message_box(void *, const char *caption, const char *text)
 {
     page_message_box(caption, text);
 }

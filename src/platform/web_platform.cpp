@@ -8,32 +8,37 @@ uint32_t WebFixedNow = 0;
 uint32_t WebFixedPosition = 0;
 
 // The page's show clock, which stands still while the music cannot play.
-EM_JS(uint32_t, page_now_ms, (), { return OrvantiPage.now_ms() >>> 0; });
+EM_JS(uint32_t, page_clock_ms, (), { return OrvantiPage.now_ms() >>> 0; });
 
-static uint32_t fixed_now_ms()
+static uint32_t page_now_ms(void *)
+{
+    return page_clock_ms();
+}
+
+static uint32_t fixed_now_ms(void *)
 {
     return WebFixedNow;
 }
 
-static int fixed_music_start(const char *, char *, size_t)
+static int fixed_music_start(void *, const char *, char *, size_t)
 {
     return MusicStarted;
 }
 
-static uint32_t fixed_music_position()
+static uint32_t fixed_music_position(void *)
 {
     return WebFixedPosition;
 }
 
-static bool fixed_music_finished()
+static bool fixed_music_finished(void *)
 {
     return false;
 }
 
-static void fixed_music_stop() {}
+static void fixed_music_stop(void *) {}
 
 static const PlatformMusic FixedMusic = {fixed_music_start, fixed_music_position, fixed_music_finished,
                                          fixed_music_stop};
 
-const Platform WebPlatform = {"orvanti", &WebDisplay, &WebMusic, page_now_ms};
-const Platform WebFixedPlatform = {"orvanti", &WebDisplay, &FixedMusic, fixed_now_ms};
+const Platform WebPlatform = {"orvanti", &WebDisplay, &WebMusic, page_now_ms, nullptr, nullptr, nullptr};
+const Platform WebFixedPlatform = {"orvanti", &WebDisplay, &FixedMusic, fixed_now_ms, nullptr, nullptr, nullptr};

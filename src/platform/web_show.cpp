@@ -14,7 +14,7 @@ static const Platform *Current = nullptr;  // null while no show runs
 static bool handle_posted_events()
 {
     PlatformEvent event;
-    while (Current->display->next_event(&event)) {
+    while (Current->display->next_event(Current->display_context, &event)) {
         if (event.kind == EventTick)
             return true;
         if (!show_event(*Current, event))
@@ -64,7 +64,7 @@ EMSCRIPTEN_KEEPALIVE int web_key(int system, int key)
 {
     if (!Current)
         return 0;
-    Current->display->post_event(system ? EventSystemKeyDown : EventKeyDown, key);
+    Current->display->post_event(Current->display_context, system ? EventSystemKeyDown : EventKeyDown, key);
     if (handle_posted_events())
         return 1;
     finish_show();

@@ -21,12 +21,12 @@ static const char *const SetupFailureMessages[DisplayStepCount] = {
     "SetTimer for FPS FAILED",
 };
 
-int setup_display(const PlatformDisplay &display)
+int setup_display(const Platform &platform)
 {
     int code = 1;
     int failed_step = StepMode;
     for (int mode = DisplayMode32; mode <= DisplayMode16; mode++) {
-        code = display.open(ModeDepths[mode], &SurfacePitch, &failed_step);
+        code = platform.display->open(platform.display_context, ModeDepths[mode], &SurfacePitch, &failed_step);
         if (code == 0) {
             DisplayMode = mode;
             return 0;
@@ -36,32 +36,33 @@ int setup_display(const PlatformDisplay &display)
             break;
     }
     bool known = failed_step >= 0 && failed_step < DisplayStepCount;
-    return report_setup_error(display, code, known ? SetupFailureMessages[failed_step] : nullptr);
+    return report_setup_error(platform, code, known ? SetupFailureMessages[failed_step] : nullptr);
 }
 
-int report_setup_error(const PlatformDisplay &display, int code, const char *message)
+int report_setup_error(const Platform &platform, int code, const char *message)
 {
     // Closed first, so the box is not hidden behind a full-screen window.
-    display.close();
+    platform.display->close(platform.display_context);
     if (message)
-        display.message_box(WindowTitle, message);
+        platform.display->message_box(platform.display_context, WindowTitle, message);
     return code;
 }
 
 static void request_close(const Platform &platform)
 {
-    platform.display->post_event(EventClose, 0);
+    platform.display->post_event(platform.display_context, EventClose, 0);
     free_music(platform);
 }
 
 void window_proc(const Platform &platform, const PlatformEvent &event)
 {
     const PlatformDisplay &display = *platform.display;
+    void *context = platform.display_context;
     switch (event.kind) {
     case EventTick:
         if (event.param == FrameTimerId) {
             timer_frame(platform);
-            flip_frame(display);
+            flip_frame(platform);
         }
         break;
     case EventKeyDown:
@@ -75,8 +76,8 @@ void window_proc(const Platform &platform, const PlatformEvent &event)
     case EventClose:
         // Closing takes the window and the display with it and posts the
         // quit that ends the loop.
-        display.close();
-        display.post_event(EventQuit, 0);
+        display.close(context);
+        display.post_event(context, EventQuit, 0);
         break;
     case EventQuit:
     case EventOther:
@@ -87,19 +88,19 @@ void window_proc(const Platform &platform, const PlatformEvent &event)
 void timer_frame(const Platform &platform)
 {
     uint8_t *surface = nullptr;
-    if (platform.display->lock(&surface) != 0)
+    if (platform.display->lock(platform.display_context, &surface) != 0)
         return;
     if (surface)
-        frame_driver(surface, DisplayMode, platform.now_ms());
-    platform.display->unlock();
+        frame_driver(surface, DisplayMode, platform.now_ms(platform.clock_context));
+    platform.display->unlock(platform.display_context);
 }
 
-void flip_frame(const PlatformDisplay &display)
+void flip_frame(const Platform &platform)
 {
     for (;;) {
-        int outcome = display.flip();
+        int outcome = platform.display->flip(platform.display_context);
         if (outcome == FlipSurfaceLost) {
-            display.restore();
+            platform.display->restore(platform.display_context);
             return;
         }
         if (outcome != FlipStillDrawing)

@@ -15,7 +15,7 @@ int start_music(const Platform &platform, const char *file)
     MusicRow = 0;
     MusicEnded = false;
     char reason[256] = "";
-    int result = platform.music->start(file, reason, sizeof reason);
+    int result = platform.music->start(platform.music_context, file, reason, sizeof reason);
     if (result == MusicStarted)
         return ExitNormal;
 
@@ -29,20 +29,20 @@ int start_music(const Platform &platform, const char *file)
     }
     // The window goes first, so that the box is not hidden behind it.
     free_music(platform);
-    platform.display->close();
-    platform.display->message_box(WindowTitle, message);
+    platform.display->close(platform.display_context);
+    platform.display->message_box(platform.display_context, WindowTitle, message);
     return status;
 }
 
 void poll_music_position(const Platform &platform)
 {
-    uint32_t position = platform.music->position();
+    uint32_t position = platform.music->position(platform.music_context);
     MusicOrder = position_order(position);
     MusicRow = position_row(position);
-    MusicEnded = platform.music->finished();
+    MusicEnded = platform.music->finished(platform.music_context);
 }
 
 void free_music(const Platform &platform)
 {
-    platform.music->stop();
+    platform.music->stop(platform.music_context);
 }

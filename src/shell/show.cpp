@@ -12,11 +12,11 @@
 
 int begin_show(const Platform &platform)
 {
-    if (setup_display(*platform.display) != 0)
+    if (setup_display(platform) != 0)
         return ExitSetupFailed;
-    if (!startup_load(SurfacePitch, DisplayMode, platform.now_ms)) {
+    if (!startup_load(SurfacePitch, DisplayMode, platform.now_ms, platform.clock_context)) {
         fprintf(stderr, "%s: %s\n", platform.program, StartupFailure[0] ? StartupFailure : "loading failed");
-        platform.display->close();
+        platform.display->close(platform.display_context);
         free_startup_buffers();
         return ExitLoadFailed;
     }
@@ -42,7 +42,7 @@ int end_show(const Platform &platform)
     free_music(platform);
     // On the music's road the window is still open; on the others this is
     // the harmless second close.
-    platform.display->close();
+    platform.display->close(platform.display_context);
     free_startup_buffers();
     return ExitNormal;
 }
@@ -53,7 +53,7 @@ int run_show(const Platform &platform)
     if (status != ExitNormal)
         return status;
     PlatformEvent event;
-    while (platform.display->next_event(&event) && show_event(platform, event)) {
+    while (platform.display->next_event(platform.display_context, &event) && show_event(platform, event)) {
     }
     return end_show(platform);
 }

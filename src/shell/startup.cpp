@@ -44,7 +44,7 @@ void load_all_assets()
     render_believe_snapshot();
 }
 
-int startup_load(int surface_pitch, int display_mode, uint32_t (*now_ms)())
+int startup_load(int surface_pitch, int display_mode, uint32_t (*now_ms)(void *context), void *clock_context)
 {
     RenderTarget.pitch = display_mode == DisplayMode32 ? surface_pitch >> 2 : BandWidth;
     size_t band_bytes = static_cast<size_t>(RenderTarget.pitch) * BandHeight * sizeof(uint32_t);
@@ -57,7 +57,7 @@ int startup_load(int surface_pitch, int display_mode, uint32_t (*now_ms)())
         if (!StartupError)
             load_all_assets();
     }
-    ClockStartTime = now_ms();
+    ClockStartTime = now_ms(clock_context);
     return StartupError ? 0 : 1;
 }
 

@@ -6,7 +6,7 @@
 // Fixes the render target's pitch from the display, allocates the bands,
 // reads the archive directory, loads every asset and starts the frame clock
 // from now_ms. Returns 1 when everything loaded, 0 when StartupError is set.
-int startup_load(int surface_pitch, int display_mode, uint32_t (*now_ms)());
+int startup_load(int surface_pitch, int display_mode, uint32_t (*now_ms)(void *context), void *clock_context);
 
 // The scene loaders in their fixed order, the colour table and the believe
 // scene's still.

@@ -34,8 +34,10 @@
 constexpr size_t AudioBlockFrames = 1024;
 constexpr double BytesPerMegabyte = 1e6;
 
+// The run in progress, the context of every entry of the capture's platform.
 struct CaptureRun {
     const CaptureOptions *options;
+    MemoryDisplayState screen;  // the display the show draws on
     std::string module_path;
     ModulePlayer player;
     MusicAhead *music;      // renders the player's sound while the music plays
@@ -171,8 +173,8 @@ static bool save_frame(CaptureRun *run, int64_t frame)
     std::string path = (std::filesystem::path(run->options->out_folder) / name).string();
     std::string error = input_named(run, path);
     if (error.empty())
-        error = write_frame_png(path.c_str(), memory_display_front(), ScreenWidth, ScreenHeight,
-                                memory_display_pitch(), memory_display_bits_per_pixel());
+        error = write_frame_png(path.c_str(), memory_display_front(&run->screen), ScreenWidth, ScreenHeight,
+                                memory_display_pitch(&run->screen), memory_display_bits_per_pixel(&run->screen));
     if (!error.empty()) {
         clear_progress(&run->progress);
         fprintf(stderr, "orvanti-capture: %s\n", error.c_str());
@@ -296,9 +298,10 @@ static int close_recordings(CaptureRun *run, std::string *written)
     return status;
 }
 
-// The capture's platform routines have no argument to carry the run, so the
-// one run in progress is reached through this.
-static CaptureRun *Run = nullptr;
+static CaptureRun *run_of(void *context)
+{
+    return static_cast<CaptureRun *>(context);
+}
 
 static void fail_capture(CaptureRun *run, int status, const std::string &message)
 {
@@ -322,7 +325,7 @@ static void open_frame_outputs(CaptureRun *run)
         return;
     }
     int rows = options.whole_screen ? ScreenHeight : VideoWindowHeight;
-    if (run->video_open && !start_video(&run->video, ScreenWidth, rows, memory_display_bits_per_pixel())) {
+    if (run->video_open && !start_video(&run->video, ScreenWidth, rows, memory_display_bits_per_pixel(&run->screen))) {
         fail_capture(run, CaptureExitOutputFailed, run->video.error);
         return;
     }
@@ -330,9 +333,9 @@ static void open_frame_outputs(CaptureRun *run)
 }
 
 // A tick for every frame until the --end mark, an interruption or a failure.
-static int capture_next_event(PlatformEvent *event)
+static int capture_next_event(void *context, PlatformEvent *event)
 {
-    CaptureRun *run = Run;
+    CaptureRun *run = run_of(context);
     if (!run->outputs_open)
         open_frame_outputs(run);
     if (run->status == ExitNormal && mark_reached(run->options->end, run->frames, run->options->fps, MusicOrder, MusicRow))
@@ -343,7 +346,7 @@ static int capture_next_event(PlatformEvent *event)
         *event = {EventQuit, 0};
         return 0;
     }
-    return MemoryDisplay.next_event(event);
+    return MemoryDisplay.next_event(&run->screen, event);
 }
 
 // What each drawn frame becomes: a trace line, perhaps a PNG, a video frame.
@@ -370,10 +373,11 @@ static void keep_frame(CaptureRun *run)
         fail_capture(run, CaptureExitWriteFailed, "");
         return;
     }
-    const uint8_t *shown = memory_display_front();
+    const uint8_t *shown = memory_display_front(&run->screen);
+    int pitch = memory_display_pitch(&run->screen);
     if (!options.whole_screen)
-        shown += static_cast<size_t>(VideoWindowTop) * static_cast<size_t>(memory_display_pitch());
-    if (run->recording && run->video_open && !send_video_frame(&run->video, shown, memory_display_pitch())) {
+        shown += static_cast<size_t>(VideoWindowTop) * static_cast<size_t>(pitch);
+    if (run->recording && run->video_open && !send_video_frame(&run->video, shown, pitch)) {
         if (capture_interrupted())
             fail_capture(run, CaptureExitInterrupted, "");
         else
@@ -391,26 +395,69 @@ static void keep_frame(CaptureRun *run)
     update_progress(&run->progress, frame + 1, MusicOrder, MusicRow);
 }
 
-static int capture_flip()
+static int capture_flip(void *context)
 {
-    int outcome = MemoryDisplay.flip();
+    CaptureRun *run = run_of(context);
+    int outcome = MemoryDisplay.flip(&run->screen);
     if (outcome == FlipDone) {
-        keep_frame(Run);
-        Run->frames++;
+        keep_frame(run);
+        run->frames++;
     }
     return outcome;
 }
 
-static uint32_t capture_now_ms()
+// The rest of the display is the memory display's own.
+static int capture_open(void *context, int bits_per_pixel, int *pitch_bytes, int *failed_step)
 {
-    return static_cast<uint32_t>(static_cast<uint64_t>(Run->frames) * 1000 / static_cast<uint64_t>(Run->options->fps));
+    return MemoryDisplay.open(&run_of(context)->screen, bits_per_pixel, pitch_bytes, failed_step);
+}
+
+static void capture_close(void *context)
+{
+    MemoryDisplay.close(&run_of(context)->screen);
+}
+
+static int capture_lock(void *context, uint8_t **pixels)
+{
+    return MemoryDisplay.lock(&run_of(context)->screen, pixels);
+}
+
+static void capture_unlock(void *context)
+{
+    MemoryDisplay.unlock(&run_of(context)->screen);
+}
+
+static int capture_restore(void *context)
+{
+    return MemoryDisplay.restore(&run_of(context)->screen);
+}
+
+static void capture_post_event(void *context, EventKind kind, int param)
+{
+    MemoryDisplay.post_event(&run_of(context)->screen, kind, param);
+}
+
+static void capture_message_box(void *context, const char *caption, const char *text)
+{
+    MemoryDisplay.message_box(&run_of(context)->screen, caption, text);
+}
+
+static const PlatformDisplay CaptureDisplay = {
+    capture_open,    capture_close,      capture_lock,       capture_unlock,      capture_flip,
+    capture_restore, capture_next_event, capture_post_event, capture_message_box,
+};
+
+static uint32_t capture_now_ms(void *context)
+{
+    const CaptureRun *run = run_of(context);
+    return static_cast<uint32_t>(static_cast<uint64_t>(run->frames) * 1000 / static_cast<uint64_t>(run->options->fps));
 }
 
 // The module from the data folder, with the dither that would make every
 // run's sound different turned off.
-static int capture_music_start(const char *file, char *reason, size_t reason_size)
+static int capture_music_start(void *context, const char *file, char *reason, size_t reason_size)
 {
-    CaptureRun *run = Run;
+    CaptureRun *run = run_of(context);
     run->module_path = (std::filesystem::path(run->options->data_folder) / file).string();
     char why[256];
     if (load_module_file(run->module_path.c_str(), &run->player, why, sizeof why) != 0) {
@@ -428,15 +475,16 @@ static int capture_music_start(const char *file, char *reason, size_t reason_siz
 
 // The loop polls after every frame: the music is taken up to the time of the
 // next one.
-static uint32_t capture_music_position()
+static uint32_t capture_music_position(void *context)
 {
-    take_music_until(Run, Run->frames);
-    return Run->music_position;
+    CaptureRun *run = run_of(context);
+    take_music_until(run, run->frames);
+    return run->music_position;
 }
 
-static bool capture_music_finished()
+static bool capture_music_finished(void *context)
 {
-    return Run->music_ended;
+    return run_of(context)->music_ended;
 }
 
 static void stop_music(CaptureRun *run)
@@ -446,21 +494,13 @@ static void stop_music(CaptureRun *run)
     free_module(&run->player);
 }
 
-static void capture_music_stop()
+static void capture_music_stop(void *context)
 {
-    stop_music(Run);
+    stop_music(run_of(context));
 }
 
 static const PlatformMusic CaptureMusic = {capture_music_start, capture_music_position, capture_music_finished,
                                            capture_music_stop};
-
-static PlatformDisplay capture_display()
-{
-    PlatformDisplay display = MemoryDisplay;
-    display.next_event = capture_next_event;
-    display.flip = capture_flip;
-    return display;
-}
 
 // The show on the capture's platform; the status of the show itself.
 static int play_show(CaptureRun *run)
@@ -470,13 +510,10 @@ static int play_show(CaptureRun *run)
     // chosen depth lands it there through the same steps.
     MemoryDisplaySettings settings;
     settings.depths = options.depth == 32 ? MemoryAccepts32 : options.depth == 24 ? MemoryAccepts24 : MemoryAccepts16;
-    reset_memory_display(settings);
-    const PlatformDisplay display = capture_display();
-    const Platform platform = {"orvanti-capture", &display, &CaptureMusic, capture_now_ms};
-    Run = run;
+    reset_memory_display(&run->screen, settings);
+    const Platform platform = {"orvanti-capture", &CaptureDisplay, &CaptureMusic, capture_now_ms, run, run, run};
     int status = run_show(platform);
-    Run = nullptr;
-    reset_memory_display();
+    reset_memory_display(&run->screen);
     return status;
 }
 
