@@ -176,7 +176,7 @@ int main(int argc, char **argv)
     std::thread speaker_thread(run_speaker, &speaker);
 
     char reason[256] = "";
-    if (SdlMusic.start(module.c_str(), reason, sizeof reason) != MusicStarted) {
+    if (SdlMusic.start(&SdlMusicDevice, module.c_str(), reason, sizeof reason) != MusicStarted) {
         fprintf(stderr, "bench_heard_sync: the music did not start: %s\n", reason);
         speaker.stop = true;
         speaker_thread.join();
@@ -190,14 +190,14 @@ int main(int argc, char **argv)
     uint32_t last = 0xFFFFFFFF;
     double end = now_seconds() + seconds;
     for (double t = now_seconds(); t < end; t = now_seconds()) {
-        uint32_t position = SdlMusic.position();
+        uint32_t position = SdlMusic.position(&SdlMusicDevice);
         if (position != last)
             seen.push_back({t, position});
         last = position;
         sleep_until(t + 0.00025);
     }
     speaker.stop = true;
-    SdlMusic.stop();
+    SdlMusic.stop(&SdlMusicDevice);
     speaker_thread.join();
     unlink(speaker.pipe_path.c_str());
     rmdir(folder);

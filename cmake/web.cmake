@@ -26,7 +26,7 @@ set(SITE ${CMAKE_BINARY_DIR}/site)
 # replaced by the web_* files (the browser plays the music, and JPEG entries
 # fail to load with a reason; the generated data has none).
 file(GLOB_RECURSE WEB_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
-list(FILTER WEB_SOURCES EXCLUDE REGEX "src/shell/main\\.cpp$")
+list(FILTER WEB_SOURCES EXCLUDE REGEX "src/shell/(web_)?main\\.cpp$")
 list(FILTER WEB_SOURCES EXCLUDE REGEX "src/platform/(sdl_[a-z_]*|x11_[a-z_]*|module_player)\\.cpp$")
 list(FILTER WEB_SOURCES EXCLUDE REGEX "src/data/jpeg\\.cpp$")
 
@@ -34,12 +34,11 @@ list(FILTER WEB_SOURCES EXCLUDE REGEX "src/data/jpeg\\.cpp$")
 # their own SIMD paths, and the band passes are vectorised by the compiler.
 set(WEB_OPTIONS -O3 -msimd128 -flto)
 
-list(FILTER WEB_SOURCES EXCLUDE REGEX "src/platform/web_show\\.cpp$")
 add_library(orvanti_web_core STATIC ${WEB_SOURCES})
 target_include_directories(orvanti_web_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(orvanti_web_core PUBLIC ${WEB_OPTIONS})
 
-add_executable(orvanti ${CMAKE_SOURCE_DIR}/src/platform/web_show.cpp)
+add_executable(orvanti ${CMAKE_SOURCE_DIR}/src/shell/web_main.cpp)
 target_link_libraries(orvanti PRIVATE orvanti_web_core)
 set_target_properties(orvanti PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SITE})
 set(WEB_EXPORTS
