@@ -2,21 +2,9 @@
 // flip hands the new front surface to the page's canvas as RGBA bytes.
 #include "platform/web_display.h"
 
-#include <deque>
-
 #include <emscripten.h>
 
-#include "platform/flip_chain.h"
-
-constexpr int WebWidth = 640;
-constexpr int WebHeight = 480;
-
-static FlipChain Chain = {};
-static bool Open = false;  // the tick runs
-static std::deque<PlatformEvent> Queue;
-static uint8_t ScreenRgba[WebWidth * WebHeight * 4];
-
-bool WebPresentEachFlip = true;
+WebScreen WebDisplayDevice = {{}, false, {}, true, {}};
 
 // OrvantiPage is the page's driver object (web_driver.js).
 EM_JS(int, page_open_canvas, (), { return OrvantiPage.open_canvas() ? 1 : 0; });
@@ -25,51 +13,54 @@ EM_JS(void, page_hide_cursor, (), { OrvantiPage.hide_cursor(); });
 EM_JS(void, page_message_box, (const char *caption, const char *text),
       { OrvantiPage.message_box(UTF8ToString(caption), UTF8ToString(text)); });
 
-static int web_open(void *, int bits_per_pixel, int *pitch_bytes, int *failed_step)
+static int web_open(void *context, int bits_per_pixel, int *pitch_bytes, int *failed_step)
 {
+    WebScreen *screen = static_cast<WebScreen *>(context);
     for (int step = StepWindow; step < DisplayStepCount; step++) {
         bool failed = false;
         if (step == StepWindow)
             failed = !page_open_canvas();
         else if (step == StepMode)
             failed = bits_per_pixel != 32;  // a canvas holds 32-bit pixels only
-        else if (step == StepSurfaces && !Chain.surfaces[0])
-            failed = create_flip_chain(&Chain, bits_per_pixel, WebWidth * 4) != 0;
+        else if (step == StepSurfaces && !screen->chain.surfaces[0])
+            failed = create_flip_chain(&screen->chain, bits_per_pixel, ScreenWidth * 4) != 0;
         if (failed) {
             *failed_step = step;
             return 1;
         }
     }
-    *pitch_bytes = Chain.pitch;
-    Open = true;
+    *pitch_bytes = screen->chain.pitch;
+    screen->open = true;
     page_hide_cursor();
     return 0;
 }
 
-static void web_close(void *)
+static void web_close(void *context)
 {
-    release_flip_chain(&Chain);
-    Open = false;
+    WebScreen *screen = static_cast<WebScreen *>(context);
+    release_flip_chain(&screen->chain);
+    screen->open = false;
 }
 
-static int web_lock(void *, uint8_t **pixels)
+static int web_lock(void *context, uint8_t **pixels)
 {
-    *pixels = Chain.surfaces[0] ? back_surface(&Chain) : nullptr;
+    WebScreen *screen = static_cast<WebScreen *>(context);
+    *pixels = screen->chain.surfaces[0] ? back_surface(&screen->chain) : nullptr;
     return *pixels ? 0 : 1;
 }
 
 static void web_unlock(void *) {}
 
 // Surface pixels are 0x00RRGGBB words, so bytes blue, green, red, unused.
-void web_present_front()
+void web_present_front(WebScreen *screen)
 {
-    if (!Chain.surfaces[0])
+    if (!screen->chain.surfaces[0])
         return;
-    const uint8_t *front = front_surface(&Chain);
-    for (int y = 0; y < WebHeight; y++) {
-        const uint8_t *source = front + y * Chain.pitch;
-        uint8_t *out = ScreenRgba + y * WebWidth * 4;
-        for (int x = 0; x < WebWidth; x++) {
+    const uint8_t *front = front_surface(&screen->chain);
+    for (int y = 0; y < ScreenHeight; y++) {
+        const uint8_t *source = front + y * screen->chain.pitch;
+        uint8_t *out = screen->rgba + y * ScreenWidth * 4;
+        for (int x = 0; x < ScreenWidth; x++) {
             out[0] = source[2];
             out[1] = source[1];
             out[2] = source[0];
@@ -78,16 +69,17 @@ void web_present_front()
             out += 4;
         }
     }
-    page_present(ScreenRgba, static_cast<int>(sizeof ScreenRgba));
+    page_present(screen->rgba, static_cast<int>(sizeof screen->rgba));
 }
 
-static int web_flip(void *)
+static int web_flip(void *context)
 {
-    if (!Chain.surfaces[0])
+    WebScreen *screen = static_cast<WebScreen *>(context);
+    if (!screen->chain.surfaces[0])
         return FlipSurfaceLost;
-    swap_flip_chain(&Chain);
-    if (WebPresentEachFlip)
-        web_present_front();
+    swap_flip_chain(&screen->chain);
+    if (screen->present_each_flip)
+        web_present_front(screen);
     return FlipDone;
 }
 
@@ -99,12 +91,13 @@ static int web_restore(void *)
 
 // The page cannot block: it hands events over as they come, and an empty
 // queue gives the timer's tick while the timer runs.
-static int web_next_event(void *, PlatformEvent *event)
+static int web_next_event(void *context, PlatformEvent *event)
 {
-    if (!Queue.empty()) {
-        *event = Queue.front();
-        Queue.pop_front();
-    } else if (Open) {
+    WebScreen *screen = static_cast<WebScreen *>(context);
+    if (!screen->queue.empty()) {
+        *event = screen->queue.front();
+        screen->queue.pop_front();
+    } else if (screen->open) {
         *event = {EventTick, FrameTimerId};
     } else {
         *event = {EventQuit, 0};
@@ -112,9 +105,9 @@ static int web_next_event(void *, PlatformEvent *event)
     return event->kind != EventQuit;
 }
 
-static void web_post_event(void *, EventKind kind, int param)
+static void web_post_event(void *context, EventKind kind, int param)
 {
-    Queue.push_back({kind, param});
+    static_cast<WebScreen *>(context)->queue.push_back({kind, param});
 }
 
 static void web_message_box(void *, const char *caption, const char *text)

@@ -4,8 +4,7 @@
 
 #include "platform/web_display.h"
 
-uint32_t WebFixedNow = 0;
-uint32_t WebFixedPosition = 0;
+WebFixedClock WebFixedState = {0, 0};
 
 // The page's show clock, which stands still while the music cannot play.
 EM_JS(uint32_t, page_clock_ms, (), { return OrvantiPage.now_ms() >>> 0; });
@@ -15,9 +14,9 @@ static uint32_t page_now_ms(void *)
     return page_clock_ms();
 }
 
-static uint32_t fixed_now_ms(void *)
+static uint32_t fixed_now_ms(void *context)
 {
-    return WebFixedNow;
+    return static_cast<WebFixedClock *>(context)->now;
 }
 
 static int fixed_music_start(void *, const char *, char *, size_t)
@@ -25,9 +24,9 @@ static int fixed_music_start(void *, const char *, char *, size_t)
     return MusicStarted;
 }
 
-static uint32_t fixed_music_position(void *)
+static uint32_t fixed_music_position(void *context)
 {
-    return WebFixedPosition;
+    return static_cast<WebFixedClock *>(context)->position;
 }
 
 static bool fixed_music_finished(void *)
@@ -40,5 +39,7 @@ static void fixed_music_stop(void *) {}
 static const PlatformMusic FixedMusic = {fixed_music_start, fixed_music_position, fixed_music_finished,
                                          fixed_music_stop};
 
-const Platform WebPlatform = {"orvanti", &WebDisplay, &WebMusic, page_now_ms, nullptr, nullptr, nullptr};
-const Platform WebFixedPlatform = {"orvanti", &WebDisplay, &FixedMusic, fixed_now_ms, nullptr, nullptr, nullptr};
+// The page's music and clock live in the page (web_driver.js): no context.
+const Platform WebPlatform = {"orvanti", &WebDisplay, &WebMusic, page_now_ms, &WebDisplayDevice, nullptr, nullptr};
+const Platform WebFixedPlatform = {"orvanti",      &WebDisplay,    &FixedMusic,   fixed_now_ms,
+                                   &WebDisplayDevice, &WebFixedState, &WebFixedState};

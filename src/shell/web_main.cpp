@@ -7,7 +7,9 @@
 #include "shell/music.h"
 #include "shell/show.h"
 
-static const Platform *Current = nullptr;  // null while no show runs
+// The page runs one show at a time and calls the entries below with no
+// context of its own: null while no show runs.
+static const Platform *Current = nullptr;
 
 // Hands over what the last event posted (after Escape, the close and then the
 // quit) up to the next tick: false once the show is over.
@@ -38,9 +40,8 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int web_begin_show(int fixed_clock)
 {
     const Platform &platform = fixed_clock ? WebFixedPlatform : WebPlatform;
-    WebPresentEachFlip = !fixed_clock;
-    WebFixedNow = 0;
-    WebFixedPosition = 0;
+    WebDisplayDevice.present_each_flip = !fixed_clock;
+    WebFixedState = {0, 0};
     int status = begin_show(platform);
     if (status == 0)
         Current = &platform;
@@ -83,16 +84,16 @@ EMSCRIPTEN_KEEPALIVE int web_draw_fixed_frame(uint32_t milliseconds, int order, 
 {
     if (Current != &WebFixedPlatform)
         return 0;
-    WebFixedPosition = pack_position(order, row);
+    WebFixedState.position = pack_position(order, row);
     poll_music_position(*Current);
-    WebFixedNow = milliseconds;
+    WebFixedState.now = milliseconds;
     return show_event(*Current, {EventTick, FrameTimerId}) ? 1 : 0;
 }
 
 // Shows the last frame drawn on the canvas.
 EMSCRIPTEN_KEEPALIVE void web_present_screen()
 {
-    web_present_front();
+    web_present_front(&WebDisplayDevice);
 }
 
 }
