@@ -42,8 +42,11 @@ struct DiscLayout {
     double inner, outer, depth;
     int first_lane;  // texture lane of the innermost ring
 };
-constexpr DiscLayout FrontDisc = {6, 24, 6.0, 96.0, 0.0, 0};
-constexpr DiscLayout BackDisc = {7, 32, 40.0, 280.0, 300.0, 3};
+constexpr DiscLayout FrontDisc = {4, 16, 6.0, 96.0, 0.0, 0};
+// Both rings in fairly large tiles, the back one in very few: each is drawn
+// six times a frame, and a textured face's set-up costs about as much as its
+// pixels.
+constexpr DiscLayout BackDisc = {2, 12, 40.0, 280.0, 300.0, 3};
 constexpr double DiscRipple = 3.0;  // the tiles step up and down a little in depth
 constexpr double DiscLaps = 2.0;    // the texture runs twice round the ring
 
