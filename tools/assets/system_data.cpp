@@ -33,10 +33,11 @@ constexpr int LaneTop = 2, LaneBottom = 29;  // rows of the lane within a period
 // The copies' weight pulls the camera in without moving the mesh, so the
 // front ring zooms sixteen-fold over a copy's life and the back ring, 300
 // further on, only about three-fold: the near copies fill the band with the
-// front ring while the far ones still show the back ring at a good size. The
-// pulse shrinks each face to a quarter of the copy's weight, which leaves
-// every copy's front ring about the same few scattered pixels however near;
-// the back ring is what keeps the band inked then, through its far copies.
+// front ring while the far ones still show the back ring at a good size. At
+// its low point the pulse shrinks each face to a quarter of the copy's weight,
+// which leaves every copy's front ring about the same few scattered pixels
+// however near; the back ring is what keeps the band inked then, through its
+// far copies.
 struct DiscLayout {
     int rings, segments;
     double inner, outer, depth;
