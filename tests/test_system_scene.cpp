@@ -66,7 +66,13 @@ TEST_F(SystemScene, ParameterBitsChooseTheCallbacksInTheirOrderOfPriority)
     EXPECT_GT(texel_count(), 100) << "the copies are missing";
 
     // 0x02 wins over 0x01; rays at a fade of 0 are the single point (320, 90).
+    // The copies are painted last and may cover it: with every texel clear
+    // they leave the band to the plane.
+    std::vector<uint8_t> clear(SystemTextureStore.width * SystemTextureStore.height * 4, 0);
+    uint8_t *texels = SystemTextureStore.pixels;
+    SystemTextureStore.pixels = clear.data();
     init_frame(0x01, 7, 0);
+    SystemTextureStore.pixels = texels;
     EXPECT_EQ(count_pixels(Black), 1);
     EXPECT_EQ(pixel(320, 90), Black);
     init_frame(0x03, 7, 0);
@@ -118,7 +124,7 @@ TEST_F(SystemScene, FaceScaleIsCappedAtOneAndShrinksWithKindTen)
 TEST_F(SystemScene, CopiesAloneInkAFifthOfTheBandFromTheFirstSecond)
 {
     init_frame(0);
-    double first_second = 0, cycle = 0, least = 1;
+    double first_second = 0, cycle = 0, least = 1, second = 0, least_second = 1;
     int culled = 0;
     constexpr int Second = 50, Cycle = 560;  // ticks; the zoom repeats every 560
     for (int tick = 1; tick <= Cycle; tick++) {
@@ -126,6 +132,12 @@ TEST_F(SystemScene, CopiesAloneInkAFifthOfTheBandFromTheFirstSecond)
         const double ink = 1.0 - double(count_pixels(Background)) / (BandWidth * BandHeight);
         (tick <= Second ? first_second : cycle) += ink;
         least = std::min(least, ink);
+        // The pulse's trough comes every 63 ticks: no whole second may sink with it.
+        second += ink;
+        if (tick % Second == 0) {
+            least_second = std::min(least_second, second / Second);
+            second = 0;
+        }
         for (const Mesh &copy : SystemCopyMeshes)
             for (int f = 0; f < copy.objects[0].face_count; f++)
                 culled += copy.objects[0].faces[f].visible == 0;
@@ -134,7 +146,8 @@ TEST_F(SystemScene, CopiesAloneInkAFifthOfTheBandFromTheFirstSecond)
     cycle /= Cycle - Second;
     EXPECT_GT(first_second, 0.2);
     EXPECT_GT(cycle, 0.2);
-    EXPECT_GT(least, 0.01) << "a frame left the band blank";
+    EXPECT_GT(least, 0.05) << "a frame left the band nearly blank";
+    EXPECT_GT(least_second, 0.15);
     EXPECT_EQ(culled, 0) << "faces of the copies fell outside the frustum";
 }
 

@@ -26,42 +26,64 @@ constexpr int TextureRows = 288;  // the window starts at most 30 rows down
 constexpr int TileWidth = 32;
 constexpr int LaneTop = 2, LaneBottom = 29;  // rows of the lane within a period
 
-// A flat ring of tiles. Every copy is culled as if 300 in front of a camera
-// 80 below it whose near distance is 250: nothing may stand 50 or more toward
-// it, and the top frustum plane there (about 185 above the camera) keeps the
-// radius under 105. The nearest copies then fill most of the band.
-constexpr int DiscRings = 6;
-constexpr int DiscSegments = 24;
-constexpr double DiscInner = 6.0, DiscOuter = 96.0;
+// Two flat rings of tiles, one behind the other. Every copy is culled as if
+// 300 in front of a camera 80 below it whose near distance is 250: nothing
+// may stand 50 or more toward it, and the top frustum plane (about 185 above
+// the camera at depth 300, 295 at depth 600) bounds each ring's radius.
+// The copies' weight pulls the camera in without moving the mesh, so the
+// front ring zooms sixteen-fold over a copy's life and the back ring, 300
+// further on, only about three-fold: the near copies fill the band with the
+// front ring while the far ones still show the back ring at a good size. At
+// its low point the pulse shrinks each face to a quarter of the copy's weight,
+// which leaves every copy's front ring about the same few scattered pixels
+// however near; the back ring is what keeps the band inked then, through its
+// far copies.
+struct DiscLayout {
+    int rings, segments;
+    double inner, outer, depth;
+    int first_lane;  // texture lane of the innermost ring
+};
+constexpr DiscLayout FrontDisc = {4, 16, 6.0, 96.0, 0.0, 0};
+// Both rings in fairly large tiles, the back one in very few: each is drawn
+// six times a frame, and a textured face's set-up costs about as much as its
+// pixels.
+constexpr DiscLayout BackDisc = {2, 12, 40.0, 280.0, 300.0, 3};
 constexpr double DiscRipple = 3.0;  // the tiles step up and down a little in depth
 constexpr double DiscLaps = 2.0;    // the texture runs twice round the ring
+
+void add_disc(MeshObjectSource &object, const DiscLayout &disc)
+{
+    auto first = static_cast<int>(object.vertices.size());
+    for (int ring = 0; ring <= disc.rings; ring++) {
+        double t = double(ring) / disc.rings;
+        double radius = disc.inner + (disc.outer - disc.inner) * t;
+        for (int s = 0; s <= disc.segments; s++) {
+            double angle = TwoPi * s / disc.segments;
+            MeshVertexSource v;
+            v.x = static_cast<float>(radius * std::cos(angle));
+            v.y = static_cast<float>(radius * std::sin(angle));
+            v.z = static_cast<float>(disc.depth + DiscRipple * ((ring + s) % 2 == 0 ? 1 : -1));
+            v.u = static_cast<float>(DiscLaps * s / disc.segments);
+            // A lane per ring.
+            v.v = static_cast<float>(double(disc.first_lane + ring) * TexturePeriod / TextureSide);
+            object.vertices.push_back(v);
+        }
+    }
+    auto index = [&](int ring, int s) { return static_cast<uint16_t>(first + ring * (disc.segments + 1) + s); };
+    for (int ring = 0; ring < disc.rings; ring++)
+        for (int s = 0; s < disc.segments; s++) {
+            object.faces.push_back({index(ring, s), index(ring + 1, s), index(ring + 1, s + 1)});
+            object.faces.push_back({index(ring, s), index(ring + 1, s + 1), index(ring, s + 1)});
+        }
+}
 
 MeshObjectSource make_disc()
 {
     MeshObjectSource object;
-    for (int ring = 0; ring <= DiscRings; ring++) {
-        double t = double(ring) / DiscRings;
-        double radius = DiscInner + (DiscOuter - DiscInner) * t;
-        for (int s = 0; s <= DiscSegments; s++) {
-            double angle = TwoPi * s / DiscSegments;
-            MeshVertexSource v;
-            v.x = static_cast<float>(radius * std::cos(angle));
-            v.y = static_cast<float>(radius * std::sin(angle));
-            v.z = static_cast<float>(DiscRipple * ((ring + s) % 2 == 0 ? 1 : -1));
-            v.u = static_cast<float>(DiscLaps * s / DiscSegments);
-            v.v = static_cast<float>(double(ring) * TexturePeriod / TextureSide);  // a lane per ring
-            object.vertices.push_back(v);
-        }
-    }
-    auto index = [](int ring, int s) { return static_cast<uint16_t>(ring * (DiscSegments + 1) + s); };
-    for (int ring = 0; ring < DiscRings; ring++)
-        for (int s = 0; s < DiscSegments; s++) {
-            object.faces.push_back({index(ring, s), index(ring + 1, s), index(ring + 1, s + 1)});
-            object.faces.push_back({index(ring, s), index(ring + 1, s + 1), index(ring, s + 1)});
-        }
+    add_disc(object, BackDisc);
+    add_disc(object, FrontDisc);
     return object;
 }
-
 
 uint32_t circuit_texel(int x, int y)
 {
