@@ -52,7 +52,7 @@ check "$work/short" capture-200-frames 0 $memcheck "$build/orvanti-capture" --qu
 
 # Escape needs a keyboard: an X server of our own and a key sent to the window.
 display=":$((3000 + $$ % 3000))"
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 640x480x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 server=$!
 tries=0
 until DISPLAY=$display xwininfo -root >/dev/null 2>&1; do

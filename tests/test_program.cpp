@@ -263,7 +263,7 @@ protected:
         while (std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"));
         display = ":" + std::to_string(number);
         server = start_child("Xvfb " + display + " -screen 0 " + std::to_string(w) + "x" + std::to_string(h) +
-                                 "x24 -nolisten tcp",
+                                 "x24 -nolisten tcp -noreset",
                              "/dev/null");
         ASSERT_TRUE(poll_until([&] { return x_run("xwininfo -root >/dev/null 2>&1"); }, Patience))
             << "Xvfb did not start on " << display;
