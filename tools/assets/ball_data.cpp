@@ -92,7 +92,7 @@ MeshObjectSource place_on_calm_records(const MeshObjectSource &ball, const Asset
     while (record_of.size() < ball.vertices.size()) {
         bool calm = true;
         for (int axis = 0; axis < 3; axis++)
-            calm &= std::abs(next_show_draw(state) % 64 - 32) <= CalmReach;
+            calm &= std::abs(step_random(state) % 64 - 32) <= CalmReach;
         if (placed.vertices.size() >= 65535) {
             fprintf(stderr, "orvanti-assets: ball\\ball.3d: too few calm records for the ball\n");
             std::exit(1);

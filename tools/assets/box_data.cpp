@@ -201,10 +201,10 @@ MeshObjectSource place_on_records(const MeshObjectSource &cube)
     MeshObjectSource placed;
     std::vector<uint16_t> record_of(cube.vertices.size());
     size_t next_border = 0, next_inner = 0;
-    uint32_t state = ShowDrawStart;
+    uint32_t state = RandomStart;
     while (next_border < border.size() || next_inner < inner.size()) {
-        int u_draw = next_show_draw(state);
-        next_show_draw(state);  // v, free to be anything
+        int u_draw = step_random(state);
+        step_random(state);  // v, free to be anything
         int k = -1;
         if (u_draw <= BorderRandomU && next_border < border.size())
             k = border[next_border++];

@@ -124,9 +124,9 @@ void make_plane_mesh(AssetList &entries)
     std::vector<uint16_t> record_of;  // grid point (row-major) -> vertex record
     const int points = (Rows + 1) * (Columns + 1);
     while (static_cast<int>(record_of.size()) < points) {
-        int dx = next_show_draw(state) % 32 - 16;
-        int dy = next_show_draw(state) % 32 - 16;
-        int dz = next_show_draw(state) % 128 - 64;
+        int dx = step_random(state) % 32 - 16;
+        int dy = step_random(state) % 32 - 16;
+        int dz = step_random(state) % 128 - 64;
         bool calm = std::abs(dx) <= CalmAcross && std::abs(dy) <= CalmAcross && std::abs(dz) <= CalmDepth;
         // A spare lies far behind the camera, where culling drops it at once.
         double x = 0.0, y = 0.0, z = -5000.0, u = 0.0, v = 0.0;

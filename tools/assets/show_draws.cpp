@@ -7,9 +7,9 @@
 
 uint32_t show_draws_after(long draws)
 {
-    uint32_t state = ShowDrawStart;
+    uint32_t state = RandomStart;
     for (long i = 0; i < draws; i++)
-        next_show_draw(state);
+        step_random(state);
     return state;
 }
 
