@@ -183,6 +183,12 @@ TEST(TextureFixedPoint, KeepsTheLowBitsOfTheTruncatedValue)
     EXPECT_EQ(to_fixed_8_24(std::ldexp(1.0, 46) + 0.0625), 0x00100000u);  // 2^70 + 2^20
     EXPECT_EQ(to_fixed_8_24(-(std::ldexp(1.0, 46) + 0.0625)), 0xFFF00000u);
     EXPECT_EQ(to_fixed_8_24(INFINITY) | to_fixed_8_24(std::nan("")), 0u);
+    // Just past the int64 path, and the shifts where the low bits run out.
+    const double top = std::ldexp(1.0, 53) - 1.0, odd = std::ldexp(1.0, 52) + 3.0;
+    EXPECT_EQ(to_fixed_8_24(std::ldexp(top, 10 - 24)), 0xFFFFFC00u);  // 2^63 - 2^10
+    EXPECT_EQ(to_fixed_8_24(-std::ldexp(top, 10 - 24)), 0x00000400u);
+    EXPECT_EQ(to_fixed_8_24(std::ldexp(odd, 31 - 24)), 0x80000000u);
+    EXPECT_EQ(to_fixed_8_24(std::ldexp(odd, 32 - 24)), 0u);
 }
 
 TEST_F(TextureTest, FacesThatCannotBeSampledOrProjectedDrawNothing)

@@ -2,13 +2,11 @@
 // in double precision, across each span in 8.24 fixed point, divided per pixel.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
-#endif
-#if defined(__wasm_simd128__)
-#include <wasm_simd128.h>
 #endif
 
 #include "data/image.h"
@@ -16,6 +14,7 @@
 #include "raster/raster.h"
 #include "raster/raster_util.h"
 #include "raster/render_target.h"
+#include "raster/wasm_quotients.h"
 
 namespace {
 
@@ -115,10 +114,43 @@ uint32_t to_fixed_8_24(double value)
     constexpr double Int64Safe = 9.0e18;  // well inside the int64 range
     if (std::fabs(scaled) < Int64Safe)
         return static_cast<uint32_t>(static_cast<int64_t>(scaled));
-    // Far outside: every such double is an integer, and fmod gives its low
-    // 32 bits exactly, as a wider integer type would.
-    return static_cast<uint32_t>(static_cast<int64_t>(std::fmod(scaled, 4294967296.0)));
+    // Far outside: every such double is an integer, its 53-bit significand
+    // shifted left by 10 or more places, so its low 32 bits are the shifted
+    // significand's (none are left from a shift of 32), negated for a
+    // negative value, as a wider integer type would give them.
+    uint64_t bits;
+    std::memcpy(&bits, &scaled, sizeof bits);
+    const int shift = static_cast<int>((bits >> 52) & 0x7FF) - 1075;
+    const uint64_t significand = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+    const uint32_t low = shift >= 32 ? 0 : static_cast<uint32_t>(significand << shift);
+    return scaled < 0 ? 0u - low : low;
 }
+
+#if defined(__wasm_simd128__)
+// The six start values and steps in 8.24 at once, where all are within 2^51
+// of zero once scaled: truncated and read from the significand as in the
+// lanes' quotients, which costs far less here than six guarded conversions
+// to int64. False, with nothing set, for any value beyond (or not finite).
+inline bool wasm_fixed_8_24(double u, double v, double w, double du, double dv, double dw, TexturedSpanSetup &s)
+{
+    const v128_t one = wasm_f64x2_splat(Fixed24One), limit = wasm_f64x2_splat(0x1p51);
+    const v128_t a = wasm_f64x2_mul(wasm_f64x2_make(u, v), one);
+    const v128_t b = wasm_f64x2_mul(wasm_f64x2_make(w, du), one);
+    const v128_t c = wasm_f64x2_mul(wasm_f64x2_make(dv, dw), one);
+    const v128_t inside = wasm_v128_and(wasm_v128_and(wasm_f64x2_lt(wasm_f64x2_abs(a), limit),
+                                                      wasm_f64x2_lt(wasm_f64x2_abs(b), limit)),
+                                        wasm_f64x2_lt(wasm_f64x2_abs(c), limit));
+    if (!wasm_i64x2_all_true(inside)) return false;
+    const v128_t first = wasm_truncated_low_words(a, b), second = wasm_truncated_low_words(c, c);
+    s.u = wasm_u32x4_extract_lane(first, 0);
+    s.v = wasm_u32x4_extract_lane(first, 1);
+    s.w = wasm_u32x4_extract_lane(first, 2);
+    s.du = wasm_u32x4_extract_lane(first, 3);
+    s.dv = wasm_u32x4_extract_lane(second, 0);
+    s.dw = wasm_u32x4_extract_lane(second, 1);
+    return true;
+}
+#endif
 
 // Orders the ends, clips the span to the view and converts its start values
 // and steps to 8.24; false when no pixel is to be drawn.
@@ -152,6 +184,9 @@ static bool span_extent(double &xl, double &xr, double &ul, double &ur, double &
         s.first = static_cast<int>(first);
     }
     if (s.first > s.last) return false;
+#if defined(__wasm_simd128__)
+    if (SpanAllowWide && wasm_fixed_8_24(u, v, w, du, dv, dw, s)) return true;
+#endif
     s.u = to_fixed_8_24(u);
     s.v = to_fixed_8_24(v);
     s.w = to_fixed_8_24(w);
@@ -256,31 +291,60 @@ constexpr int WideSpanMinimum = 4;
 #if defined(__wasm_simd128__)
 #define ORVANTI_SPAN_WASM_SIMD 1
 
-// The four quotients of 32-bit lanes, taken in double precision two at a
-// time (exact, as in the AVX2 loop). The conversion back saturates where the
-// AVX2 one gives 0x80000000: a quotient of 2^31 or more (INT_MIN / -1, or a
-// positive U or V over a zero W) would become INT_MAX, whose low 8 bits are
-// not the integer definition's 0, so such lanes are zeroed first; -infinity
-// saturates to INT_MIN and 0 / 0 converts to 0, both low bytes 0 already.
-inline v128_t wasm_quotients(v128_t a, v128_t b)
+// Four pixels at a time in WebAssembly SIMD, like the AVX2 loop: the lanes
+// step by four increments (wrapping like the one-pixel additions), and the
+// quotients come from one reciprocal a lane (see wasm_quotients.h). Short
+// spans and the last, partial group take the same road, pixels stored one
+// by one. Built once for opaque and once for transparent faces, so that
+// neither tests the choice per pixel.
+
+// The texel indices of a group of four pixels.
+inline v128_t wasm_texel_indices(v128_t u, v128_t v, v128_t w)
 {
-    const v128_t limit = wasm_f64x2_splat(2147483648.0);
-    v128_t low = wasm_f64x2_div(wasm_f64x2_convert_low_i32x4(a), wasm_f64x2_convert_low_i32x4(b));
-    v128_t high = wasm_f64x2_div(wasm_f64x2_convert_low_i32x4(wasm_i32x4_shuffle(a, a, 2, 3, 0, 1)),
-                                 wasm_f64x2_convert_low_i32x4(wasm_i32x4_shuffle(b, b, 2, 3, 0, 1)));
-    low = wasm_v128_andnot(low, wasm_f64x2_ge(low, limit));
-    high = wasm_v128_andnot(high, wasm_f64x2_ge(high, limit));
-    return wasm_i32x4_shuffle(wasm_i32x4_trunc_sat_f64x2_zero(low), wasm_i32x4_trunc_sat_f64x2_zero(high), 0, 1,
-                              4, 5);
+    const v128_t mask = wasm_i32x4_splat(TextureMask);
+    v128_t column, row;
+    wasm_quotients(u, v, w, column, row);
+    return wasm_v128_or(wasm_i32x4_shl(wasm_v128_and(row, mask), 8), wasm_v128_and(column, mask));
 }
 
-// Four pixels at a time in WebAssembly SIMD, like the AVX2 loop: the lanes
-// step by four increments (wrapping like the one-pixel additions), the four
-// texels are loaded one by one, a hole keeps the band's pixel by a select.
-// There is no masked store, so the last, partial group is left to the
-// one-pixel loop from where the lanes stopped.
-void span_pixels_wasm_simd(uint32_t *out, int count, const TexturedSpanSetup &s, int transparent,
-                           const uint32_t *texels)
+// One pixel, left alone under a hole.
+template <bool Transparent>
+inline void wasm_put(uint32_t *out, uint32_t texel)
+{
+    if (!Transparent || texel != TransparentTexel) *out = texel;
+}
+
+// The texels of a group: all four, or the first `left` of them at a span's
+// end. A whole transparent group keeps the band's pixel under a hole by a
+// select; an opaque one is four plain stores, cheaper here than building a
+// vector.
+template <bool Transparent>
+inline void wasm_store_group(uint32_t *out, v128_t index, const uint32_t *texels, int left)
+{
+    const uint32_t t0 = texels[wasm_u32x4_extract_lane(index, 0)];
+    const uint32_t t1 = texels[wasm_u32x4_extract_lane(index, 1)];
+    const uint32_t t2 = texels[wasm_u32x4_extract_lane(index, 2)];
+    if (left >= 4) {
+        const uint32_t t3 = texels[wasm_u32x4_extract_lane(index, 3)];
+        if (Transparent) {
+            const v128_t texel = wasm_u32x4_make(t0, t1, t2, t3);
+            const v128_t hole = wasm_i32x4_eq(texel, wasm_i32x4_splat(0));
+            wasm_v128_store(out, wasm_v128_bitselect(wasm_v128_load(out), texel, hole));
+        } else {
+            out[0] = t0;
+            out[1] = t1;
+            out[2] = t2;
+            out[3] = t3;
+        }
+        return;
+    }
+    wasm_put<Transparent>(out, t0);
+    if (left > 1) wasm_put<Transparent>(out + 1, t1);
+    if (left > 2) wasm_put<Transparent>(out + 2, t2);
+}
+
+template <bool Transparent>
+void span_pixels_wasm_simd(uint32_t *out, int count, const TexturedSpanSetup &s, const uint32_t *texels)
 {
     constexpr int Lanes = 4;
     const v128_t lane = wasm_i32x4_make(0, 1, 2, 3);
@@ -293,30 +357,22 @@ void span_pixels_wasm_simd(uint32_t *out, int count, const TexturedSpanSetup &s,
     const v128_t du = wasm_i32x4_splat(static_cast<int>(s.du * Lanes));
     const v128_t dv = wasm_i32x4_splat(static_cast<int>(s.dv * Lanes));
     const v128_t dw = wasm_i32x4_splat(static_cast<int>(s.dw * Lanes));
-    const v128_t mask = wasm_i32x4_splat(TextureMask);
-    const v128_t zero = wasm_i32x4_splat(0);
-    int x = 0;
-    for (; count - x >= Lanes; x += Lanes) {
-        const v128_t column = wasm_quotients(u, w), row = wasm_quotients(v, w);
-        const v128_t index = wasm_v128_or(wasm_i32x4_shl(wasm_v128_and(row, mask), 8), wasm_v128_and(column, mask));
-        v128_t texel = wasm_u32x4_make(texels[wasm_u32x4_extract_lane(index, 0)],
-                                       texels[wasm_u32x4_extract_lane(index, 1)],
-                                       texels[wasm_u32x4_extract_lane(index, 2)],
-                                       texels[wasm_u32x4_extract_lane(index, 3)]);
-        if (transparent) texel = wasm_v128_bitselect(wasm_v128_load(out + x), texel, wasm_i32x4_eq(texel, zero));
-        wasm_v128_store(out + x, texel);
+    for (int x = 0; x < count; x += Lanes) {
+        wasm_store_group<Transparent>(out + x, wasm_texel_indices(u, v, w), texels, count - x);
         u = wasm_i32x4_add(u, du);
         v = wasm_i32x4_add(v, dv);
         w = wasm_i32x4_add(w, dw);
     }
-    TexturedSpanSetup rest = s;
-    rest.u = s.u + s.du * static_cast<uint32_t>(x);
-    rest.v = s.v + s.dv * static_cast<uint32_t>(x);
-    rest.w = s.w + s.dw * static_cast<uint32_t>(x);
-    span_pixels_single(out + x, count - x, rest, transparent, texels);
 }
 
-constexpr int WasmWideSpanMinimum = 4;
+void span_pixels_wasm_simd(uint32_t *out, int count, const TexturedSpanSetup &s, int transparent,
+                           const uint32_t *texels)
+{
+    if (transparent)
+        span_pixels_wasm_simd<true>(out, count, s, texels);
+    else
+        span_pixels_wasm_simd<false>(out, count, s, texels);
+}
 #endif
 
 }  // namespace
@@ -339,7 +395,7 @@ void draw_textured_span(double xl, double xr, double ul, double ur, double vl, d
     }
 #endif
 #if defined(ORVANTI_SPAN_WASM_SIMD)
-    if (SpanAllowWide && count >= WasmWideSpanMinimum) {
+    if (SpanAllowWide) {
         span_pixels_wasm_simd(out, count, s, transparent, texels);
         return;
     }
