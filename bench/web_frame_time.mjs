@@ -6,7 +6,8 @@
 // machine does not inflate). Prints "page: loaded in S s ..." and "page: N
 // frames in S s, M ms a frame, C ms of processor time a frame".
 //
-// node web_frame_time.mjs SITE_DIR TRACE|- WORK_DIR     (-: the load time only)
+// node web_frame_time.mjs SITE_DIR TRACE|- WORK_DIR [--frames-only]
+//   (-: the load time only; --frames-only: the frame time only)
 import { execFileSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
@@ -43,11 +44,8 @@ function tree_seconds(root) {
     return total / ClockTicks;
 }
 
-const [pageDir, trace, workDir] = process.argv.slice(2);
-const server = await serve(path.resolve(pageDir), trace === "-" ? {} : { "/trace.csv": path.resolve(trace) });
-const browser = await launch_chromium(load_puppeteer(), workDir);
-const origin = `http://127.0.0.1:${server.address().port}`;
-try {
+// The load over the throttled line with a fresh cache, until the page offers to start.
+async function measure_load(browser, origin) {
     const loading = await browser.newPage();
     const cdp = await loading.createCDPSession();
     await cdp.send("Network.enable");
@@ -66,6 +64,15 @@ try {
     console.log(`page: loaded in ${seconds.toFixed(2)} s over a ${LineMegabits} Mbit/s, ${LineLatencyMs} ms line ` +
         `(${(bytes / 1e6).toFixed(2)} MB transferred)`);
     await loading.close();
+}
+
+const [pageDir, trace, workDir, only] = process.argv.slice(2);
+const server = await serve(path.resolve(pageDir), trace === "-" ? {} : { "/trace.csv": path.resolve(trace) });
+const browser = await launch_chromium(load_puppeteer(), workDir);
+const origin = `http://127.0.0.1:${server.address().port}`;
+try {
+    if (only !== "--frames-only")
+        await measure_load(browser, origin);
     if (trace !== "-") {
         const page = await browser.newPage();
         await page.goto(`${origin}/index.html?fixed=trace.csv`);
