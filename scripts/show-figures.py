@@ -54,12 +54,16 @@ def fail(message):
 
 # --- the show's tables, read from the shell's sources ---------------------------------
 
-def read_timeline(root):
-    path = os.path.join(root, "src/shell/timeline.cpp")
+def read_source(path):
     try:
-        text = open(path).read()
+        return open(path).read()
     except OSError as e:
         fail(f"{path}: {e.strerror}")
+
+
+def read_timeline(root):
+    path = os.path.join(root, "src/shell/timeline.cpp")
+    text = read_source(path)
     rows = []
     for m in re.finditer(r'\{\s*(\w+)\s*,\s*(\d+)\s*,\s*(\w+)\s*,\s*(-?\d+)\s*,\s*"(\w*)"\s*\}', text):
         if m.group(1) == "TimelineEndOrder":
@@ -73,10 +77,7 @@ def read_timeline(root):
 def read_fade_positions(root):
     """The positions at which the fade track leaves each row (the never-left last row excluded)."""
     path = os.path.join(root, "src/shell/sequencer.h")
-    try:
-        text = open(path).read()
-    except OSError as e:
-        fail(f"{path}: {e.strerror}")
+    text = read_source(path)
     start = text.find("FadeTrack[")
     if start < 0:
         fail(f"{path}: no FadeTrack table")

@@ -113,6 +113,15 @@ XmInstrument make_instrument(const char *name, XmSample sample, uint8_t volume)
     return instrument;
 }
 
+// A one-shot drum at the drum rate, tuned to C-4, at full volume and the
+// given pan.
+XmInstrument make_drum(const char *name, const std::vector<double> &wave, uint8_t panning = 128)
+{
+    XmInstrument drum = make_instrument(name, make_sample(name, wave, DrumRate, NoteC4), 64);
+    drum.samples[0].panning = panning;
+    return drum;
+}
+
 void set_envelope(XmInstrument &instrument, std::vector<XmEnvelopePoint> points, int sustain, uint16_t fadeout)
 {
     instrument.volume_envelope.enabled = true;
@@ -136,7 +145,7 @@ XmInstrument make_kick()
         wave[i] = std::tanh(1.8 * (body + 0.5 * click));
     }
     fade_tail(wave, DrumRate, 0.05);
-    return make_instrument("kick", make_sample("kick", wave, DrumRate, NoteC4), 64);
+    return make_drum("kick", wave);
 }
 
 XmInstrument make_snare()
@@ -152,7 +161,7 @@ XmInstrument make_snare()
         wave[i] = std::tanh(1.4 * (tone + 1.1 * hiss)) * std::fmin(1.0, t / 0.0005);
     }
     fade_tail(wave, DrumRate, 0.05);
-    return make_instrument("snare", make_sample("snare", wave, DrumRate, NoteC4), 64);
+    return make_drum("snare", wave);
 }
 
 XmInstrument make_clap()
@@ -172,7 +181,7 @@ XmInstrument make_clap()
         wave[i] = band.bandpass(noise.next(), 1250.0, DrumRate, 0.9) * level;
     }
     fade_tail(wave, DrumRate, 0.05);
-    return make_instrument("clap", make_sample("clap", wave, DrumRate, NoteC4), 64);
+    return make_drum("clap", wave);
 }
 
 // Metallic noise: six detuned square waves plus noise, high-passed twice.
@@ -198,25 +207,20 @@ std::vector<double> metal(double seconds, double decay, double attack_boost, uin
 XmInstrument make_closed_hat()
 {
     std::vector<double> wave = saturated(metal(0.16, 0.05, 0.0, 0x456789Au, 6000.0), 2.0);
-    XmInstrument hat = make_instrument("closed hat", make_sample("closed hat", wave, DrumRate, NoteC4), 64);
-    hat.samples[0].panning = 160;
-    return hat;
+    return make_drum("closed hat", wave, 160);
 }
 
 XmInstrument make_open_hat()
 {
     std::vector<double> wave = saturated(metal(0.6, 0.22, 0.6, 0x56789ABu, 6000.0), 2.0);
-    XmInstrument hat = make_instrument("open hat", make_sample("open hat", wave, DrumRate, NoteC4), 64);
-    hat.samples[0].panning = 100;
-    return hat;
+    return make_drum("open hat", wave, 100);
 }
 
 XmInstrument make_crash()
 {
     // A loud strike over a long wash, so that a crash stands out even over
     // the tail of the previous one.
-    return make_instrument("crash", make_sample("crash", metal(2.4, 0.9, 1.5, 0x6789ABCu, 3500.0), DrumRate, NoteC4),
-                           64);
+    return make_drum("crash", metal(2.4, 0.9, 1.5, 0x6789ABCu, 3500.0));
 }
 
 // Additive saw with a closing low-pass for the first `attack` seconds, then
@@ -386,7 +390,7 @@ XmInstrument make_stab()
             }
         }
     fade_tail(wave, DrumRate, 0.05);
-    return make_instrument("stab", make_sample("stab", wave, DrumRate, NoteC4), 64);
+    return make_drum("stab", wave);
 }
 
 XmInstrument make_impact()
@@ -403,7 +407,7 @@ XmInstrument make_impact()
         wave[i] = std::tanh(1.5 * (boom + hit)) * std::fmin(1.0, t / 0.001);
     }
     fade_tail(wave, DrumRate, 0.1);
-    return make_instrument("impact", make_sample("impact", wave, DrumRate, NoteC4), 64);
+    return make_drum("impact", wave);
 }
 
 // Noise through a band-pass sweeping up over 32 rows, growing louder.
@@ -434,7 +438,7 @@ XmInstrument make_tom()
         wave[i] = std::tanh(1.4 * (std::sin(phase) * std::exp(-t / 0.22) + 0.2 * noise.next() * std::exp(-t / 0.01)));
     }
     fade_tail(wave, DrumRate, 0.05);
-    return make_instrument("tom", make_sample("tom", wave, DrumRate, NoteC4), 64);
+    return make_drum("tom", wave);
 }
 
 // Two-operator FM bell: the modulator's index falls as the bell rings out.
@@ -465,9 +469,7 @@ XmInstrument make_shaker()
     }
     wave = saturated(wave, 2.0);
     fade_tail(wave, DrumRate, 0.02);
-    XmInstrument shaker = make_instrument("shaker", make_sample("shaker", wave, DrumRate, NoteC4), 64);
-    shaker.samples[0].panning = 176;
-    return shaker;
+    return make_drum("shaker", wave, 176);
 }
 
 // A long, thin metallic ring with a bright ping: the title's and the
@@ -475,9 +477,7 @@ XmInstrument make_shaker()
 XmInstrument make_ride()
 {
     std::vector<double> wave = saturated(metal(0.9, 0.35, 0.4, 0xF123456u, 8000.0), 1.5);
-    XmInstrument ride = make_instrument("ride", make_sample("ride", wave, DrumRate, NoteC4), 64);
-    ride.samples[0].panning = 88;
-    return ride;
+    return make_drum("ride", wave, 88);
 }
 
 }  // namespace
